@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# One command from a fresh Debian 12 checkout to every test:
+# installs what is missing, builds, runs the unit and scripted tests, then the
+# same tests built with AddressSanitizer and UndefinedBehaviorSanitizer, then
+# each fuzz target for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+FUZZ_SECONDS=${KISTORA_FUZZ_SECONDS:-60}
+jobs=$(nproc)
+generator=()
+if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
+export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
+
+phase() { printf '\n=== %s (%s)\n' "$1" "$(date +%H:%M:%S)"; }
+
+phase "install"
+bash scripts/install-deps.sh
+
+phase "release build"
+bash scripts/build.sh
+
+phase "release tests"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+phase "sanitizer build"
+cmake -S . -B build-asan "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DKISTORA_SANITIZE=ON \
+  -DKISTORA_BUILD_CONTENT=OFF -DKISTORA_BENCH=OFF -DKISTORA_GAME_DIR="$root/build"
+cmake --build build-asan -j "$jobs"
+
+phase "sanitizer tests"
+ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+if [ -f tests/fuzz/CMakeLists.txt ]; then
+  phase "fuzz build"
+  cmake -S . -B build-fuzz "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKISTORA_FUZZ=ON
+  cmake --build build-fuzz -j "$jobs"
+  phase "fuzz runs (${FUZZ_SECONDS}s each)"
+  for fuzzer in build-fuzz/fuzz-*; do
+    [ -x "$fuzzer" ] || continue
+    name=$(basename "$fuzzer")
+    corpus=tests/fuzz/corpus/${name#fuzz-}
+    work=$(mktemp -d)
+    [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
+    echo "--- $name"
+    "$fuzzer" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 "$work" 2>&1 | tail -n 12
+    rm -rf "$work"
+  done
+fi
+
+phase "done"

@@ -1,0 +1,276 @@
+// Asset slots: the four sounds and the pictures of Kistora.data, prepared for
+// the current screen; and the fatal path when one of them cannot be had.
+#include "display/display.h"
+
+#include "platform/platform.h"
+#include "settings/settings.h"
+#include "shell/shell.h"
+
+#include <cmath>
+#include <new>
+
+// ---------------------------------------------------------------------------
+// Constants
+// ---------------------------------------------------------------------------
+
+static constexpr size_t SoundBufferLimit = 15728640;     // 15 MiB per music track or effect
+static constexpr size_t ArtBufferLimit = 4194304;        // 4 MiB per title or splash picture
+static constexpr size_t SpriteBufferLimit = 204800;      // 200 KiB per board, HUD or lock picture
+
+// ---------------------------------------------------------------------------
+// Records
+// ---------------------------------------------------------------------------
+
+struct SoundAsset {
+    const char* Name;
+    int Number;
+};
+
+struct SpriteAsset {
+    const char* Name;
+    int Slot;            // sprite number, or 0 for the lock image
+    int Transparency;
+};
+
+// The order of loading is the order of the log lines.
+static const SoundAsset SoundAssets[] = {
+    {"music1.ogg", SoundMenuMusic},
+    {"music2.ogg", SoundGameMusic},
+    {"rollover3.wav", SoundRollover},
+    {"click3.wav", SoundClick},
+};
+
+static const SpriteAsset SpriteAssets[] = {
+    {"crate.png", SpriteCrate, SpriteColourKey},
+    {"idle_left.png", SpriteIdleLeft, SpriteOwnAlpha},
+    {"idle_right.png", SpriteIdleRight, SpriteOwnAlpha},
+    {"idle_up.png", SpriteIdleUp, SpriteOwnAlpha},
+    {"idle_down.png", SpriteIdleDown, SpriteOwnAlpha},
+    {"push_right.png", SpritePushRight, SpriteOwnAlpha},
+    {"push_left.png", SpritePushLeft, SpriteOwnAlpha},
+    {"push_up.png", SpritePushUp, SpriteOwnAlpha},
+    {"push_down.png", SpritePushDown, SpriteOwnAlpha},
+    {"tile_01.png", SpriteFillTile, SpriteColourKey},
+    {"locked.png", 0, SpriteColourKey},
+    {"titleback_c.png", SpriteTitleBackground, SpriteColourKey},
+};
+
+// Title and splash picture per aspect class 0 to 5, with the class's log line.
+struct AspectPictures {
+    const char* LogLine;
+    const char* Title;
+    const char* Splash;
+};
+
+static const AspectPictures PicturesByClass[6] = {
+    {"AspectRatio:  3:2", "title_3x2.png", "bgs_3x2.png"},
+    {"AspectRatio:  4:3", "title_4x3.png", "bgs_4x3.png"},
+    {"AspectRatio:  5:4", "title_5x4.png", "bgs_5x4.png"},
+    {"AspectRatio:  16:9", "title_16x9.png", "bgs_16x9.png"},
+    {"AspectRatio:  16:10", "title_16x10.png", "bgs_16x10.png"},
+    {"AspectRatio:  17:9", "title_17x9.png", "bgs_17x9.png"},
+};
+
+// ---------------------------------------------------------------------------
+// Globals
+// ---------------------------------------------------------------------------
+
+int LockImage = 0;
+int TitleBackgroundX = 0;
+int TitleBackgroundY = 0;
+
+// ---------------------------------------------------------------------------
+// Static helpers' declarations
+// ---------------------------------------------------------------------------
+
+static void ExtractAsset(int Archive, const std::string& Name, size_t Limit, std::vector<uint8_t>& Bytes);
+static int DecodeAssetImage(int Archive, const std::string& Name, size_t Limit);
+static void LoadTitle(int Archive, const AspectPictures& Pictures, int WriteAspectLine);
+static void LoadSplash(int Archive, const AspectPictures& Pictures, int WriteAspectLine, int Cover);
+static void PlaceTitleBackground();
+
+// ---------------------------------------------------------------------------
+// Public functions
+// ---------------------------------------------------------------------------
+
+void LoadSounds()
+{
+    int Archive = OpenArchive(GameDir + "Kistora.data");
+    if (Archive == 0) AssetFailed("music and sfx");
+    for (const SoundAsset& Sound : SoundAssets) {
+        std::vector<uint8_t> Bytes;
+        ExtractAsset(Archive, Sound.Name, SoundBufferLimit, Bytes);
+        if (!LoadSoundFromMemory(Sound.Number, Bytes.data(), Bytes.size())) AssetFailed(Sound.Name);
+        LogValue(std::string("Load asset (") + Sound.Name + "):", "OK");
+    }
+    CloseArchive(Archive);
+}
+
+void LoadPictures()
+{
+    int Archive = OpenArchive(GameDir + "Kistora.data");
+    if (Archive == 0) AssetFailed("");
+
+    // Classes 0 to 5 have their own pictures and aspect lines; 21:9 screens and
+    // unknown ratios take the 16:9 pictures, the splash fitted by the cover rule.
+    int Class = ScreenAspectClass;
+    if (Class >= Aspect3x2 && Class <= Aspect17x9) {
+        LoadTitle(Archive, PicturesByClass[Class], 1);
+        LoadSplash(Archive, PicturesByClass[Class], 1, 0);
+    } else {
+        LoadTitle(Archive, PicturesByClass[Aspect16x9], 0);
+        LoadSplash(Archive, PicturesByClass[Aspect16x9], 0, 1);
+    }
+
+    for (const SpriteAsset& Asset : SpriteAssets) {
+        std::vector<uint8_t> Bytes;
+        ExtractAsset(Archive, Asset.Name, SpriteBufferLimit, Bytes);
+        if (Asset.Slot == 0) {
+            // The lock icon is a picture for 2D drawing onto the level cards.
+            if (LockImage != 0) FreeImage(LockImage);
+            LockImage = LoadImagePng(Bytes.data(), Bytes.size());
+            if (LockImage == 0) AssetFailed(Asset.Name);
+        } else if (!CreateSpriteFromPng(Asset.Slot, Bytes.data(), Bytes.size(), Asset.Transparency)) {
+            AssetFailed(Asset.Name);
+        }
+        LogValue(std::string("Load asset (") + Asset.Name + "):", "OK");
+        if (Asset.Slot == SpriteCrate) CopySprite(SpriteCrateIcon, SpriteCrate);
+    }
+    CloseArchive(Archive);
+
+    // The dim layer: opaque black with white as its key colour, so nothing is keyed out.
+    CreateEmptySprite(SpriteDimLayer, ScreenWidth, ScreenHeight);
+    FillSprite(SpriteDimLayer, Rgba(0, 0, 0, 255));
+    SetSpriteKeyColour(SpriteDimLayer, Rgba(255, 255, 255, 255));
+
+    PlaceTitleBackground();
+}
+
+void AssetFailed(const std::string& Name)
+{
+    LogValue("Load asset (" + Name + "):", "FAILED");
+    // Closing the screen also closes its window in windowed and borderless mode.
+    CloseScreen();
+    ShowMessageBox("Kistora::" + Text("tErrorERROR"), Text("tErrorASSET"));
+    FatalExit(1);
+}
+
+// ---------------------------------------------------------------------------
+// Static helpers
+// ---------------------------------------------------------------------------
+
+// The entry's bytes in a buffer of its recorded size; an entry that is missing,
+// above Limit, or does not unpack ends the game through AssetFailed.
+static void ExtractAsset(int Archive, const std::string& Name, size_t Limit, std::vector<uint8_t>& Bytes)
+{
+    Bytes.clear();
+    const std::vector<PackEntry>* Entries = ArchiveEntries(Archive);
+    const PackEntry* Entry = nullptr;
+    if (Entries != nullptr) {
+        for (const PackEntry& Candidate : *Entries) {
+            if (Candidate.Name == Name) {
+                Entry = &Candidate;
+                break;
+            }
+        }
+    }
+    if (Entry == nullptr || Entry->UnpackedSize > Limit) AssetFailed(Name);
+    try {
+        Bytes.resize(size_t(Entry->UnpackedSize));
+    } catch (const std::bad_alloc&) {
+        AssetFailed(Name);
+    }
+    int64_t Size = ExtractEntry(Archive, Name, Bytes.data(), Bytes.size());
+    if (Size < 0 || uint64_t(Size) != Entry->UnpackedSize) AssetFailed(Name);
+}
+
+static int DecodeAssetImage(int Archive, const std::string& Name, size_t Limit)
+{
+    std::vector<uint8_t> Bytes;
+    ExtractAsset(Archive, Name, Limit, Bytes);
+    int Image = LoadImagePng(Bytes.data(), Bytes.size());
+    if (Image == 0) AssetFailed(Name);
+    return Image;
+}
+
+// Sprite 2: the title as wide as the screen, its height scaled with it.
+static void LoadTitle(int Archive, const AspectPictures& Pictures, int WriteAspectLine)
+{
+    if (WriteAspectLine) LogLine(Pictures.LogLine);
+    int Image = DecodeAssetImage(Archive, Pictures.Title, ArtBufferLimit);
+    int Width = ImageWidth(Image), Height = ImageHeight(Image);
+    if (Width != ScreenWidth) {
+        long NewHeight = std::lround(double(Height) / double(Width) * double(ScreenWidth));
+        Height = NewHeight < 1 ? 1 : int(NewHeight);
+        if (!ResizeImage(Image, ScreenWidth, Height)) AssetFailed(Pictures.Title);
+    }
+    if (!CreateEmptySprite(SpriteTitleArt, ScreenWidth, Height)) AssetFailed(Pictures.Title);
+    CopyImageToSprite(SpriteTitleArt, Image);
+    FreeImage(Image);
+    LogValue(std::string("Load asset (") + Pictures.Title + "):", "OK");
+}
+
+// The cover rule for screens of unknown ratio: scale so that the picture covers
+// the screen, then take the middle (across) or the top-centred (down) part.
+// Returns a new image of W x H, or 0 when the rectangle falls outside (the
+// splash then stays transparent). Pictures under 100 pixels are not covered.
+static int CoverImage(int Image, int W, int H)
+{
+    int PictureW = ImageWidth(Image), PictureH = ImageHeight(Image);
+    if (PictureW == W && PictureH == H) return CropImage(Image, 0, 0, W, H);
+    if (PictureH > 0 && H > 0 && PictureW / PictureH == W / H) {
+        if (!ResizeImage(Image, W, H)) return 0;
+        return CropImage(Image, 0, 0, W, H);
+    }
+    int WHundreds = PictureW / 100, HHundreds = PictureH / 100;
+    if (WHundreds == 0 || HHundreds == 0) return 0;
+    int64_t Scaled = int64_t(HHundreds) * int64_t(W / WHundreds);
+    int64_t NewW = 0, NewH = 0, X = 0, Y = 0;
+    if (Scaled > PictureH) {
+        NewW = int64_t(WHundreds) * int64_t(H / HHundreds);
+        NewH = H;
+        X = (NewW - W) / 2;
+    } else {
+        NewW = W;
+        NewH = Scaled;
+        Y = (Scaled - H) / 2;
+    }
+    if (X < 0 || Y < 0 || X + W > NewW || Y + H > NewH || NewW > 65536 || NewH > 65536) return 0;
+    if (!ResizeImage(Image, int(NewW), int(NewH))) return 0;
+    return CropImage(Image, int(X), int(Y), W, H);
+}
+
+// Sprite 3: the splash at the full screen size.
+static void LoadSplash(int Archive, const AspectPictures& Pictures, int WriteAspectLine, int Cover)
+{
+    if (WriteAspectLine) LogLine(Pictures.LogLine);
+    int Image = DecodeAssetImage(Archive, Pictures.Splash, ArtBufferLimit);
+    if (Cover) {
+        int Covered = CoverImage(Image, ScreenWidth, ScreenHeight);
+        FreeImage(Image);
+        Image = Covered;
+    } else if (ImageWidth(Image) != ScreenWidth || ImageHeight(Image) != ScreenHeight) {
+        // Stretched to the screen; the picture's own proportions are not kept.
+        if (!ResizeImage(Image, ScreenWidth, ScreenHeight)) AssetFailed(Pictures.Splash);
+    }
+    if (!CreateEmptySprite(SpriteSplashArt, ScreenWidth, ScreenHeight)) AssetFailed(Pictures.Splash);
+    if (Image != 0) {
+        CopyImageToSprite(SpriteSplashArt, Image);
+        FreeImage(Image);
+    }
+    LogValue(std::string("Load asset (") + Pictures.Splash + "):", "OK");
+}
+
+// The rotating background: 1.2 screen widths wide, centred across the screen
+// and in the space below the title.
+static void PlaceTitleBackground()
+{
+    int Width = SpriteWidth(SpriteTitleBackground), Height = SpriteHeight(SpriteTitleBackground);
+    if (Width <= 0) return;
+    int DisplayWidth = int(std::lround(double(ScreenWidth) * 1.2));
+    int DisplayHeight = int(std::lround(double(Height) / double(Width) * double(ScreenWidth) * 1.2));
+    ZoomSprite(SpriteTitleBackground, DisplayWidth, DisplayHeight);
+    int TitleHeight = SpriteHeight(SpriteTitleArt);
+    TitleBackgroundX = ScreenWidth / 2 - DisplayWidth / 2;
+    TitleBackgroundY = TitleHeight + (ScreenHeight - TitleHeight) / 2 - DisplayHeight / 2;
+}

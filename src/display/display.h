@@ -1,0 +1,78 @@
+// Display and assets: screen modes, the resolution list, aspect classes, the
+// screen re-open; the pack container with its block decompressor; asset slots.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// ---------------------------------------------------------------------------
+// screenmode.cpp
+// ---------------------------------------------------------------------------
+
+extern std::vector<std::string> ResolutionList;   // "1024x576" ... "3840x2160"
+extern int ScreenWidth;
+extern int ScreenHeight;
+extern int ScreenAspectClass;                     // 0 to 7
+extern int ScreenOpenResult;                      // 0 when the last open failed
+
+enum AspectClassKind { Aspect3x2 = 0, Aspect4x3, Aspect5x4, Aspect16x9, Aspect16x10, Aspect17x9, Aspect21x9, AspectOther };
+
+void FillResolutionList();
+int AspectClass(int Width, int Height);
+// "1920x1080" -> 1920, 1080 (leading blanks skipped). 1 or 0.
+int ParseResolution(const std::string& Entry, int* Width, int* Height);
+// ScreenWidth/Height from desktop 0, or from the resolution list when windowed.
+void ChooseScreenSize();
+const char* ScreenModeName(int Mode);             // "Fullscreen", "Windowed", "Borderless" or ""
+void OpenGameScreen();
+void ReopenScreen();
+
+// ---------------------------------------------------------------------------
+// pack.cpp, blz.cpp: the pack container ("2zlp"/"1zlp") and "1zlb" blocks
+// ---------------------------------------------------------------------------
+
+struct PackEntry {
+    std::string Name;
+    uint64_t UnpackedSize = 0;
+    uint64_t StoredSize = 0;
+    uint64_t Offset = 0;      // of the stored bytes in the file
+};
+
+// Opens a container file; returns a handle (> 0) or 0.
+int OpenArchive(const std::string& Path);
+// Unpacked size, or -1 (no such entry, larger than Capacity, or corrupt).
+int64_t ExtractEntry(int Archive, const std::string& Name, uint8_t* Buffer, size_t Capacity);
+void CloseArchive(int Archive);
+// The same reader over bytes in memory (tests, fuzzing, tools).
+int OpenArchiveMemory(const uint8_t* Data, size_t Size);
+const std::vector<PackEntry>* ArchiveEntries(int Archive);
+
+// One BriefLZ block: exactly OutSize bytes from Src; returns the number of
+// source bytes consumed, or -1 when the stream is corrupt or truncated.
+int64_t BlzUnpackBlock(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t OutSize);
+// A whole "1zlb" stream into Out; returns the total size T, or -1.
+int64_t BlzUnpackStream(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t Capacity);
+
+// ---------------------------------------------------------------------------
+// assets.cpp: slots, LoadSounds, LoadPictures, AssetFailed
+// ---------------------------------------------------------------------------
+
+enum SoundSlot { SoundMenuMusic = 0, SoundGameMusic = 1, SoundRollover = 2, SoundClick = 3 };
+enum SpriteSlot {
+    SpriteDimLayer = 1, SpriteTitleArt = 2, SpriteSplashArt = 3, SpriteTitleBackground = 4,
+    SpriteCrate = 5, SpriteCrateIcon = 6, SpriteFillTile = 7,
+    SpriteIdleLeft = 8, SpriteIdleRight = 9, SpriteIdleUp = 10, SpriteIdleDown = 11,
+    SpritePushLeft = 12, SpritePushRight = 13, SpritePushUp = 14, SpritePushDown = 15,
+    SpriteHudBackground = 17, SpriteHudTitle = 18, SpriteHudTime = 19, SpriteHudSteps = 20, SpriteHudSpare = 21,
+    SpritePanelFirst = 22,    // 22 to 28: the seven panels
+};
+
+extern int LockImage;                 // image handle of "locked.png" (image 16)
+extern int TitleBackgroundX;
+extern int TitleBackgroundY;
+
+void LoadSounds();
+void LoadPictures();
+[[noreturn]] void AssetFailed(const std::string& Name);

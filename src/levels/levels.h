@@ -1,0 +1,106 @@
+// Levels: the level archive and level store, the level-select strip, the
+// progress list and the scores file.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// ---------------------------------------------------------------------------
+// levelstore.cpp: "index", "MAPS/", "TILES/" entries of Kistora.maps
+// ---------------------------------------------------------------------------
+
+constexpr int MaxLayers = 16;
+constexpr int MaxMapSide = 33;            // cells 0..32
+constexpr int MaxCrates = 12;
+constexpr size_t LevelEntryBufferLimit = 20971520;   // 20 MiB per entry
+
+struct LayerRecord {
+    std::u16string Name;
+    int32_t Value1 = 0, Value2 = 0, Value3 = 0, Value4 = 0;
+    uint8_t Present = 0;
+    int16_t Cells[MaxMapSide][MaxMapSide] = {};      // [x][y]
+};
+
+struct LevelRecord {
+    std::u16string TitleKey;
+    std::u16string Name;
+    int32_t Width = 0, Height = 0;
+    int32_t Reserved1 = 0, Reserved2 = 0;
+    int32_t LayerCount = 0;
+    int32_t Reserved3 = 0, Reserved4 = 0;
+    int32_t CrateCount = 0;
+    std::u16string CrateList, TargetList, WorkerStart, ReservedText1, ReservedText2;
+    LayerRecord Layers[MaxLayers];
+};
+
+struct TileRecord {
+    std::u16string Name;
+    int Image = 0;           // sprite handle, 0 when none
+    int32_t Collision = 0;
+    int32_t Alpha = 0;
+};
+
+struct LevelArchiveInfoRecord {
+    std::u16string Text1, Text2, Text3;
+    int64_t Number = 0;
+    int32_t LevelCount = 0;
+    int32_t TileCount = 0;
+};
+
+extern LevelArchiveInfoRecord LevelArchiveInfo;
+extern std::vector<std::string> levelOrder;                 // UTF-8 names
+extern std::map<std::string, LevelRecord> levelsByName;     // keyed by UTF-8 name
+extern std::map<std::string, TileRecord> tilesByName;
+
+std::string Utf16ToUtf8(const std::u16string& Text);
+void LoadLevelArchive(const std::string& ArchivePath);
+// The same parser over an already opened pack archive handle (tests, fuzzing).
+void LoadLevelArchiveFrom(int Archive);
+void CopyLevelOrder(std::vector<std::string>& List);
+std::string GetLevelProperty(const std::string& LevelName, int Property);
+std::string GetArchiveProperty(int Property);
+// -1 when the layer is not below the level's layer count; 1 free (cell 0); 0 otherwise.
+// Cells outside 0..32 are never free.
+int32_t IsCellFree(const std::string& LevelName, int Layer, int X, int Y);
+void DrawLevel(const std::string& LevelName);
+void SetTileSize(double Size);
+void SetBoardOriginX(int32_t X);
+void SetBoardOriginY(int32_t Y);
+
+// ---------------------------------------------------------------------------
+// progress.cpp: progress list and scores file
+// ---------------------------------------------------------------------------
+
+struct LevelProgress {
+    std::string Name;
+    std::string TitleKey;
+    int32_t Unlocked = 0;
+    int CardImage = 0;       // sprite handle made by the level select
+    int32_t Steps = 0;
+    int64_t TimeMs = 0;
+};
+
+extern std::vector<LevelProgress> ProgressList;
+extern std::vector<std::string> LevelNameList;             // copy of the level order
+
+void BuildProgressList();        // from LevelNameList, titles from GetLevelProperty(name, 0)
+int LoadScores(const std::string& Folder);
+void SaveScores(const std::string& Folder);
+std::string ScoresFileText();    // the exact bytes SaveScores writes
+
+// ---------------------------------------------------------------------------
+// levelselect.cpp: the strip of cards
+// ---------------------------------------------------------------------------
+
+extern int SelectedLevelIndex;   // 0-based position in the progress list
+extern int StripSlideDirection;  // 0 none, 1 towards next, 2 towards previous
+extern int StripSlideOffset;     // 45 at rest
+constexpr int StripSlideStep = 45;
+
+void ComputeCardGeometry();
+void BuildAllCards();
+void RedrawCard(int Entry);
+int LoadThumbnail(const std::string& ArchivePath, const std::string& LevelName);
+void DrawLevelSelect();

@@ -1,0 +1,157 @@
+// The level-select strip: one pre-rendered card per level, five slots shown,
+// sliding one card at a time.
+#include "levels/levels.h"
+
+#include "display/display.h"
+#include "platform/platform.h"
+#include "play/play.h"
+#include "screens/screens.h"
+#include "settings/settings.h"
+#include "shell/shell.h"
+
+#include <cmath>
+
+int SelectedLevelIndex = 0;
+int StripSlideDirection = 0;
+int StripSlideOffset = StripSlideStep;
+
+// Card geometry from the screen size: w card edge, h header, f text size,
+// t thumbnail height (16:9), g gap.
+static int CardW = 0, CardH = 0, CardF = 0, CardG = 0;
+static double CardT = 0;
+
+static const uint32_t CardBackground = Rgba(74, 74, 74);
+static const uint32_t CardWhite = Rgba(255, 255, 255, 255);
+
+void ComputeCardGeometry()
+{
+    CardW = ScreenWidth / 4;
+    CardH = CardW / 6;
+    CardF = CardH / 3;
+    CardT = CardW * 0.5625;
+    CardG = CardW / 6;
+    if (SelectedLevelIndex >= int(ProgressList.size()))
+        SelectedLevelIndex = int(ProgressList.size()) - 1;
+    if (SelectedLevelIndex < 0)
+        SelectedLevelIndex = 0;
+}
+
+int LoadThumbnail(const std::string& ArchivePath, const std::string& LevelName)
+{
+    int Archive = OpenArchive(ArchivePath);
+    if (!Archive)
+        return 0;
+    int Image = 0;
+    const std::string Name = "THUMBS/" + LevelName + ".png";
+    for (const PackEntry& Entry : *ArchiveEntries(Archive)) {
+        if (Entry.Name != Name)
+            continue;
+        // The entry's own size is enough; never more than the 20 MiB limit.
+        if (Entry.UnpackedSize > 0 && Entry.UnpackedSize <= LevelEntryBufferLimit) {
+            std::vector<uint8_t> Buffer(Entry.UnpackedSize);
+            int64_t Size = ExtractEntry(Archive, Name, Buffer.data(), Buffer.size());
+            if (Size > 0)
+                Image = LoadImagePng(Buffer.data(), size_t(Size));
+        }
+        break;
+    }
+    CloseArchive(Archive);
+    return Image;
+}
+
+// Draws card Entry (level number Number) into a new w x w image; 0 on failure.
+static int DrawCard(int Entry, int Number, int Unlocked)
+{
+    const LevelProgress& Level = ProgressList[Entry];
+    int Image = CreateImage(CardW, CardW, CardBackground);
+    if (!Image)
+        return 0;
+    FillImageRect(Image, 0, 0, CardW, CardH, ColourAccent);
+
+    std::string Line1 = Text("tStartHEADER");
+    for (size_t At = Line1.find('#'); At != std::string::npos; At = Line1.find('#', At))
+        Line1.replace(At, 1, std::to_string(Number));
+    std::string Line2 = Text(Level.TitleKey);
+    double W1 = 0, H1 = 0, W2 = 0, H2 = 0;
+    MeasureText(Line1, CardF, &W1, &H1);
+    MeasureText(Line2, CardF, &W2, &H2);
+    double Ink = MeasureTextInk(Line1, CardF);
+    DrawText(Image, Line1, CardW / 2.0 - W1 / 2.0, CardH / 2.0 - Ink - Ink / 2.0, CardF, CardWhite);
+    DrawText(Image, Line2, CardW / 2.0 - W2 / 2.0, CardH / 2.0, CardF, CardWhite);
+
+    int ThumbHeight = int(std::lround(CardT));
+    int Thumb = LoadThumbnail(GameDir + "Kistora.maps", Level.Name);
+    if (Thumb) {
+        DrawImageOnImage(Image, Thumb, 0, CardH, CardW, ThumbHeight, 1);
+        FreeImage(Thumb);
+    } else {
+        // No picture to show: a calm grey field in its place.
+        FillImageRect(Image, 0, CardH, CardW, ThumbHeight, ColourGrey);
+    }
+
+    if (Unlocked) {
+        std::string Band = Text("tStartTIME") + " " + FormatPlayTime(Level.TimeMs) + "\n" + Text("tStartSTEPS") + " " +
+                           std::to_string(Level.Steps) + "\n";
+        DrawParagraph(Image, Band, 0, CardW - CardH, CardW, CardH, CardF, CardWhite);
+    } else if (LockImage) {
+        DrawImageOnImage(Image, LockImage, CardW / 2 - 3 * CardF / 2, CardW - CardH, 3 * CardF, 3 * CardF, 0);
+    }
+    return Image;
+}
+
+void BuildAllCards()
+{
+    for (size_t Entry = 0; Entry < ProgressList.size(); ++Entry) {
+        int Image = DrawCard(int(Entry), int(Entry) + 1, ProgressList[Entry].Unlocked != 0);
+        if (!Image)
+            continue;
+        if (ProgressList[Entry].CardImage)
+            FreeSprite(ProgressList[Entry].CardImage);
+        ProgressList[Entry].CardImage = CreateEmptySprite(0, CardW, CardW);
+        if (ProgressList[Entry].CardImage)
+            CopyImageToSprite(ProgressList[Entry].CardImage, Image);
+        FreeImage(Image);
+    }
+}
+
+void RedrawCard(int Entry)
+{
+    if (Entry < 0 || Entry >= int(ProgressList.size()))
+        return;
+    int Image = DrawCard(Entry, Entry + 1, 1);
+    if (!Image)
+        return;
+    if (SpriteExists(ProgressList[Entry].CardImage))
+        CopyImageToSprite(ProgressList[Entry].CardImage, Image);
+    FreeImage(Image);
+}
+
+void DrawLevelSelect()
+{
+    const int S = SelectedLevelIndex;
+    const int C = int(ProgressList.size());
+    const int SW = ScreenWidth, W = CardW, G = CardG;
+    const int Slot[5] = {
+        SW / 2 - 2 * W - W / 2 - G - G,
+        SW / 2 - W - W / 2 - G,
+        SW / 2 - W / 2,
+        SW / 2 + W / 2 + G,
+        SW / 2 + W / 2 + G + W + G,
+    };
+    int Shift = StripSlideDirection == 1 ? -StripSlideOffset : StripSlideDirection == 2 ? StripSlideOffset : 0;
+    for (int K = -2; K <= 2; ++K) {
+        int Entry = S + K;
+        if (Entry < 0 || Entry >= C)
+            continue;
+        ShowSprite(ProgressList[Entry].CardImage, Slot[K + 2] + Shift, ScreenHeight / 2);
+    }
+    if (StripSlideDirection != 0) {
+        if (StripSlideOffset >= W) {
+            SelectedLevelIndex += StripSlideDirection == 1 ? 1 : -1;
+            StripSlideOffset = StripSlideStep;
+            StripSlideDirection = 0;
+        } else {
+            StripSlideOffset += StripSlideStep;
+        }
+    }
+}

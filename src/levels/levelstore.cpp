@@ -1,0 +1,391 @@
+// The level store: the "index", "MAPS/" and "TILES/" entries of Kistora.maps
+// read into records, and the few questions the rest of the game asks of them.
+#include "levels/levels.h"
+
+#include "display/display.h"
+#include "platform/platform.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+// ---------------------------------------------------------------------------
+// Constants
+// ---------------------------------------------------------------------------
+
+static constexpr uint8_t IndexMagic[4] = {0x49, 0x4E, 0x58, 0x30};   // "INX0"
+static constexpr uint8_t MapMagic[4] = {0x4D, 0x41, 0x50, 0x30};     // "MAP0"
+
+// Index layout (bytes).
+static constexpr size_t IndexLevelNames = 1072;    // after magic, three texts, number, level count
+static constexpr size_t NameBytes = 64;            // 32 UTF-16 units
+static constexpr size_t SkippedRecordBytes = 256;
+static constexpr size_t TileEntryBytes = 66;       // name, collision byte, alpha byte
+
+// Map layout (bytes).
+static constexpr size_t MapFirstLayer = 5732;
+static constexpr size_t LayerHeaderBytes = 269;
+static constexpr int MinLayers = 3;                // layer 2 holds the walls
+
+// ---------------------------------------------------------------------------
+// Globals
+// ---------------------------------------------------------------------------
+
+LevelArchiveInfoRecord LevelArchiveInfo;
+std::vector<std::string> levelOrder;
+std::map<std::string, LevelRecord> levelsByName;
+std::map<std::string, TileRecord> tilesByName;
+
+// Board placement given by the play screen.
+static double TileSize = 0.0;          // pixels per cell
+static int32_t BoardOriginX = 0;       // screen position of cell (0, 0)
+static int32_t BoardOriginY = 0;
+
+// ---------------------------------------------------------------------------
+// Static helpers' declarations
+// ---------------------------------------------------------------------------
+
+static int64_t ReadLevelEntry(int Archive, const std::string& Name, std::vector<uint8_t>& Bytes);
+static int32_t ReadI32(const uint8_t* At);
+static int64_t ReadI64(const uint8_t* At);
+static std::u16string ReadText(const uint8_t* At, size_t Units);
+static int ParseMap(const uint8_t* Data, size_t Size, LevelRecord& Record);
+static void LoadTiles(int Archive, const uint8_t* Index, size_t Size, size_t Pos);
+static const LevelRecord& FindLevel(const std::string& Name);
+
+// ---------------------------------------------------------------------------
+// Public functions
+// ---------------------------------------------------------------------------
+
+std::string Utf16ToUtf8(const std::u16string& Text)
+{
+    std::string Result;
+    Result.reserve(Text.size());
+    for (size_t Index = 0; Index < Text.size(); Index++) {
+        uint32_t Code = Text[Index];
+        if (Code >= 0xD800 && Code <= 0xDBFF && Index + 1 < Text.size() && Text[Index + 1] >= 0xDC00 && Text[Index + 1] <= 0xDFFF) {
+            Code = 0x10000 + ((Code - 0xD800) << 10) + (uint32_t(Text[Index + 1]) - 0xDC00);
+            Index++;
+        } else if (Code >= 0xD800 && Code <= 0xDFFF) {
+            Code = 0xFFFD;   // an unpaired surrogate
+        }
+        if (Code < 0x80) {
+            Result += char(Code);
+        } else if (Code < 0x800) {
+            Result += char(0xC0 | (Code >> 6));
+            Result += char(0x80 | (Code & 0x3F));
+        } else if (Code < 0x10000) {
+            Result += char(0xE0 | (Code >> 12));
+            Result += char(0x80 | ((Code >> 6) & 0x3F));
+            Result += char(0x80 | (Code & 0x3F));
+        } else {
+            Result += char(0xF0 | (Code >> 18));
+            Result += char(0x80 | ((Code >> 12) & 0x3F));
+            Result += char(0x80 | ((Code >> 6) & 0x3F));
+            Result += char(0x80 | (Code & 0x3F));
+        }
+    }
+    return Result;
+}
+
+void LoadLevelArchive(const std::string& ArchivePath)
+{
+    int Archive = OpenArchive(ArchivePath);
+    if (Archive == 0) return;
+    LoadLevelArchiveFrom(Archive);
+    CloseArchive(Archive);
+}
+
+void LoadLevelArchiveFrom(int Archive)
+{
+    std::vector<uint8_t> Index;
+    int64_t IndexSize = ReadLevelEntry(Archive, "index", Index);
+    if (IndexSize <= 0 || size_t(IndexSize) < IndexLevelNames || std::memcmp(Index.data(), IndexMagic, 4) != 0) return;
+    const uint8_t* Data = Index.data();
+    const size_t Size = size_t(IndexSize);
+
+    // Tile images belong to the screen: the old ones go before any new one is made.
+    for (auto& [Name, Tile] : tilesByName) {
+        if (Tile.Image != 0) FreeSprite(Tile.Image);
+        Tile.Image = 0;
+    }
+
+    // A reload keeps every record (overwriting those it finds again) and lists the order anew.
+    levelOrder.clear();
+    LevelArchiveInfo = LevelArchiveInfoRecord();
+    LevelArchiveInfo.Text1 = ReadText(Data + 4, 256);
+    LevelArchiveInfo.Text2 = ReadText(Data + 516, 256);
+    LevelArchiveInfo.Number = ReadI64(Data + 1028);
+    LevelArchiveInfo.Text3 = ReadText(Data + 1036, 16);
+    int32_t LevelCount = ReadI32(Data + 1068);
+    LevelArchiveInfo.LevelCount = LevelCount;
+
+    // Level names that would lie past the end of the index are not read.
+    size_t Pos = IndexLevelNames;
+    int32_t Read = 0;
+    std::vector<uint8_t> Map;
+    for (; Read < LevelCount && Size - Pos >= NameBytes; Read++, Pos += NameBytes) {
+        std::string Name = Utf16ToUtf8(ReadText(Data + Pos, 32));
+        levelOrder.push_back(Name);
+        LevelRecord& Record = levelsByName[Name];
+        Record.Name = ReadText(Data + Pos, 32);
+
+        int64_t MapSize = ReadLevelEntry(Archive, "MAPS/" + Name, Map);
+        if (MapSize <= 0) continue;
+        // A map that breaks the model's limits or is shorter than it claims leaves
+        // the record as it was (for a new record: only its name).
+        LevelRecord Parsed;
+        Parsed.Name = Record.Name;
+        if (ParseMap(Map.data(), size_t(MapSize), Parsed)) Record = std::move(Parsed);
+    }
+    Map.clear();
+    Map.shrink_to_fit();
+    if (Read < LevelCount) {
+        LevelArchiveInfo.LevelCount = Read;
+        return;   // the index ends inside its level names: no tile table follows
+    }
+
+    if (Size - Pos < 4) return;
+    int32_t SkipCount = ReadI32(Data + Pos);
+    Pos += 4;
+    if (SkipCount < 0 || uint64_t(SkipCount) * SkippedRecordBytes > Size - Pos) return;
+    Pos += size_t(SkipCount) * SkippedRecordBytes;
+    LoadTiles(Archive, Data, Size, Pos);
+}
+
+void CopyLevelOrder(std::vector<std::string>& List)
+{
+    List.clear();
+    List.insert(List.end(), levelOrder.begin(), levelOrder.end());
+}
+
+std::string GetLevelProperty(const std::string& LevelName, int Property)
+{
+    const LevelRecord& Record = FindLevel(LevelName);
+    switch (Property) {
+    case 0: return Utf16ToUtf8(Record.TitleKey);
+    case 1: return Utf16ToUtf8(Record.Name);
+    case 2: return std::to_string(Record.Width);
+    case 3: return std::to_string(Record.Height);
+    case 4: return std::to_string(Record.Reserved1);
+    case 5: return std::to_string(Record.Reserved2);
+    case 6: return std::to_string(Record.LayerCount);
+    case 7: return std::to_string(Record.Reserved3);
+    case 8: return std::to_string(Record.Reserved4);
+    case 9: return std::to_string(Record.CrateCount);
+    case 10: return Utf16ToUtf8(Record.CrateList);
+    case 11: return Utf16ToUtf8(Record.TargetList);
+    case 12: return Utf16ToUtf8(Record.WorkerStart);
+    case 13: return Utf16ToUtf8(Record.ReservedText1);
+    case 14: return Utf16ToUtf8(Record.ReservedText2);
+    default: return "";
+    }
+}
+
+std::string GetArchiveProperty(int Property)
+{
+    switch (Property) {
+    case 0: return Utf16ToUtf8(LevelArchiveInfo.Text1);
+    case 1: return Utf16ToUtf8(LevelArchiveInfo.Text2);
+    case 2: return std::to_string(LevelArchiveInfo.Number);
+    case 3: return Utf16ToUtf8(LevelArchiveInfo.Text3);
+    case 4: return std::to_string(LevelArchiveInfo.LevelCount);
+    case 5: return std::to_string(LevelArchiveInfo.TileCount);
+    default: return "";
+    }
+}
+
+int32_t IsCellFree(const std::string& LevelName, int Layer, int X, int Y)
+{
+    const LevelRecord& Record = FindLevel(LevelName);
+    if (Layer < 0 || Layer >= Record.LayerCount || Layer >= MaxLayers) return -1;
+    // Beyond the 33 x 33 grid nothing is free, so the move rules never leave it.
+    if (X < 0 || Y < 0 || X >= MaxMapSide || Y >= MaxMapSide) return 0;
+    return Record.Layers[Layer].Cells[X][Y] == 0 ? 1 : 0;
+}
+
+void DrawLevel(const std::string& LevelName)
+{
+    if (LevelName.empty()) return;
+    auto Found = levelsByName.find(LevelName);
+    if (Found == levelsByName.end()) return;
+    const LevelRecord& Record = Found->second;
+    // Cell values name tiles by their decimal text; look each value up once per frame.
+    std::map<int, const TileRecord*> TileByValue;
+    for (int X = 0; X < Record.Width && X < MaxMapSide; X++) {
+        for (int Y = 0; Y < Record.Height && Y < MaxMapSide; Y++) {
+            for (int Layer = 0; Layer < Record.LayerCount && Layer < MaxLayers; Layer++) {
+                const LayerRecord& Slot = Record.Layers[Layer];
+                if (!Slot.Present) continue;
+                int Value = Slot.Cells[X][Y];
+                if (Value <= 0) continue;
+                auto Cached = TileByValue.find(Value);
+                if (Cached == TileByValue.end()) {
+                    auto Tile = tilesByName.find(std::to_string(Value));
+                    Cached = TileByValue.emplace(Value, Tile == tilesByName.end() ? nullptr : &Tile->second).first;
+                }
+                const TileRecord* Tile = Cached->second;
+                if (Tile == nullptr || Tile->Image == 0) continue;
+                // Halves go to the even neighbour (the default rounding mode).
+                int ScreenX = int(std::nearbyint(double(BoardOriginX) + double(X) * TileSize));
+                int ScreenY = int(std::nearbyint(double(BoardOriginY) + double(Y) * TileSize));
+                if (Tile->Alpha) {
+                    ShowSpriteTransparent(Tile->Image, ScreenX, ScreenY);
+                } else {
+                    ShowSprite(Tile->Image, ScreenX, ScreenY);
+                }
+            }
+        }
+    }
+}
+
+void SetTileSize(double Size)
+{
+    TileSize = Size;
+    int Side = int(std::nearbyint(Size));
+    for (auto& [Name, Tile] : tilesByName) {
+        if (Tile.Image != 0) ZoomSprite(Tile.Image, Side, Side);
+    }
+}
+
+void SetBoardOriginX(int32_t X)
+{
+    BoardOriginX = X;
+}
+
+void SetBoardOriginY(int32_t Y)
+{
+    BoardOriginY = Y;
+}
+
+// ---------------------------------------------------------------------------
+// Static helpers
+// ---------------------------------------------------------------------------
+
+// Unpacks an entry into a buffer of its recorded size (at most 20 MiB).
+// Returns the size, or -1 when it is missing, too large or does not unpack.
+static int64_t ReadLevelEntry(int Archive, const std::string& Name, std::vector<uint8_t>& Bytes)
+{
+    Bytes.clear();
+    const std::vector<PackEntry>* Entries = ArchiveEntries(Archive);
+    if (Entries == nullptr) return -1;
+    const PackEntry* Entry = nullptr;
+    for (const PackEntry& Candidate : *Entries) {
+        if (Candidate.Name == Name) {
+            Entry = &Candidate;
+            break;
+        }
+    }
+    if (Entry == nullptr || Entry->UnpackedSize > LevelEntryBufferLimit) return -1;
+    try {
+        Bytes.resize(size_t(Entry->UnpackedSize));
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    return ExtractEntry(Archive, Name, Bytes.data(), Bytes.size());
+}
+
+static int32_t ReadI32(const uint8_t* At)
+{
+    return int32_t(uint32_t(At[0]) | (uint32_t(At[1]) << 8) | (uint32_t(At[2]) << 16) | (uint32_t(At[3]) << 24));
+}
+
+static int64_t ReadI64(const uint8_t* At)
+{
+    uint64_t Value = 0;
+    for (int Index = 7; Index >= 0; Index--) Value = (Value << 8) | At[Index];
+    return int64_t(Value);
+}
+
+// A fixed-width UTF-16LE field of Units code units, up to its first zero unit.
+static std::u16string ReadText(const uint8_t* At, size_t Units)
+{
+    std::u16string Text;
+    for (size_t Index = 0; Index < Units; Index++) {
+        char16_t Unit = char16_t(At[2 * Index] | (At[2 * Index + 1] << 8));
+        if (Unit == 0) break;
+        Text += Unit;
+    }
+    return Text;
+}
+
+// Reads a "MAP0" entry into Record. 0 when the entry is not a map, breaks the
+// limits (sides 0 to 33, 3 to 16 layers, 0 to 12 crates) or is shorter than
+// its fields and layers claim.
+static int ParseMap(const uint8_t* Data, size_t Size, LevelRecord& Record)
+{
+    if (Size < MapFirstLayer || std::memcmp(Data, MapMagic, 4) != 0) return 0;
+    int32_t Width = ReadI32(Data + 580), Height = ReadI32(Data + 584);
+    int32_t LayerCount = ReadI32(Data + 596), CrateCount = ReadI32(Data + 608);
+    if (Width < 0 || Width > MaxMapSide || Height < 0 || Height > MaxMapSide) return 0;
+    if (LayerCount < MinLayers || LayerCount > MaxLayers) return 0;
+    if (CrateCount < 0 || CrateCount > MaxCrates) return 0;
+    const size_t LayerBytes = LayerHeaderBytes + 2 * size_t(Width) * size_t(Height);
+    if (Size - MapFirstLayer < size_t(LayerCount) * LayerBytes) return 0;
+
+    Record.TitleKey = ReadText(Data + 68, 256);
+    Record.Width = Width;
+    Record.Height = Height;
+    Record.Reserved1 = ReadI32(Data + 588);
+    Record.Reserved2 = ReadI32(Data + 592);
+    Record.LayerCount = LayerCount;
+    Record.Reserved3 = ReadI32(Data + 600);
+    Record.Reserved4 = ReadI32(Data + 604);
+    Record.CrateCount = CrateCount;
+    Record.CrateList = ReadText(Data + 612, 512);
+    Record.TargetList = ReadText(Data + 1636, 512);
+    Record.WorkerStart = ReadText(Data + 2660, 512);
+    Record.ReservedText1 = ReadText(Data + 3684, 512);
+    Record.ReservedText2 = ReadText(Data + 4708, 512);
+
+    const uint8_t* Block = Data + MapFirstLayer;
+    for (int Layer = 0; Layer < LayerCount; Layer++, Block += LayerBytes) {
+        LayerRecord& Slot = Record.Layers[Layer];
+        Slot.Name = ReadText(Block, 128);
+        Slot.Value1 = ReadI32(Block + 256);
+        Slot.Value2 = ReadI32(Block + 260);
+        Slot.Value3 = ReadI32(Block + 264);
+        Slot.Value4 = int8_t(Block[268]);
+        Slot.Present = 1;
+        // Column by column: the first Height cells are column 0, top to bottom.
+        const uint8_t* Cell = Block + LayerHeaderBytes;
+        for (int X = 0; X < Width; X++) {
+            for (int Y = 0; Y < Height; Y++, Cell += 2) Slot.Cells[X][Y] = int16_t(uint16_t(Cell[0] | (Cell[1] << 8)));
+        }
+    }
+    return 1;
+}
+
+// The tile table at Pos: count, then 66-byte entries; tiles past the end of the
+// index are not read.
+static void LoadTiles(int Archive, const uint8_t* Index, size_t Size, size_t Pos)
+{
+    if (Size - Pos < 4) return;
+    int32_t TileCount = ReadI32(Index + Pos);
+    Pos += 4;
+    LevelArchiveInfo.TileCount = TileCount;
+    int32_t Read = 0;
+    std::vector<uint8_t> Png;
+    for (; Read < TileCount && Size - Pos >= TileEntryBytes; Read++, Pos += TileEntryBytes) {
+        std::u16string Name16 = ReadText(Index + Pos, 32);
+        std::string Name = Utf16ToUtf8(Name16);
+        TileRecord& Tile = tilesByName[Name];
+        Tile.Name = Name16;
+        Tile.Collision = Index[Pos + 64];
+        Tile.Alpha = Index[Pos + 65];
+        if (Tile.Image != 0) FreeSprite(Tile.Image);   // a name listed twice: the later entry wins
+        Tile.Image = 0;
+        int64_t PngSize = ReadLevelEntry(Archive, "TILES/" + Name, Png);
+        if (PngSize <= 0) continue;
+        // Without a screen no sprite can be made and the tile keeps no image.
+        Tile.Image = CreateSpriteFromPng(0, Png.data(), size_t(PngSize), Tile.Alpha ? SpriteOwnAlpha : SpriteColourKey);
+    }
+    if (Read < TileCount) LevelArchiveInfo.TileCount = Read;
+}
+
+static const LevelRecord& FindLevel(const std::string& Name)
+{
+    static const LevelRecord Empty;
+    auto Found = levelsByName.find(Name);
+    return Found == levelsByName.end() ? Empty : Found->second;
+}

@@ -1,0 +1,92 @@
+// The progress list (one entry per level, in play order) and the scores file
+// "Kistora.scores": three CR LF lines per level - time in ms, steps, unlocked.
+#include "levels/levels.h"
+
+#include "platform/platform.h"
+#include "settings/settings.h"
+
+static const char* const ScoresFileName = "Kistora.scores";
+
+std::vector<LevelProgress> ProgressList;
+std::vector<std::string> LevelNameList;
+
+static std::string NextLine(const std::vector<uint8_t>& Bytes, size_t& Position);
+static int32_t Low32(int64_t Value);
+
+void BuildProgressList()
+{
+    ProgressList.clear();
+    ProgressList.reserve(LevelNameList.size());
+    for (const std::string& Name : LevelNameList) {
+        LevelProgress Entry;
+        Entry.Name = Name;
+        Entry.TitleKey = GetLevelProperty(Name, 0);
+        ProgressList.push_back(Entry);
+    }
+}
+
+// Entries are matched to levels by position only. A short file leaves the
+// remaining levels locked and never completed; extra lines are not read.
+int LoadScores(const std::string& Folder)
+{
+    std::vector<uint8_t> Bytes;
+    if (!ReadWholeFile(Folder + ScoresFileName, Bytes)) {
+        return 0;
+    }
+    size_t Position = 0;
+    for (LevelProgress& Entry : ProgressList) {
+        Entry.TimeMs = ParseNumber(NextLine(Bytes, Position));
+        Entry.Steps = Low32(ParseNumber(NextLine(Bytes, Position)));
+        Entry.Unlocked = Low32(ParseNumber(NextLine(Bytes, Position)));
+    }
+    return 1;
+}
+
+// Written through a temporary file and a rename: a failed write keeps the
+// previous file whole.
+void SaveScores(const std::string& Folder)
+{
+    const std::string Bytes = ScoresFileText();
+    WriteFileAtomic(Folder + ScoresFileName, Bytes.data(), Bytes.size());
+}
+
+std::string ScoresFileText()
+{
+    std::string Out;
+    Out.reserve(ProgressList.size() * 24);
+    for (const LevelProgress& Entry : ProgressList) {
+        Out += std::to_string(Entry.TimeMs);
+        Out += "\r\n";
+        Out += std::to_string(Entry.Steps);
+        Out += "\r\n";
+        Out += std::to_string(Entry.Unlocked);
+        Out += "\r\n";
+    }
+    return Out;
+}
+
+// One line; it ends at CR, at LF or at CR LF. Past the end: an empty line.
+static std::string NextLine(const std::vector<uint8_t>& Bytes, size_t& Position)
+{
+    const size_t Start = Position;
+    while (Position < Bytes.size() && Bytes[Position] != '\r' && Bytes[Position] != '\n') {
+        Position++;
+    }
+    std::string Line;
+    if (Position > Start) {
+        Line.assign(reinterpret_cast<const char*>(Bytes.data()) + Start, Position - Start);
+    }
+    if (Position < Bytes.size()) {
+        if (Bytes[Position] == '\r' && Position + 1 < Bytes.size() && Bytes[Position + 1] == '\n') {
+            Position++;
+        }
+        Position++;
+    }
+    return Line;
+}
+
+// The low 32 bits, as the steps and the unlocked flag are stored.
+static int32_t Low32(int64_t Value)
+{
+    return int32_t(uint32_t(uint64_t(Value)));
+}

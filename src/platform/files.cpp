@@ -1,0 +1,388 @@
+// Files and folders: the game's folders, plain file queries, whole-file
+// reading, atomic replacement, and the buffered, exclusively locked files
+// that carry the log. Paths use "/" and folders returned end with "/".
+#include "platform/platform.h"
+
+#include "platform/platform_internal.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Bytes gathered before a buffered file goes to the disk.
+static constexpr size_t FileBufferSize = 4096;
+
+// One buffered file. Handles are slot index + 1 and are not handed out again
+// during a run, so a stale handle never reaches another file.
+struct BufferedFile {
+    int Descriptor = -1;              // -1 once closed
+    int Failed = 0;                   // a write to the disk failed; later writes fail too
+    size_t Used = 0;                  // bytes waiting in Buffer
+    std::vector<uint8_t> Buffer;
+};
+
+static std::vector<BufferedFile> BufferedFiles;
+
+static std::string WithSlash(std::string Folder);
+static std::string Environment(const char* Name);
+static int WriteAll(int Descriptor, const uint8_t* Data, size_t Size);
+static int FlushBufferedFile(BufferedFile& File);
+static BufferedFile* FindBufferedFile(int File);
+static int WildcardMatch(const char* Pattern, const char* Name);
+
+std::string ExecutableFolder()
+{
+    if (!Overrides.GameDir.empty()) {
+        return WithSlash(Overrides.GameDir);
+    }
+    // /proc/self/exe resolves every link on the way to the program file.
+    std::vector<char> Path(4096);
+    ssize_t Length = readlink("/proc/self/exe", Path.data(), Path.size() - 1);
+    if (Length <= 0 || size_t(Length) >= Path.size() - 1) {
+        return "./";
+    }
+    std::string Exe(Path.data(), size_t(Length));
+    size_t Slash = Exe.rfind('/');
+    if (Slash == std::string::npos) {
+        return "./";
+    }
+    return Exe.substr(0, Slash + 1);
+}
+
+std::string RoamingDataFolder()
+{
+    // XDG: only an absolute $XDG_DATA_HOME counts, else ~/.local/share.
+    std::string Data = Environment("XDG_DATA_HOME");
+    if (Data.empty() || Data[0] != '/') {
+        std::string Home = HomeFolder();
+        if (Home.empty()) {
+            return "";
+        }
+        Data = Home + ".local/share";
+    }
+    while (Data.size() > 1 && Data.back() == '/') {
+        Data.pop_back();
+    }
+    return Data;
+}
+
+std::string HomeFolder()
+{
+    std::string Home = Environment("HOME");
+    if (Home.empty()) {
+        std::vector<char> Scratch(16384);
+        passwd Entry{};
+        passwd* Found = nullptr;
+        if (getpwuid_r(getuid(), &Entry, Scratch.data(), Scratch.size(), &Found) == 0 && Found != nullptr &&
+            Found->pw_dir != nullptr) {
+            Home = Found->pw_dir;
+        }
+    }
+    if (Home.empty()) {
+        return "";
+    }
+    return WithSlash(Home);
+}
+
+std::string TempFolder()
+{
+    std::string Temp = Environment("TMPDIR");
+    if (Temp.empty()) {
+        Temp = "/tmp";
+    }
+    return WithSlash(Temp);
+}
+
+int FileExists(const std::string& Path)
+{
+    struct stat Info {};
+    return !Path.empty() && stat(Path.c_str(), &Info) == 0;
+}
+
+int FolderExists(const std::string& Path)
+{
+    struct stat Info {};
+    return !Path.empty() && stat(Path.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode);
+}
+
+int64_t FileSize(const std::string& Path)
+{
+    struct stat Info {};
+    if (Path.empty() || stat(Path.c_str(), &Info) != 0 || !S_ISREG(Info.st_mode)) {
+        return -1;
+    }
+    return int64_t(Info.st_size);
+}
+
+int CreateFolder(const std::string& Path)
+{
+    if (Path.empty()) {
+        return 0;
+    }
+    if (mkdir(Path.c_str(), 0755) == 0) {
+        return 1;
+    }
+    // A folder that is already there is what the caller wanted.
+    return errno == EEXIST && FolderExists(Path);
+}
+
+std::vector<std::string> ListFiles(const std::string& Folder, const std::string& Pattern)
+{
+    std::vector<std::string> Names;
+    std::string Base = WithSlash(Folder.empty() ? std::string(".") : Folder);
+    DIR* Listing = opendir(Base.c_str());
+    if (Listing == nullptr) {
+        return Names;
+    }
+    while (dirent* Entry = readdir(Listing)) {
+        const char* Name = Entry->d_name;
+        if (std::strcmp(Name, ".") == 0 || std::strcmp(Name, "..") == 0) {
+            continue;
+        }
+        if (!WildcardMatch(Pattern.c_str(), Name)) {
+            continue;
+        }
+        // Files only (links followed); folders with a matching name are left out.
+        struct stat Info {};
+        if (stat((Base + Name).c_str(), &Info) != 0 || !S_ISREG(Info.st_mode)) {
+            continue;
+        }
+        Names.emplace_back(Name);
+    }
+    closedir(Listing);
+    std::sort(Names.begin(), Names.end());
+    return Names;
+}
+
+int ReadWholeFile(const std::string& Path, std::vector<uint8_t>& Bytes)
+{
+    Bytes.clear();
+    int Descriptor = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (Descriptor < 0) {
+        return 0;
+    }
+    struct stat Info {};
+    if (fstat(Descriptor, &Info) != 0 || !S_ISREG(Info.st_mode)) {
+        close(Descriptor);
+        return 0;
+    }
+    Bytes.reserve(size_t(Info.st_size));
+    uint8_t Chunk[65536];
+    for (;;) {
+        ssize_t Got = read(Descriptor, Chunk, sizeof Chunk);
+        if (Got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (Got < 0) {
+            Bytes.clear();
+            close(Descriptor);
+            return 0;
+        }
+        if (Got == 0) {
+            break;
+        }
+        Bytes.insert(Bytes.end(), Chunk, Chunk + Got);
+    }
+    close(Descriptor);
+    return 1;
+}
+
+int WriteFileAtomic(const std::string& Path, const void* Data, size_t Size)
+{
+    if (Path.empty() || Path.back() == '/' || (Data == nullptr && Size > 0)) {
+        return 0;
+    }
+    // The temporary file lies beside the target so that the rename stays on
+    // one file system and either the old or the new content is seen, never a mix.
+    std::string Temp = Path + ".XXXXXX";
+    std::vector<char> Name(Temp.begin(), Temp.end());
+    Name.push_back('\0');
+    int Descriptor = mkstemp(Name.data());
+    if (Descriptor < 0) {
+        return 0;
+    }
+    int Ok = fchmod(Descriptor, 0644) == 0;
+    Ok = Ok && WriteAll(Descriptor, static_cast<const uint8_t*>(Data), Size);
+    Ok = Ok && fsync(Descriptor) == 0;
+    Ok = (close(Descriptor) == 0) && Ok;
+    Ok = Ok && rename(Name.data(), Path.c_str()) == 0;
+    if (!Ok) {
+        unlink(Name.data());
+        return 0;
+    }
+    // Make the rename itself durable; a failure here leaves a complete file.
+    size_t Slash = Path.rfind('/');
+    std::string Folder = Slash == std::string::npos ? std::string(".") : Path.substr(0, Slash + 1);
+    int FolderDescriptor = open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (FolderDescriptor >= 0) {
+        fsync(FolderDescriptor);
+        close(FolderDescriptor);
+    }
+    return 1;
+}
+
+int DeleteFile(const std::string& Path)
+{
+    return !Path.empty() && unlink(Path.c_str()) == 0;
+}
+
+int CreateLockedFile(const std::string& Path)
+{
+    if (Path.empty()) {
+        return 0;
+    }
+    // Opened without truncating: a file that another live run holds must
+    // keep its content. Only once the lock is ours is the old content dropped.
+    int Descriptor = open(Path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (Descriptor < 0) {
+        return 0;
+    }
+    struct stat Info {};
+    if (fstat(Descriptor, &Info) != 0 || !S_ISREG(Info.st_mode) || flock(Descriptor, LOCK_EX | LOCK_NB) != 0 ||
+        ftruncate(Descriptor, 0) != 0) {
+        close(Descriptor);
+        return 0;
+    }
+    BufferedFile File;
+    File.Descriptor = Descriptor;
+    File.Buffer.resize(FileBufferSize);
+    BufferedFiles.push_back(std::move(File));
+    return int(BufferedFiles.size());
+}
+
+int WriteToFile(int File, const void* Data, size_t Size)
+{
+    BufferedFile* Target = FindBufferedFile(File);
+    if (Target == nullptr || Target->Failed || (Data == nullptr && Size > 0)) {
+        return 0;
+    }
+    const uint8_t* Bytes = static_cast<const uint8_t*>(Data);
+    while (Size > 0) {
+        size_t Room = FileBufferSize - Target->Used;
+        size_t Take = std::min(Room, Size);
+        std::memcpy(Target->Buffer.data() + Target->Used, Bytes, Take);
+        Target->Used += Take;
+        Bytes += Take;
+        Size -= Take;
+        if (Target->Used == FileBufferSize && !FlushBufferedFile(*Target)) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+void CloseFile(int File)
+{
+    BufferedFile* Target = FindBufferedFile(File);
+    if (Target == nullptr) {
+        return;
+    }
+    FlushBufferedFile(*Target);
+    close(Target->Descriptor);   // releases the lock too
+    Target->Descriptor = -1;
+    Target->Buffer = std::vector<uint8_t>();
+}
+
+void CloseAllFiles()
+{
+    for (size_t Index = 0; Index < BufferedFiles.size(); Index++) {
+        CloseFile(int(Index + 1));
+    }
+}
+
+void FilesShutdown()
+{
+    CloseAllFiles();
+}
+
+static std::string WithSlash(std::string Folder)
+{
+    if (Folder.empty() || Folder.back() != '/') {
+        Folder += '/';
+    }
+    return Folder;
+}
+
+static std::string Environment(const char* Name)
+{
+    const char* Value = std::getenv(Name);
+    return Value != nullptr ? std::string(Value) : std::string();
+}
+
+static int WriteAll(int Descriptor, const uint8_t* Data, size_t Size)
+{
+    while (Size > 0) {
+        ssize_t Put = write(Descriptor, Data, Size);
+        if (Put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (Put <= 0) {
+            return 0;
+        }
+        Data += Put;
+        Size -= size_t(Put);
+    }
+    return 1;
+}
+
+static int FlushBufferedFile(BufferedFile& File)
+{
+    if (File.Used == 0) {
+        return !File.Failed;
+    }
+    if (File.Failed || !WriteAll(File.Descriptor, File.Buffer.data(), File.Used)) {
+        File.Failed = 1;
+        File.Used = 0;
+        return 0;
+    }
+    File.Used = 0;
+    return 1;
+}
+
+static BufferedFile* FindBufferedFile(int File)
+{
+    if (File < 1 || File > int(BufferedFiles.size())) {
+        return nullptr;
+    }
+    BufferedFile& Found = BufferedFiles[size_t(File - 1)];
+    return Found.Descriptor >= 0 ? &Found : nullptr;
+}
+
+// "*" matches any run of characters, "?" any one; letters compare without case
+// (ASCII), as file-name matching on the desktop systems does.
+static int WildcardMatch(const char* Pattern, const char* Name)
+{
+    const char* StarPattern = nullptr;
+    const char* StarName = nullptr;
+    while (*Name != '\0') {
+        if (*Pattern == '*') {
+            StarPattern = ++Pattern;
+            StarName = Name;
+            continue;
+        }
+        if (*Pattern != '\0' && (*Pattern == '?' || std::tolower((unsigned char)*Pattern) ==
+                                                       std::tolower((unsigned char)*Name))) {
+            Pattern++;
+            Name++;
+            continue;
+        }
+        if (StarPattern == nullptr) {
+            return 0;
+        }
+        // Let the last star swallow one more character and try again.
+        Pattern = StarPattern;
+        Name = ++StarName;
+    }
+    while (*Pattern == '*') {
+        Pattern++;
+    }
+    return *Pattern == '\0';
+}

@@ -1,0 +1,321 @@
+// Off-screen CPU images: 0xRRGGBBAA pixel buffers behind integer handles,
+// for the panels, cards and pictures drawn before they become sprites.
+#include "platform/platform.h"
+
+#include "platform/video_internal.h"
+
+#include <algorithm>
+#include <cmath>
+
+// Freed images keep their buffers for reuse (the head-up display creates and
+// frees small images every frame); a buffer above this many pixels is released.
+static constexpr size_t KeptCapacityPixels = size_t(1) << 21;
+
+// Images by handle; index 0 is never used (handle 0 means none).
+static std::vector<ImageRecord> Images(1);
+
+static int NewImage(int Width, int Height);
+static void ComputeContributions(int SourceSize, int TargetSize, std::vector<int>& First, std::vector<int>& Count,
+                                 std::vector<float>& Weights, int* Stride);
+
+ImageRecord* FindImage(int Image)
+{
+    if (Image <= 0 || size_t(Image) >= Images.size() || !Images[size_t(Image)].InUse)
+        return nullptr;
+    return &Images[size_t(Image)];
+}
+
+void FreeAllImages()
+{
+    Images.clear();
+    Images.shrink_to_fit();
+    Images.resize(1);
+}
+
+int CreateImage(int Width, int Height, uint32_t Fill)
+{
+    int Handle = NewImage(Width, Height);
+    if (Handle == 0)
+        return 0;
+    ImageRecord& Record = Images[size_t(Handle)];
+    std::fill(Record.Pixels.begin(), Record.Pixels.end(), Fill);
+    return Handle;
+}
+
+int LoadImagePng(const uint8_t* Data, size_t Size)
+{
+    std::vector<uint32_t> Pixels;
+    int Width = 0, Height = 0, HasAlpha = 0;
+    if (!DecodePng(Data, Size, Pixels, &Width, &Height, &HasAlpha))
+        return 0;
+    int Handle = NewImage(Width, Height);
+    if (Handle == 0)
+        return 0;
+    ImageRecord& Record = Images[size_t(Handle)];
+    Record.Pixels.swap(Pixels);
+    Record.HasAlpha = HasAlpha;
+    return Handle;
+}
+
+void FreeImage(int Image)
+{
+    ImageRecord* Record = FindImage(Image);
+    if (Record == nullptr)
+        return;
+    Record->InUse = 0;
+    Record->Width = 0;
+    Record->Height = 0;
+    Record->Pixels.clear();
+    if (Record->Pixels.capacity() > KeptCapacityPixels)
+        Record->Pixels.shrink_to_fit();
+}
+
+int ImageWidth(int Image)
+{
+    ImageRecord* Record = FindImage(Image);
+    return Record ? Record->Width : 0;
+}
+
+int ImageHeight(int Image)
+{
+    ImageRecord* Record = FindImage(Image);
+    return Record ? Record->Height : 0;
+}
+
+const uint32_t* ImagePixels(int Image)
+{
+    ImageRecord* Record = FindImage(Image);
+    return Record ? Record->Pixels.data() : nullptr;
+}
+
+int ResizeImage(int Image, int Width, int Height)
+{
+    ImageRecord* Record = FindImage(Image);
+    if (Record == nullptr || !PictureSizeValid(Width, Height))
+        return 0;
+    if (Width == Record->Width && Height == Record->Height)
+        return 1;
+    std::vector<uint32_t> Resized(size_t(Width) * Height);
+    ResamplePixels(Record->Pixels.data(), Record->Width, Record->Height, Resized.data(), Width, Height, 0);
+    Record->Pixels.swap(Resized);
+    Record->Width = Width;
+    Record->Height = Height;
+    return 1;
+}
+
+int CropImage(int Image, int X, int Y, int Width, int Height)
+{
+    ImageRecord* Record = FindImage(Image);
+    if (Record == nullptr || !PictureSizeValid(Width, Height) || X < 0 || Y < 0)
+        return 0;
+    // The rectangle must lie wholly inside the picture (64-bit: no overflow).
+    if (int64_t(X) + Width > Record->Width || int64_t(Y) + Height > Record->Height)
+        return 0;
+    int SourceHasAlpha = Record->HasAlpha;
+    int Handle = NewImage(Width, Height);
+    if (Handle == 0)
+        return 0;
+    ImageRecord& Source = Images[size_t(Image)]; // NewImage may have moved the records
+    ImageRecord& Target = Images[size_t(Handle)];
+    Target.HasAlpha = SourceHasAlpha;
+    for (int Row = 0; Row < Height; ++Row) {
+        const uint32_t* From = Source.Pixels.data() + size_t(Y + Row) * Source.Width + X;
+        std::copy(From, From + Width, Target.Pixels.data() + size_t(Row) * Width);
+    }
+    return Handle;
+}
+
+void FillImageRect(int Image, int X, int Y, int Width, int Height, uint32_t Colour)
+{
+    ImageRecord* Record = FindImage(Image);
+    if (Record == nullptr || Width <= 0 || Height <= 0)
+        return;
+    int64_t Left = std::max<int64_t>(X, 0);
+    int64_t Top = std::max<int64_t>(Y, 0);
+    int64_t Right = std::min<int64_t>(int64_t(X) + Width, Record->Width);
+    int64_t Bottom = std::min<int64_t>(int64_t(Y) + Height, Record->Height);
+    if (Left >= Right || Top >= Bottom)
+        return;
+    for (int64_t Row = Top; Row < Bottom; ++Row) {
+        uint32_t* Line = Record->Pixels.data() + size_t(Row) * Record->Width;
+        std::fill(Line + Left, Line + Right, Colour);
+    }
+}
+
+void DrawImageOnImage(int Target, int Source, int X, int Y, int Width, int Height, int Opaque)
+{
+    ImageRecord* To = FindImage(Target);
+    ImageRecord* From = FindImage(Source);
+    if (To == nullptr || From == nullptr || !PictureSizeValid(Width, Height))
+        return;
+    // Scale first (smoothly) when the size differs, then copy or blend.
+    std::vector<uint32_t> Scaled;
+    const uint32_t* Pixels = From->Pixels.data();
+    if (Width != From->Width || Height != From->Height) {
+        Scaled.resize(size_t(Width) * Height);
+        ResamplePixels(From->Pixels.data(), From->Width, From->Height, Scaled.data(), Width, Height, 0);
+        Pixels = Scaled.data();
+    }
+    int Left = std::max(X, 0);
+    int Top = std::max(Y, 0);
+    int64_t Right = std::min<int64_t>(int64_t(X) + Width, To->Width);
+    int64_t Bottom = std::min<int64_t>(int64_t(Y) + Height, To->Height);
+    for (int64_t Row = Top; Row < Bottom; ++Row) {
+        const uint32_t* In = Pixels + size_t(Row - Y) * Width + (Left - X);
+        uint32_t* Out = To->Pixels.data() + size_t(Row) * To->Width + Left;
+        int64_t Count = Right - Left;
+        if (Opaque) {
+            std::copy(In, In + Count, Out);
+            continue;
+        }
+        for (int64_t I = 0; I < Count; ++I)
+            Out[I] = BlendOver(Out[I], In[I], In[I] & 255);
+    }
+}
+
+void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, uint32_t* Target, int TargetWidth,
+                    int TargetHeight, int AlphaShift)
+{
+    // The three colour bytes sit at the shifts that are not the alpha's.
+    int Shifts[3];
+    for (int S = 0, N = 0; S < 32; S += 8)
+        if (S != AlphaShift)
+            Shifts[N++] = S;
+
+    std::vector<int> FirstX, CountX, FirstY, CountY;
+    std::vector<float> WeightsX, WeightsY;
+    int StrideX = 0, StrideY = 0;
+    ComputeContributions(SourceWidth, TargetWidth, FirstX, CountX, WeightsX, &StrideX);
+    ComputeContributions(SourceHeight, TargetHeight, FirstY, CountY, WeightsY, &StrideY);
+
+    // Horizontal pass into premultiplied floats (4 per pixel: c0, c1, c2, alpha).
+    std::vector<float> Wide(size_t(TargetWidth) * SourceHeight * 4);
+    for (int Row = 0; Row < SourceHeight; ++Row) {
+        const uint32_t* In = Source + size_t(Row) * SourceWidth;
+        float* Out = Wide.data() + size_t(Row) * TargetWidth * 4;
+        for (int X = 0; X < TargetWidth; ++X) {
+            float C0 = 0, C1 = 0, C2 = 0, A = 0;
+            const float* W = WeightsX.data() + size_t(X) * StrideX;
+            for (int K = 0; K < CountX[size_t(X)]; ++K) {
+                uint32_t P = In[FirstX[size_t(X)] + K];
+                float Alpha = float((P >> AlphaShift) & 255);
+                float Wa = W[K] * Alpha;
+                C0 += Wa * float((P >> Shifts[0]) & 255);
+                C1 += Wa * float((P >> Shifts[1]) & 255);
+                C2 += Wa * float((P >> Shifts[2]) & 255);
+                A += W[K] * Alpha;
+            }
+            Out[X * 4 + 0] = C0;
+            Out[X * 4 + 1] = C1;
+            Out[X * 4 + 2] = C2;
+            Out[X * 4 + 3] = A;
+        }
+    }
+
+    // Vertical pass, then back to straight alpha and bytes.
+    std::vector<float> Sum(size_t(TargetWidth) * 4);
+    for (int Y = 0; Y < TargetHeight; ++Y) {
+        std::fill(Sum.begin(), Sum.end(), 0.0f);
+        const float* W = WeightsY.data() + size_t(Y) * StrideY;
+        for (int K = 0; K < CountY[size_t(Y)]; ++K) {
+            const float* In = Wide.data() + size_t(FirstY[size_t(Y)] + K) * TargetWidth * 4;
+            float Weight = W[K];
+            for (size_t I = 0; I < Sum.size(); ++I)
+                Sum[I] += Weight * In[I];
+        }
+        uint32_t* Out = Target + size_t(Y) * TargetWidth;
+        for (int X = 0; X < TargetWidth; ++X) {
+            float A = Sum[size_t(X) * 4 + 3];
+            uint32_t Pixel = 0;
+            if (A > 0.0f) {
+                float Scale = 1.0f / A;
+                for (int C = 0; C < 3; ++C) {
+                    long V = std::lround(Sum[size_t(X) * 4 + size_t(C)] * Scale);
+                    Pixel |= uint32_t(std::clamp(V, 0L, 255L)) << Shifts[C];
+                }
+                Pixel |= uint32_t(std::clamp(std::lround(A), 0L, 255L)) << AlphaShift;
+            }
+            Out[X] = Pixel;
+        }
+    }
+}
+
+// A free record (reusing one whose buffer is big enough) sized Width x Height;
+// the pixels are left as they come. Handle or 0.
+static int NewImage(int Width, int Height)
+{
+    if (!PictureSizeValid(Width, Height))
+        return 0;
+    size_t Needed = size_t(Width) * Height;
+    size_t Best = 0;
+    for (size_t I = 1; I < Images.size(); ++I) {
+        if (Images[I].InUse)
+            continue;
+        if (Best == 0 || (Images[I].Pixels.capacity() >= Needed && Images[Best].Pixels.capacity() < Needed))
+            Best = I;
+    }
+    if (Best == 0) {
+        Images.emplace_back();
+        Best = Images.size() - 1;
+    }
+    ImageRecord& Record = Images[Best];
+    Record.Pixels.resize(Needed);
+    Record.InUse = 1;
+    Record.Width = Width;
+    Record.Height = Height;
+    Record.HasAlpha = 1;
+    return int(Best);
+}
+
+// Weights for one axis: target cell T takes Count[T] source cells from
+// First[T] on, with weights at Weights[T * Stride ...] that sum to 1. Shrinking
+// averages the source area under each target cell; growing interpolates
+// linearly between the two nearest source cells.
+static void ComputeContributions(int SourceSize, int TargetSize, std::vector<int>& First, std::vector<int>& Count,
+                                 std::vector<float>& Weights, int* Stride)
+{
+    double Scale = double(SourceSize) / double(TargetSize);
+    int MaxTaps = int(std::ceil(Scale)) + 2;
+    *Stride = MaxTaps;
+    First.assign(size_t(TargetSize), 0);
+    Count.assign(size_t(TargetSize), 0);
+    Weights.assign(size_t(TargetSize) * MaxTaps, 0.0f);
+    for (int T = 0; T < TargetSize; ++T) {
+        float* W = Weights.data() + size_t(T) * MaxTaps;
+        int Low = 0, High = 0;
+        if (Scale > 1.0) {
+            double From = T * Scale, To = (T + 1) * Scale;
+            Low = std::clamp(int(std::floor(From)), 0, SourceSize - 1);
+            High = std::clamp(int(std::ceil(To)) - 1, Low, SourceSize - 1);
+            High = std::min(High, Low + MaxTaps - 1);
+            for (int S = Low; S <= High; ++S)
+                W[S - Low] = float(std::max(0.0, std::min(To, S + 1.0) - std::max(From, double(S))));
+        } else {
+            double Centre = (T + 0.5) * Scale - 0.5;
+            Low = int(std::floor(Centre));
+            double Fraction = Centre - Low;
+            High = Low + 1;
+            W[0] = float(1.0 - Fraction);
+            W[1] = float(Fraction);
+            if (Low < 0) { // before the first cell: the first cell alone
+                Low = High = 0;
+                W[0] = 1.0f;
+            } else if (High > SourceSize - 1) {
+                High = Low = SourceSize - 1;
+                W[0] = 1.0f;
+            }
+        }
+        double Total = 0.0;
+        for (int S = Low; S <= High; ++S)
+            Total += W[S - Low];
+        if (Total <= 0.0) {
+            W[0] = 1.0f;
+            High = Low;
+            Total = 1.0;
+        }
+        for (int S = Low; S <= High; ++S)
+            W[S - Low] = float(W[S - Low] / Total);
+        First[size_t(T)] = Low;
+        Count[size_t(T)] = High - Low + 1;
+    }
+}

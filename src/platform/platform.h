@@ -1,0 +1,245 @@
+// The platform layer: the only code that talks to SDL2, FreeType, fontconfig,
+// libpng, libvorbisfile and libarchive. Everything above it sees plain
+// functions and integer handles (0 or -1 meaning none).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Colours are packed 0xRRGGBBAA.
+constexpr uint32_t Rgba(int R, int G, int B, int A = 255)
+{
+    return (uint32_t(R & 255) << 24) | (uint32_t(G & 255) << 16) | (uint32_t(B & 255) << 8) | uint32_t(A & 255);
+}
+
+// ---------------------------------------------------------------------------
+// platform.cpp: services and the headless (scripted) mode
+// ---------------------------------------------------------------------------
+
+// Overrides used by the scripted driver and the tests. Set before PlatformInit.
+struct PlatformOverrides {
+    int Headless = 0;           // 1: SDL dummy video and audio, virtual clock, no frame limiter
+    std::string GameDir;        // replaces the executable's folder when not empty (ends with "/")
+    std::string UserDir;        // replaces the per-user data folder when not empty (ends with "/")
+    int DesktopWidth = 0;       // what DesktopSize reports when not 0
+    int DesktopHeight = 0;
+};
+extern PlatformOverrides Overrides;
+
+// Starts SDL's event and timer core (video is started by InitSprite). 1 or 0.
+int PlatformInit();
+// Releases every service: screen, window, sound, joystick, open files (flushes them).
+void PlatformShutdown();
+// Ends the process with the given status after PlatformShutdown.
+[[noreturn]] void PlatformExit(int Status);
+
+// ---------------------------------------------------------------------------
+// screen.cpp: screen, window, frame limiter, window events
+// ---------------------------------------------------------------------------
+
+enum ScreenModeKind { ModeFullScreen = 0, ModeWindowed = 1, ModeBorderless = 2 };
+
+enum WindowEventKind {
+    WindowEventNone = 0,
+    WindowEventRepaint,
+    WindowEventMinimised,
+    WindowEventRestored,
+    WindowEventActivated,
+    WindowEventDeactivated,
+    WindowEventClose,
+};
+
+int InitSprite();                                  // video + renderer service; 1 or 0
+int DesktopCount();
+int DesktopSize(int Index, int* Width, int* Height); // 1 or 0
+// Opens the screen (and for windowed and borderless modes the window, created
+// hidden). Windowed: captioned, close and minimise box, not resizable, centred,
+// at the display's top-left when larger. Borderless covers the desktop. The
+// back buffer is a W x H render target that keeps its content between frames.
+int OpenScreen(int Mode, int Width, int Height, const std::string& Title);
+void CloseScreen();                                // destroys every sprite and the window
+int ScreenIsOpen();
+void ShowScreenWindow();                           // show and activate
+void MinimiseScreenWindow();
+void ShowMouseCursor(int Show);
+int ScreenActive();                                // 0 while the game lacks the focus
+void SetFrameRate(int FramesPerSecond);            // frame limiter (skipped when headless)
+void PresentScreen();                              // back buffer to the display, then waits for the limiter
+void SetFilteredSampling(int On);                  // linear filtering for scaled and rotated sprites
+// Reads SDL's event queue: keyboard and gamepad state are updated, window
+// events are queued. NextWindowEvent returns them one by one (0 when empty).
+void PumpEvents();
+int NextWindowEvent();
+// Grabs the back buffer (W x H from (0, 0)) and writes it as PNG (atomic). 1 or 0.
+int SaveScreenshot(const std::string& Path);
+// Copies the back buffer as 0xRRGGBBAA pixels (for tests and the scripted driver).
+int ReadBackBuffer(std::vector<uint32_t>& Pixels, int* Width, int* Height);
+
+// ---------------------------------------------------------------------------
+// image.cpp, text.cpp: off-screen CPU images and vector text
+// ---------------------------------------------------------------------------
+
+int CreateImage(int Width, int Height, uint32_t Fill);   // handle or 0
+int LoadImagePng(const uint8_t* Data, size_t Size);      // decodes PNG bytes; handle or 0
+void FreeImage(int Image);
+int ImageWidth(int Image);
+int ImageHeight(int Image);
+const uint32_t* ImagePixels(int Image);                  // row-major 0xRRGGBBAA, or nullptr
+int ResizeImage(int Image, int Width, int Height);       // smooth resampling in place; 1 or 0
+int CropImage(int Image, int X, int Y, int Width, int Height); // new image or 0
+void FillImageRect(int Image, int X, int Y, int Width, int Height, uint32_t Colour);
+// Draws Source scaled to Width x Height at (X, Y) onto Target, blended by its alpha
+// (Opaque = 1 copies without blending).
+void DrawImageOnImage(int Target, int Source, int X, int Y, int Width, int Height, int Opaque);
+
+// Vector text: "Arial" bold from fontconfig (Liberation Sans Bold when absent),
+// antialiased, size in pixels (em). Glyphs are cached.
+int InitFont();                                          // 1 or 0
+// Width and height of one line; height is the font's line height.
+void MeasureText(const std::string& Utf8, double SizePx, double* Width, double* Height);
+// Height of the visible glyphs of the text (bounding box of the outlines).
+double MeasureTextInk(const std::string& Utf8, double SizePx);
+// One line with its top-left corner at (X, Y).
+void DrawText(int Image, const std::string& Utf8, double X, double Y, double SizePx, uint32_t Colour);
+// Lines split at line feeds and wrapped at the box width, each centred in the
+// box, the first at the top of the box; clipped to the box.
+void DrawParagraph(int Image, const std::string& Utf8, double X, double Y, double BoxWidth, double BoxHeight,
+                   double SizePx, uint32_t Colour);
+
+// ---------------------------------------------------------------------------
+// sprite.cpp: numbered sprite slots (textures on the current screen)
+// ---------------------------------------------------------------------------
+
+enum SpriteTransparency { SpriteColourKey = 0, SpriteOwnAlpha = 1 };
+
+// Slot 0 asks for a free handle (1000 and up); a slot in use is replaced.
+// Colour key: alpha 0 exactly where RGB is 0,0,0. Own alpha keeps the picture's
+// alpha channel (a picture without one is colour-keyed).
+int CreateSpriteFromPng(int Slot, const uint8_t* Data, size_t Size, int Transparency);
+int CreateSpriteFromImage(int Slot, int Image, int Transparency);
+int CreateEmptySprite(int Slot, int Width, int Height);   // fully transparent
+int CopySprite(int Slot, int Source);                     // new slot with the same pixels and size
+void FreeSprite(int Sprite);
+int SpriteExists(int Sprite);
+int SpriteWidth(int Sprite);                              // display width (after zoom)
+int SpriteHeight(int Sprite);
+void CopyImageToSprite(int Sprite, int Image);            // image pixels into the sprite at (0, 0)
+void FillSprite(int Sprite, uint32_t Colour);
+void SetSpriteKeyColour(int Sprite, uint32_t Colour);     // pixels of that RGB become transparent
+void ZoomSprite(int Sprite, int Width, int Height);       // display size
+void ResizeSprite(int Sprite, int Width, int Height);     // resamples the pixels once (smooth)
+void TurnSprite(int Sprite, double Degrees);              // relative to the current angle, about the centre
+// Drawing onto the back buffer.
+void ShowSprite(int Sprite, int X, int Y);                        // plain: no blending
+void ShowSpriteIntensity(int Sprite, int X, int Y, int Intensity); // 0-255 brightness, with transparency
+void ShowSpriteTransparent(int Sprite, int X, int Y, int Alpha = 255); // blended by alpha x global alpha
+
+// ---------------------------------------------------------------------------
+// sound.cpp: output and a small mixer (44.1 kHz stereo 16-bit)
+// ---------------------------------------------------------------------------
+
+enum ChannelStatusKind { ChannelStopped = 0, ChannelPlaying = 1, ChannelPaused = 2 };
+
+int InitSound();                                          // 1 or 0
+// Decodes Ogg Vorbis or WAV (PCM 8/16-bit, mono/stereo, any common rate) held
+// in memory into sound number Number. 1 or 0.
+int LoadSoundFromMemory(int Number, const uint8_t* Data, size_t Size);
+int PlaySound(int Number, int Loop);                      // new channel (> 0), or 0
+int ChannelStatus(int Channel);
+int ChannelSound(int Channel);                            // sound number on that channel, -1 if none
+void PauseChannel(int Channel);
+void ResumeChannel(int Channel);
+void StopChannel(int Channel);
+// The mixer itself: writes Frames stereo frames (2 x Frames samples) of every
+// playing channel summed and clipped, and advances those channels. The audio
+// device calls it; tests call it directly (without an open device) to check
+// the mix sample by sample.
+void MixInto(int16_t* Out, int Frames);
+// Frames (at 44.1 kHz, stereo) held by sound Number; 0 when it is not loaded.
+int64_t SoundFrames(int Number);
+// Decoded samples of sound Number (interleaved left/right), or nullptr.
+const int16_t* SoundSamples(int Number);
+
+// ---------------------------------------------------------------------------
+// input.cpp: keyboard and gamepad
+// ---------------------------------------------------------------------------
+
+enum GameKey { KeyLeft = 0, KeyRight, KeyUp, KeyDown, KeyReturn, KeyEscape, KeySpace, KeyS, KeyM, KeyCount };
+
+int InitKeyboard();                                       // 1 or 0
+void ExamineKeyboard();                                   // snapshot of held and released keys
+int KeyHeld(int Key);                                     // down in this examination
+int KeyReleased(int Key);                                 // went up since the previous examination
+int InitJoystick();                                       // (re)detects gamepads; returns the count
+int ExamineJoystick(int Number);                          // 1 or 0
+int GamepadAxisX(int Number, int Pad);                   // -1, 0, +1 (dead zone applied)
+int GamepadAxisY(int Number, int Pad);
+int GamepadButton(int Number, int Button);               // 1 while down
+
+// Scripted input (headless driver): the same paths as real events.
+void ScriptKey(int Key, int Down);
+void ScriptAxis(int Axis, int Value);                     // Axis 0 = X, 1 = Y
+void ScriptButton(int Button, int Down);
+void ScriptWindowEvent(int Event);
+void ScriptFocus(int Active);
+
+// ---------------------------------------------------------------------------
+// clock.cpp: time
+// ---------------------------------------------------------------------------
+
+int64_t MilliClock();                                     // 64-bit milliseconds
+void SleepMs(int Milliseconds);                           // no-op when headless
+// Local date and time with the masks %yyyy %mm %dd %hh %ii %ss.
+std::string FormatDate(const std::string& Mask);
+// Headless: MilliClock reads floor(n x 1000 / 60) after n frames.
+void AdvanceVirtualFrame();
+int64_t VirtualFrameCount();
+void ResetVirtualClock();                                 // back to frame 0 (tests, driver start)
+// The mask filled from given fields (Month 1-12); FormatDate passes local time.
+std::string FormatDateTime(const std::string& Mask, int Year, int Month, int Day, int Hour, int Minute, int Second);
+
+// ---------------------------------------------------------------------------
+// files.cpp, system.cpp, archive.cpp: files, folders, system details, zip
+// ---------------------------------------------------------------------------
+
+std::string ExecutableFolder();                           // ends with "/"
+std::string RoamingDataFolder();                          // XDG data home, no trailing "/"; "" if unknown
+std::string HomeFolder();                                 // ends with "/"
+std::string TempFolder();                                 // ends with "/"
+int FileExists(const std::string& Path);                  // file or folder
+int FolderExists(const std::string& Path);
+int64_t FileSize(const std::string& Path);                // -1 when missing
+int CreateFolder(const std::string& Path);                // 1 or 0
+// Files directly in Folder whose names match Pattern ("*.language"), case
+// ignored; names only, sorted.
+std::vector<std::string> ListFiles(const std::string& Folder, const std::string& Pattern);
+int ReadWholeFile(const std::string& Path, std::vector<uint8_t>& Bytes); // 1 or 0
+// Writes a temporary file beside Path, then renames it over Path. 1 or 0.
+int WriteFileAtomic(const std::string& Path, const void* Data, size_t Size);
+int DeleteFile(const std::string& Path);
+
+// Buffered files for the log: a 4096-byte write buffer, flushed when full and
+// at close. CreateLockedFile replaces the file unless another process holds it.
+int CreateLockedFile(const std::string& Path);            // handle or 0
+int WriteToFile(int File, const void* Data, size_t Size); // 1 or 0
+void CloseFile(int File);
+void CloseAllFiles();
+
+// Message box with one OK button; standard error when there is no display.
+void ShowMessageBox(const std::string& Title, const std::string& Text);
+
+std::string CpuName();
+int CpuCoresTotal();
+int CpuCoresAvailable();
+int64_t PhysicalMemoryBytes();
+int64_t FreeMemoryBytes();
+int OperatingSystemCode();
+std::string UserLocaleName();                             // "en-US" from LC_ALL / LC_MESSAGES / LANG; "" if none
+
+// Zip archives (the language source).
+int ZipListFiles(const std::string& Archive, std::vector<std::string>& Names); // 1 or 0
+int ZipExtractToFile(const std::string& Archive, const std::string& Entry, const std::string& Path);
+// Unpacks an entry into Buffer; returns its size, 0 when missing, -1 on error or overflow.
+int64_t ZipExtractToMemory(const std::string& Archive, const std::string& Entry, uint8_t* Buffer, size_t Capacity);

@@ -1,0 +1,17 @@
+// Shared between the platform's own files only; nothing outside src/platform
+// includes this header.
+#pragma once
+
+#include <SDL.h>
+
+// input.cpp: keyboard and gamepad events taken from SDL's queue by PumpEvents.
+void InputHandleEvent(const SDL_Event& Event);
+// screen.cpp: focus state used by ScreenActive (script "focus off|on").
+void ScreenSetScriptFocus(int Active);
+// screen.cpp: queue a window event as if the window system had sent it.
+void ScreenQueueWindowEvent(int Event);
+// sound.cpp, input.cpp: closed by PlatformShutdown.
+void SoundShutdown();
+void InputShutdown();
+// files.cpp: closes every buffered file (flushes the log).
+void FilesShutdown();

@@ -1,0 +1,374 @@
+// The screen: window, renderer, the persistent back buffer, presenting with
+// the frame limiter, the focus query and the window events.
+#include "platform/platform.h"
+
+#include "platform/platform_internal.h"
+#include "platform/video_internal.h"
+
+#include <deque>
+
+// What "examine the desktops" reports when headless and not told otherwise.
+static constexpr int HeadlessDesktopWidth = 1920;
+static constexpr int HeadlessDesktopHeight = 1080;
+
+VideoScreenRecord VideoScreen;
+
+// Window events waiting for NextWindowEvent, oldest first.
+static std::deque<int> WindowEvents;
+
+static int CreateBackBuffer();
+static void HandleWindowEvent(const SDL_WindowEvent& Event);
+static void WaitForFrameTick();
+
+int VideoStart()
+{
+    if (VideoScreen.VideoStarted)
+        return 1;
+    if (Overrides.Headless) {
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_OVERRIDE);
+    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return 0;
+    VideoScreen.VideoStarted = 1;
+    return 1;
+}
+
+void VideoStop()
+{
+    CloseScreen();
+    if (VideoScreen.VideoStarted)
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    VideoScreen.VideoStarted = 0;
+}
+
+int InitSprite() { return VideoStart(); }
+
+int DesktopCount()
+{
+    if (Overrides.Headless || !VideoStart())
+        return 1;
+    int Count = SDL_GetNumVideoDisplays();
+    return Count > 0 ? Count : 1;
+}
+
+int DesktopSize(int Index, int* Width, int* Height)
+{
+    *Width = 0;
+    *Height = 0;
+    if (Overrides.DesktopWidth > 0 && Overrides.DesktopHeight > 0) {
+        *Width = Overrides.DesktopWidth;
+        *Height = Overrides.DesktopHeight;
+        return 1;
+    }
+    if (Overrides.Headless) {
+        *Width = HeadlessDesktopWidth;
+        *Height = HeadlessDesktopHeight;
+        return 1;
+    }
+    SDL_DisplayMode Mode;
+    if (!VideoStart() || SDL_GetDesktopDisplayMode(Index, &Mode) != 0)
+        return 0;
+    *Width = Mode.w;
+    *Height = Mode.h;
+    return 1;
+}
+
+int OpenScreen(int Mode, int Width, int Height, const std::string& Title)
+{
+    CloseScreen();
+    if (Mode < ModeFullScreen || Mode > ModeBorderless || !PictureSizeValid(Width, Height) || !VideoStart())
+        return 0;
+
+    SDL_Rect Bounds = {0, 0, Width, Height};
+    if (SDL_GetDisplayBounds(0, &Bounds) != 0)
+        Bounds = SDL_Rect{0, 0, Width, Height};
+    Uint32 Flags = SDL_WINDOW_HIDDEN;
+    int X = SDL_WINDOWPOS_CENTERED_DISPLAY(0);
+    int Y = SDL_WINDOWPOS_CENTERED_DISPLAY(0);
+    if (Overrides.Headless) {
+        // The dummy driver has no display modes to switch: a plain surface.
+        X = 0;
+        Y = 0;
+    } else if (Mode == ModeFullScreen) {
+        Flags = SDL_WINDOW_FULLSCREEN;
+    } else if (Mode == ModeWindowed) {
+        // Larger than the display: keep the caption reachable at its top-left.
+        if (Width > Bounds.w || Height > Bounds.h) {
+            X = Bounds.x;
+            Y = Bounds.y;
+        }
+    } else {
+        Flags |= SDL_WINDOW_BORDERLESS;
+        X = Bounds.x;
+        Y = Bounds.y;
+    }
+    VideoScreen.Window = SDL_CreateWindow(Title.c_str(), X, Y, Width, Height, Flags);
+    if (VideoScreen.Window == nullptr)
+        return 0;
+
+    VideoScreen.Software = 0;
+    if (!Overrides.Headless)
+        VideoScreen.Renderer = SDL_CreateRenderer(VideoScreen.Window, -1,
+                                                  SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC |
+                                                      SDL_RENDERER_TARGETTEXTURE);
+    if (VideoScreen.Renderer == nullptr) {
+        VideoScreen.Renderer = SDL_CreateRenderer(VideoScreen.Window, -1, SDL_RENDERER_SOFTWARE);
+        VideoScreen.Software = 1;
+    }
+    if (VideoScreen.Renderer == nullptr || !SDL_RenderTargetSupported(VideoScreen.Renderer)) {
+        CloseScreen();
+        return 0;
+    }
+    VideoScreen.Mode = Mode;
+    VideoScreen.Width = Width;
+    VideoScreen.Height = Height;
+    if (!CreateBackBuffer()) {
+        CloseScreen();
+        return 0;
+    }
+    VideoScreen.Open = 1;
+    VideoScreen.NextTick = 0;
+    ShowMouseCursor(Mode == ModeWindowed);
+    return 1;
+}
+
+void CloseScreen()
+{
+    DestroyAllSprites();
+    if (VideoScreen.BackBuffer != nullptr)
+        SDL_DestroyTexture(VideoScreen.BackBuffer);
+    if (VideoScreen.Renderer != nullptr)
+        SDL_DestroyRenderer(VideoScreen.Renderer);
+    if (VideoScreen.Window != nullptr) {
+        SDL_DestroyWindow(VideoScreen.Window);
+        SDL_ShowCursor(SDL_ENABLE);
+    }
+    VideoScreen.BackBuffer = nullptr;
+    VideoScreen.Renderer = nullptr;
+    VideoScreen.Window = nullptr;
+    VideoScreen.Open = 0;
+    VideoScreen.Width = 0;
+    VideoScreen.Height = 0;
+    WindowEvents.clear();
+}
+
+int ScreenIsOpen() { return VideoScreen.Open; }
+
+void ShowScreenWindow()
+{
+    if (VideoScreen.Window == nullptr)
+        return;
+    SDL_ShowWindow(VideoScreen.Window);
+    SDL_RaiseWindow(VideoScreen.Window);
+}
+
+void MinimiseScreenWindow()
+{
+    if (VideoScreen.Window != nullptr)
+        SDL_MinimizeWindow(VideoScreen.Window);
+}
+
+void ShowMouseCursor(int Show)
+{
+    if (VideoScreen.VideoStarted)
+        SDL_ShowCursor(Show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+int ScreenActive()
+{
+    if (Overrides.Headless)
+        return VideoScreen.ScriptActive;
+    if (VideoScreen.Window == nullptr)
+        return 0;
+    Uint32 Flags = SDL_GetWindowFlags(VideoScreen.Window);
+    if (Flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN))
+        return 0;
+    return (Flags & SDL_WINDOW_INPUT_FOCUS) ? 1 : 0;
+}
+
+void SetFrameRate(int FramesPerSecond)
+{
+    VideoScreen.FramesPerSecond = FramesPerSecond > 0 ? FramesPerSecond : 0;
+    VideoScreen.NextTick = 0;
+}
+
+void PresentScreen()
+{
+    if (VideoScreen.Open) {
+        SDL_Renderer* Renderer = VideoScreen.Renderer;
+        SDL_SetRenderTarget(Renderer, nullptr);
+        SDL_RenderCopy(Renderer, VideoScreen.BackBuffer, nullptr, nullptr);
+        SDL_RenderPresent(Renderer);
+        SDL_SetRenderTarget(Renderer, VideoScreen.BackBuffer);
+    }
+    if (!Overrides.Headless)
+        WaitForFrameTick();
+}
+
+void SetFilteredSampling(int On)
+{
+    VideoScreen.Filtered = On ? 1 : 0;
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, On ? "linear" : "nearest");
+}
+
+void PumpEvents()
+{
+    int CloseQueued = 0;
+    SDL_Event Event;
+    while (SDL_PollEvent(&Event)) {
+        switch (Event.type) {
+        case SDL_WINDOWEVENT:
+            if (VideoScreen.Window != nullptr && Event.window.windowID == SDL_GetWindowID(VideoScreen.Window)) {
+                if (Event.window.event == SDL_WINDOWEVENT_CLOSE)
+                    CloseQueued = 1;
+                HandleWindowEvent(Event.window);
+            }
+            break;
+        case SDL_QUIT:
+            // Also sent after the close request of the last window: one close is enough.
+            if (!CloseQueued)
+                ScreenQueueWindowEvent(WindowEventClose);
+            CloseQueued = 1;
+            break;
+        case SDL_RENDER_TARGETS_RESET:
+            // The back buffer lost its content; the next frame draws it again.
+            if (VideoScreen.Open) {
+                SDL_SetRenderDrawColor(VideoScreen.Renderer, 0, 0, 0, 255);
+                SDL_RenderClear(VideoScreen.Renderer);
+            }
+            break;
+        case SDL_RENDER_DEVICE_RESET:
+            MarkSpriteTexturesDirty();
+            if (VideoScreen.Open) {
+                SDL_SetRenderDrawColor(VideoScreen.Renderer, 0, 0, 0, 255);
+                SDL_RenderClear(VideoScreen.Renderer);
+            }
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+        case SDL_JOYAXISMOTION:
+        case SDL_JOYBALLMOTION:
+        case SDL_JOYHATMOTION:
+        case SDL_JOYBUTTONDOWN:
+        case SDL_JOYBUTTONUP:
+        case SDL_JOYDEVICEADDED:
+        case SDL_JOYDEVICEREMOVED:
+        case SDL_CONTROLLERAXISMOTION:
+        case SDL_CONTROLLERBUTTONDOWN:
+        case SDL_CONTROLLERBUTTONUP:
+        case SDL_CONTROLLERDEVICEADDED:
+        case SDL_CONTROLLERDEVICEREMOVED:
+        case SDL_CONTROLLERDEVICEREMAPPED:
+            InputHandleEvent(Event);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+int NextWindowEvent()
+{
+    if (WindowEvents.empty())
+        return WindowEventNone;
+    int Event = WindowEvents.front();
+    WindowEvents.pop_front();
+    return Event;
+}
+
+int SaveScreenshot(const std::string& Path)
+{
+    std::vector<uint32_t> Pixels;
+    int Width = 0, Height = 0;
+    if (!ReadBackBuffer(Pixels, &Width, &Height))
+        return 0;
+    std::vector<uint8_t> Bytes;
+    if (!EncodePng(Pixels.data(), Width, Height, 0, Bytes))
+        return 0;
+    return WriteFileAtomic(Path, Bytes.data(), Bytes.size());
+}
+
+int ReadBackBuffer(std::vector<uint32_t>& Pixels, int* Width, int* Height)
+{
+    Pixels.clear();
+    *Width = 0;
+    *Height = 0;
+    if (!VideoScreen.Open)
+        return 0;
+    int W = VideoScreen.Width, H = VideoScreen.Height;
+    Pixels.resize(size_t(W) * H);
+    // The back buffer is the current target between presents.
+    if (SDL_RenderReadPixels(VideoScreen.Renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, Pixels.data(), W * 4) != 0) {
+        Pixels.clear();
+        return 0;
+    }
+    // The screen has no transparency: what a plain draw left in alpha is not shown.
+    for (uint32_t& P : Pixels)
+        P = (P << 8) | 0xffu;
+    *Width = W;
+    *Height = H;
+    return 1;
+}
+
+void ScreenSetScriptFocus(int Active) { VideoScreen.ScriptActive = Active ? 1 : 0; }
+
+void ScreenQueueWindowEvent(int Event)
+{
+    if (Event > WindowEventNone && Event <= WindowEventClose)
+        WindowEvents.push_back(Event);
+}
+
+void ScriptWindowEvent(int Event) { ScreenQueueWindowEvent(Event); }
+
+void ScriptFocus(int Active) { ScreenSetScriptFocus(Active); }
+
+// The W x H render target every frame is drawn into; it keeps its content
+// between frames. Left as the renderer's current target, cleared to black.
+static int CreateBackBuffer()
+{
+    VideoScreen.BackBuffer = SDL_CreateTexture(VideoScreen.Renderer, SDL_PIXELFORMAT_ARGB8888,
+                                               SDL_TEXTUREACCESS_TARGET, VideoScreen.Width, VideoScreen.Height);
+    if (VideoScreen.BackBuffer == nullptr)
+        return 0;
+    SDL_SetTextureBlendMode(VideoScreen.BackBuffer, SDL_BLENDMODE_NONE);
+    if (SDL_SetRenderTarget(VideoScreen.Renderer, VideoScreen.BackBuffer) != 0)
+        return 0;
+    SDL_SetRenderDrawColor(VideoScreen.Renderer, 0, 0, 0, 255);
+    SDL_RenderClear(VideoScreen.Renderer);
+    return 1;
+}
+
+static void HandleWindowEvent(const SDL_WindowEvent& Event)
+{
+    switch (Event.event) {
+    case SDL_WINDOWEVENT_EXPOSED: ScreenQueueWindowEvent(WindowEventRepaint); break;
+    case SDL_WINDOWEVENT_MINIMIZED: ScreenQueueWindowEvent(WindowEventMinimised); break;
+    case SDL_WINDOWEVENT_RESTORED: ScreenQueueWindowEvent(WindowEventRestored); break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED: ScreenQueueWindowEvent(WindowEventActivated); break;
+    case SDL_WINDOWEVENT_FOCUS_LOST: ScreenQueueWindowEvent(WindowEventDeactivated); break;
+    case SDL_WINDOWEVENT_CLOSE: ScreenQueueWindowEvent(WindowEventClose); break;
+    default: break;
+    }
+}
+
+// Sleeps until the next 1/FramesPerSecond tick. A loop that fell more than a
+// frame behind starts a fresh schedule instead of racing to catch up.
+static void WaitForFrameTick()
+{
+    if (VideoScreen.FramesPerSecond <= 0)
+        return;
+    uint64_t Frequency = SDL_GetPerformanceFrequency();
+    uint64_t Period = Frequency / uint64_t(VideoScreen.FramesPerSecond);
+    uint64_t Now = SDL_GetPerformanceCounter();
+    if (VideoScreen.NextTick == 0 || Now > VideoScreen.NextTick + Period) {
+        VideoScreen.NextTick = Now + Period;
+        return;
+    }
+    while (Now < VideoScreen.NextTick) {
+        uint64_t RemainingMs = (VideoScreen.NextTick - Now) * 1000 / Frequency;
+        SDL_Delay(RemainingMs >= 1 ? Uint32(RemainingMs) : 0);
+        Now = SDL_GetPerformanceCounter();
+    }
+    VideoScreen.NextTick += Period;
+}

@@ -1,0 +1,353 @@
+// Numbered sprite slots: a CPU copy of the pixels (so sprites can be resized,
+// copied and re-keyed) and a texture on the current screen, uploaded lazily at
+// the first draw after a change. Drawing never allocates or uploads otherwise.
+#include "platform/platform.h"
+
+#include "platform/video_internal.h"
+
+#include <algorithm>
+#include <cmath>
+
+// Handles given out for slot 0 (level tiles, cards) start here, clear of the
+// game's fixed slots.
+static constexpr int FirstFreeHandle = 1000;
+static constexpr int MaxSlot = 65535;
+
+enum SpriteBlendKind { BlendUnset = -1, BlendPlain = 0, BlendAlpha = 1 };
+
+struct SpriteRecord {
+    int InUse = 0;
+    int Width = 0;                      // pixel size
+    int Height = 0;
+    int DisplayWidth = 0;               // size on screen (zoom)
+    int DisplayHeight = 0;
+    double Angle = 0.0;                 // degrees, clockwise on screen
+    std::vector<uint32_t> Pixels;       // 0xAARRGGBB, the texture's own layout
+    SDL_Texture* Texture = nullptr;
+    int Dirty = 1;                      // pixels changed since the last upload
+    // What the texture is set to now, so a draw only calls SDL for changes.
+    int TextureBlend = BlendUnset;
+    int TextureColourMod = -1;
+    int TextureAlphaMod = -1;
+    int TextureFiltered = -1;
+};
+
+// Sprites by handle; index 0 is never used.
+static std::vector<SpriteRecord> Sprites(1);
+
+static SpriteRecord* FindSprite(int Sprite);
+static SpriteRecord* PrepareSlot(int Slot, int* Handle);
+static void SetPixelsFromRgba(SpriteRecord& Record, const uint32_t* Rgba, int Width, int Height, int ColourKeyed);
+static SDL_Texture* ReadyTexture(SpriteRecord& Record, int Blend, int ColourMod, int AlphaMod);
+static void DrawSprite(int Sprite, int X, int Y, int Blend, int ColourMod, int AlphaMod);
+static void DropTexture(SpriteRecord& Record);
+
+void DestroyAllSprites()
+{
+    for (SpriteRecord& Record : Sprites)
+        DropTexture(Record);
+    Sprites.clear();
+    Sprites.shrink_to_fit();
+    Sprites.resize(1);
+}
+
+void MarkSpriteTexturesDirty()
+{
+    for (SpriteRecord& Record : Sprites)
+        Record.Dirty = 1;
+}
+
+int CreateSpriteFromPng(int Slot, const uint8_t* Data, size_t Size, int Transparency)
+{
+    std::vector<uint32_t> Rgba;
+    int Width = 0, Height = 0, HasAlpha = 0;
+    if (Slot < 0 || !DecodePng(Data, Size, Rgba, &Width, &Height, &HasAlpha))
+        return 0;
+    int Handle = 0;
+    SpriteRecord* Record = PrepareSlot(Slot, &Handle);
+    if (Record == nullptr)
+        return 0;
+    SetPixelsFromRgba(*Record, Rgba.data(), Width, Height, Transparency != SpriteOwnAlpha || !HasAlpha);
+    return Handle;
+}
+
+int CreateSpriteFromImage(int Slot, int Image, int Transparency)
+{
+    ImageRecord* Source = FindImage(Image);
+    if (Slot < 0 || Source == nullptr)
+        return 0;
+    int HasAlpha = Source->HasAlpha;
+    int Handle = 0;
+    SpriteRecord* Record = PrepareSlot(Slot, &Handle);
+    if (Record == nullptr)
+        return 0;
+    Source = FindImage(Image);
+    SetPixelsFromRgba(*Record, Source->Pixels.data(), Source->Width, Source->Height,
+                      Transparency != SpriteOwnAlpha || !HasAlpha);
+    return Handle;
+}
+
+int CreateEmptySprite(int Slot, int Width, int Height)
+{
+    if (Slot < 0 || !PictureSizeValid(Width, Height))
+        return 0;
+    int Handle = 0;
+    SpriteRecord* Record = PrepareSlot(Slot, &Handle);
+    if (Record == nullptr)
+        return 0;
+    Record->Pixels.assign(size_t(Width) * Height, 0u);
+    Record->Width = Record->DisplayWidth = Width;
+    Record->Height = Record->DisplayHeight = Height;
+    return Handle;
+}
+
+int CopySprite(int Slot, int Source)
+{
+    if (Slot < 0 || FindSprite(Source) == nullptr)
+        return 0;
+    if (Slot == Source)
+        return Source;
+    int Handle = 0;
+    SpriteRecord* Record = PrepareSlot(Slot, &Handle);
+    if (Record == nullptr)
+        return 0;
+    const SpriteRecord& From = Sprites[size_t(Source)]; // PrepareSlot may have moved the records
+    Record->Pixels = From.Pixels;
+    Record->Width = From.Width;
+    Record->Height = From.Height;
+    Record->DisplayWidth = From.DisplayWidth;
+    Record->DisplayHeight = From.DisplayHeight;
+    Record->Angle = From.Angle;
+    return Handle;
+}
+
+void FreeSprite(int Sprite)
+{
+    SpriteRecord* Record = FindSprite(Sprite);
+    if (Record == nullptr)
+        return;
+    DropTexture(*Record);
+    *Record = SpriteRecord();
+}
+
+int SpriteExists(int Sprite) { return FindSprite(Sprite) ? 1 : 0; }
+
+int SpriteWidth(int Sprite)
+{
+    SpriteRecord* Record = FindSprite(Sprite);
+    return Record ? Record->DisplayWidth : 0;
+}
+
+int SpriteHeight(int Sprite)
+{
+    SpriteRecord* Record = FindSprite(Sprite);
+    return Record ? Record->DisplayHeight : 0;
+}
+
+void CopyImageToSprite(int Sprite, int Image)
+{
+    SpriteRecord* Record = FindSprite(Sprite);
+    ImageRecord* Source = FindImage(Image);
+    if (Record == nullptr || Source == nullptr)
+        return;
+    // The part of the image that overlaps the sprite replaces its pixels.
+    int Columns = std::min(Record->Width, Source->Width);
+    int Rows = std::min(Record->Height, Source->Height);
+    for (int Row = 0; Row < Rows; ++Row) {
+        const uint32_t* In = Source->Pixels.data() + size_t(Row) * Source->Width;
+        uint32_t* Out = Record->Pixels.data() + size_t(Row) * Record->Width;
+        for (int X = 0; X < Columns; ++X)
+            Out[X] = (In[X] >> 8) | (In[X] << 24);
+    }
+    Record->Dirty = 1;
+}
+
+void FillSprite(int Sprite, uint32_t Colour)
+{
+    SpriteRecord* Record = FindSprite(Sprite);
+    if (Record == nullptr)
+        return;
+    std::fill(Record->Pixels.begin(), Record->Pixels.end(), (Colour >> 8) | (Colour << 24));
+    Record->Dirty = 1;
+}
+
+void SetSpriteKeyColour(int Sprite, uint32_t Colour)
+{
+    SpriteRecord* Record = FindSprite(Sprite);
+    if (Record == nullptr)
+        return;
+    uint32_t Key = Colour >> 8; // 0x00RRGGBB
+    for (uint32_t& P : Record->Pixels)
+        if ((P & 0xffffffu) == Key)
+            P &= 0xffffffu;
+    Record->Dirty = 1;
+}
+
+void ZoomSprite(int Sprite, int Width, int Height)
+{
+    SpriteRecord* Record = FindSprite(Sprite);
+    if (Record == nullptr || Width <= 0 || Height <= 0)
+        return;
+    Record->DisplayWidth = Width;
+    Record->DisplayHeight = Height;
+}
+
+void ResizeSprite(int Sprite, int Width, int Height)
+{
+    SpriteRecord* Record = FindSprite(Sprite);
+    if (Record == nullptr || !PictureSizeValid(Width, Height))
+        return;
+    if (Width != Record->Width || Height != Record->Height) {
+        std::vector<uint32_t> Resized(size_t(Width) * Height);
+        ResamplePixels(Record->Pixels.data(), Record->Width, Record->Height, Resized.data(), Width, Height, 24);
+        Record->Pixels.swap(Resized);
+        Record->Width = Width;
+        Record->Height = Height;
+        DropTexture(*Record); // a new size needs a new texture
+    }
+    Record->DisplayWidth = Width;
+    Record->DisplayHeight = Height;
+}
+
+void TurnSprite(int Sprite, double Degrees)
+{
+    SpriteRecord* Record = FindSprite(Sprite);
+    if (Record == nullptr || !std::isfinite(Degrees))
+        return;
+    Record->Angle = std::fmod(Record->Angle + Degrees, 360.0);
+}
+
+void ShowSprite(int Sprite, int X, int Y) { DrawSprite(Sprite, X, Y, BlendPlain, 255, 255); }
+
+void ShowSpriteIntensity(int Sprite, int X, int Y, int Intensity)
+{
+    DrawSprite(Sprite, X, Y, BlendAlpha, std::clamp(Intensity, 0, 255), 255);
+}
+
+void ShowSpriteTransparent(int Sprite, int X, int Y, int Alpha)
+{
+    DrawSprite(Sprite, X, Y, BlendAlpha, 255, std::clamp(Alpha, 0, 255));
+}
+
+static SpriteRecord* FindSprite(int Sprite)
+{
+    if (Sprite <= 0 || size_t(Sprite) >= Sprites.size() || !Sprites[size_t(Sprite)].InUse)
+        return nullptr;
+    return &Sprites[size_t(Sprite)];
+}
+
+// The record for Slot (0: the lowest free handle from 1000 on), emptied and
+// marked in use. nullptr when the slot number is unusable.
+static SpriteRecord* PrepareSlot(int Slot, int* Handle)
+{
+    *Handle = 0;
+    if (Slot < 0 || Slot > MaxSlot)
+        return nullptr;
+    if (Slot == 0) {
+        Slot = FirstFreeHandle;
+        while (size_t(Slot) < Sprites.size() && Sprites[size_t(Slot)].InUse)
+            ++Slot;
+    }
+    if (size_t(Slot) >= Sprites.size())
+        Sprites.resize(size_t(Slot) + 1);
+    SpriteRecord& Record = Sprites[size_t(Slot)];
+    DropTexture(Record);
+    std::vector<uint32_t> Keep;
+    Keep.swap(Record.Pixels); // reuse the buffer when the slot is refilled
+    Record = SpriteRecord();
+    Record.Pixels.swap(Keep);
+    Record.InUse = 1;
+    *Handle = Slot;
+    return &Record;
+}
+
+// Converts 0xRRGGBBAA pixels into the record; colour keying gives alpha 0
+// exactly where RGB is 0,0,0 and 255 elsewhere.
+static void SetPixelsFromRgba(SpriteRecord& Record, const uint32_t* Rgba, int Width, int Height, int ColourKeyed)
+{
+    size_t Count = size_t(Width) * Height;
+    Record.Pixels.resize(Count);
+    uint32_t* Out = Record.Pixels.data();
+    if (ColourKeyed) {
+        for (size_t I = 0; I < Count; ++I) {
+            uint32_t Rgb = Rgba[I] >> 8;
+            Out[I] = Rgb == 0 ? 0u : (Rgb | 0xff000000u);
+        }
+    } else {
+        for (size_t I = 0; I < Count; ++I)
+            Out[I] = (Rgba[I] >> 8) | (Rgba[I] << 24);
+    }
+    Record.Width = Record.DisplayWidth = Width;
+    Record.Height = Record.DisplayHeight = Height;
+    Record.Dirty = 1;
+}
+
+// The sprite's texture, created or refreshed as needed and set to the wanted
+// blending, modulation and sampling. nullptr without a renderer.
+static SDL_Texture* ReadyTexture(SpriteRecord& Record, int Blend, int ColourMod, int AlphaMod)
+{
+    SDL_Renderer* Renderer = VideoScreen.Renderer;
+    if (Renderer == nullptr)
+        return nullptr;
+    if (Record.Texture == nullptr) {
+        Record.Texture = SDL_CreateTexture(Renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, Record.Width,
+                                           Record.Height);
+        if (Record.Texture == nullptr)
+            return nullptr;
+        Record.Dirty = 1;
+        Record.TextureBlend = BlendUnset;
+        Record.TextureColourMod = -1;
+        Record.TextureAlphaMod = -1;
+        Record.TextureFiltered = -1;
+    }
+    if (Record.Dirty) {
+        SDL_UpdateTexture(Record.Texture, nullptr, Record.Pixels.data(), Record.Width * 4);
+        Record.Dirty = 0;
+    }
+    if (Record.TextureBlend != Blend) {
+        SDL_SetTextureBlendMode(Record.Texture, Blend == BlendPlain ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
+        Record.TextureBlend = Blend;
+    }
+    if (Record.TextureColourMod != ColourMod) {
+        SDL_SetTextureColorMod(Record.Texture, Uint8(ColourMod), Uint8(ColourMod), Uint8(ColourMod));
+        Record.TextureColourMod = ColourMod;
+    }
+    if (Record.TextureAlphaMod != AlphaMod) {
+        SDL_SetTextureAlphaMod(Record.Texture, Uint8(AlphaMod));
+        Record.TextureAlphaMod = AlphaMod;
+    }
+    if (Record.TextureFiltered != VideoScreen.Filtered) {
+        SDL_SetTextureScaleMode(Record.Texture, VideoScreen.Filtered ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+        Record.TextureFiltered = VideoScreen.Filtered;
+    }
+    return Record.Texture;
+}
+
+// Draws the sprite at its display size with its top-left at (X, Y), turned
+// about the centre of that rectangle by its angle.
+static void DrawSprite(int Sprite, int X, int Y, int Blend, int ColourMod, int AlphaMod)
+{
+    SpriteRecord* Record = FindSprite(Sprite);
+    if (Record == nullptr || !VideoScreen.Open)
+        return;
+    SDL_Texture* Texture = ReadyTexture(*Record, Blend, ColourMod, AlphaMod);
+    if (Texture == nullptr)
+        return;
+    SDL_Rect Target = {X, Y, Record->DisplayWidth, Record->DisplayHeight};
+    if (Record->Angle == 0.0)
+        SDL_RenderCopy(VideoScreen.Renderer, Texture, nullptr, &Target);
+    else
+        SDL_RenderCopyEx(VideoScreen.Renderer, Texture, nullptr, &Target, Record->Angle, nullptr, SDL_FLIP_NONE);
+}
+
+static void DropTexture(SpriteRecord& Record)
+{
+    if (Record.Texture != nullptr)
+        SDL_DestroyTexture(Record.Texture);
+    Record.Texture = nullptr;
+    Record.Dirty = 1;
+    Record.TextureBlend = BlendUnset;
+    Record.TextureColourMod = -1;
+    Record.TextureAlphaMod = -1;
+    Record.TextureFiltered = -1;
+}

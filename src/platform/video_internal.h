@@ -1,0 +1,118 @@
+// Shared between the platform's video files only (screen, sprites, images,
+// text, PNG); nothing outside src/platform includes this header.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Largest side and pixel count of any picture, image or sprite we accept.
+// A 16384-pixel side covers every desktop; 64 M pixels (256 MB) stops a hostile
+// PNG header from asking for absurd memory.
+constexpr int MaxPictureSide = 16384;
+constexpr int64_t MaxPicturePixels = int64_t(1) << 26;
+
+// 1 when Width x Height is a size we can hold.
+int PictureSizeValid(int Width, int Height);
+
+// ---------------------------------------------------------------------------
+// screen.cpp
+// ---------------------------------------------------------------------------
+
+struct VideoScreenRecord {
+    int VideoStarted = 0;           // 1 after SDL's video subsystem was started by us
+    SDL_Window* Window = nullptr;
+    SDL_Renderer* Renderer = nullptr;
+    SDL_Texture* BackBuffer = nullptr; // ARGB8888 render target, Width x Height
+    int Open = 0;
+    int Mode = 0;                   // ScreenModeKind
+    int Width = 0;
+    int Height = 0;
+    int Software = 0;               // 1 when the renderer is SDL's software renderer
+    int Filtered = 0;               // 1: linear sampling for scaled and rotated sprites
+    int FramesPerSecond = 0;        // 0: no limiter
+    uint64_t NextTick = 0;          // performance-counter time the next frame may start
+    int ScriptActive = 1;           // headless focus, set by ScriptFocus
+};
+extern VideoScreenRecord VideoScreen;
+
+// Starts SDL video (dummy driver when headless) once; 1 or 0.
+int VideoStart();
+void VideoStop();
+
+// ---------------------------------------------------------------------------
+// sprite.cpp
+// ---------------------------------------------------------------------------
+
+// Destroys every sprite (pixels and texture); CloseScreen calls it.
+void DestroyAllSprites();
+// Uploads every sprite's pixels again at its next draw (after the renderer
+// lost the contents of its textures).
+void MarkSpriteTexturesDirty();
+
+// ---------------------------------------------------------------------------
+// image.cpp
+// ---------------------------------------------------------------------------
+
+struct ImageRecord {
+    int InUse = 0;
+    int Width = 0;
+    int Height = 0;
+    int HasAlpha = 1;               // 0 for pictures decoded from a PNG without alpha
+    std::vector<uint32_t> Pixels;   // row-major 0xRRGGBBAA; capacity kept while free
+};
+
+// The record of a live image, or nullptr.
+ImageRecord* FindImage(int Image);
+// Frees every image (PlatformShutdown).
+void FreeAllImages();
+
+// Source-over blending of 0xRRGGBBAA pixels with straight alpha: Over's
+// colour with coverage OverAlpha (0-255) on top of Under.
+inline uint32_t BlendOver(uint32_t Under, uint32_t Over, uint32_t OverAlpha)
+{
+    if (OverAlpha >= 255)
+        return (Over & 0xffffff00u) | 255u;
+    if (OverAlpha == 0)
+        return Under;
+    uint32_t UnderAlpha = Under & 255;
+    // Rounded divisions by 255 keep an opaque Under opaque.
+    uint32_t UnderWeight = (UnderAlpha * (255 - OverAlpha) + 127) / 255;
+    uint32_t OutAlpha = OverAlpha + UnderWeight;
+    uint32_t Result = OutAlpha;
+    for (int Shift = 8; Shift < 32; Shift += 8) {
+        uint32_t Top = (Over >> Shift) & 255;
+        uint32_t Bottom = (Under >> Shift) & 255;
+        uint32_t Value = (Top * OverAlpha + Bottom * UnderWeight + OutAlpha / 2) / OutAlpha;
+        Result |= (Value > 255 ? 255 : Value) << Shift;
+    }
+    return Result;
+}
+
+// Smooth resampling (an area average when shrinking, bilinear when growing),
+// with the colours weighted by alpha so transparent black does not darken
+// the edges.
+// AlphaShift is the bit position of the alpha byte (0 for 0xRRGGBBAA, 24 for
+// 0xAARRGGBB); the other three bytes are treated alike.
+void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, uint32_t* Target, int TargetWidth,
+                    int TargetHeight, int AlphaShift);
+
+// ---------------------------------------------------------------------------
+// png.cpp
+// ---------------------------------------------------------------------------
+
+// Decodes PNG bytes (any bit depth, palette, grey, with or without alpha or
+// tRNS) into 0xRRGGBBAA pixels. HasAlpha = 1 when the file carries alpha
+// (an alpha channel or tRNS). 1 or 0; on 0 the outputs are empty/zero.
+int DecodePng(const uint8_t* Data, size_t Size, std::vector<uint32_t>& Pixels, int* Width, int* Height, int* HasAlpha);
+// Encodes 0xRRGGBBAA pixels as an 8-bit RGB (WithAlpha = 0) or RGBA PNG. 1 or 0.
+int EncodePng(const uint32_t* Pixels, int Width, int Height, int WithAlpha, std::vector<uint8_t>& Bytes);
+
+// ---------------------------------------------------------------------------
+// text.cpp
+// ---------------------------------------------------------------------------
+
+// Releases the font and the glyph cache (PlatformShutdown).
+void FontShutdown();

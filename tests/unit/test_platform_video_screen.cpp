@@ -1,0 +1,152 @@
+// The headless screen: opening and re-opening, the persistent back buffer,
+// screenshots, window events and focus, desktop size overrides.
+#include "test_platform_video_png.h"
+#include "test_platform_video_util.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace {
+
+using PlatformVideoScreen = HeadlessScreen;
+
+TEST_F(PlatformVideoScreen, BackBufferStartsBlackAndKeepsItsContentAcrossPresents)
+{
+    std::vector<uint32_t> Pixels;
+    int W = 0, H = 0;
+    ASSERT_EQ(ReadBackBuffer(Pixels, &W, &H), 1);
+    EXPECT_EQ(W, Width);
+    EXPECT_EQ(H, Height);
+    EXPECT_EQ(Pixels.size(), size_t(Width * Height));
+    EXPECT_EQ(Pixels[0], Rgba(0, 0, 0));
+    EXPECT_EQ(Pixels.back(), Rgba(0, 0, 0));
+
+    int Sprite = CreateEmptySprite(2, 10, 10);
+    FillSprite(Sprite, Rgba(0, 200, 0));
+    ShowSprite(Sprite, 150, 110);
+    SetFrameRate(60);
+    PresentScreen();
+    PresentScreen();
+    EXPECT_EQ(Pixel(155, 115), Rgba(0, 200, 0));
+    EXPECT_EQ(Pixel(149, 115), Rgba(0, 0, 0));
+    // A plain draw of a transparent pixel leaves black, and the screen reads as opaque.
+    int Empty = CreateEmptySprite(3, 5, 5);
+    ShowSprite(Empty, 150, 110);
+    EXPECT_EQ(Pixel(152, 112), Rgba(0, 0, 0, 255));
+    ShowSprite(Sprite, -5, -5);                                  // partly off screen
+    EXPECT_EQ(Pixel(0, 0), Rgba(0, 200, 0));
+}
+
+TEST_F(PlatformVideoScreen, ReopeningChangesTheSizeAndDropsTheSprites)
+{
+    ASSERT_EQ(CreateEmptySprite(22, 8, 8), 22);
+    CloseScreen();
+    EXPECT_EQ(ScreenIsOpen(), 0);
+    std::vector<uint32_t> Pixels;
+    int W = 1, H = 1;
+    EXPECT_EQ(ReadBackBuffer(Pixels, &W, &H), 0);
+    EXPECT_EQ(W, 0);
+    EXPECT_TRUE(Pixels.empty());
+    ShowSprite(22, 0, 0);                                        // no screen: ignored
+
+    ASSERT_EQ(OpenScreen(ModeBorderless, 320, 180, "again"), 1);
+    EXPECT_EQ(ScreenIsOpen(), 1);
+    EXPECT_EQ(SpriteExists(22), 0);
+    ASSERT_EQ(ReadBackBuffer(Pixels, &W, &H), 1);
+    EXPECT_EQ(W, 320);
+    EXPECT_EQ(H, 180);
+    ASSERT_EQ(OpenScreen(ModeFullScreen, 200, 100, "full"), 1);  // opening again closes the old one
+    ASSERT_EQ(ReadBackBuffer(Pixels, &W, &H), 1);
+    EXPECT_EQ(W, 200);
+
+    EXPECT_EQ(OpenScreen(3, 200, 100, "bad mode"), 0);
+    EXPECT_EQ(ScreenIsOpen(), 0);
+    EXPECT_EQ(OpenScreen(-1, 200, 100, "bad mode"), 0);
+    EXPECT_EQ(OpenScreen(ModeWindowed, 0, 100, "bad size"), 0);
+    EXPECT_EQ(OpenScreen(ModeWindowed, 200, -1, "bad size"), 0);
+}
+
+TEST_F(PlatformVideoScreen, ScreenshotIsAPngOfTheBackBuffer)
+{
+    int Sprite = CreateEmptySprite(2, 40, 30);
+    FillSprite(Sprite, Rgba(10, 120, 230));
+    ShowSprite(Sprite, 7, 9);
+    int Image = CreateImage(20, 20, Rgba(250, 0, 0, 255));
+    FillImageRect(Image, 5, 5, 10, 10, Rgba(0, 0, 0, 255));
+    int Keyed = CreateSpriteFromImage(0, Image, SpriteColourKey);
+    FreeImage(Image);
+    ShowSpriteTransparent(Keyed, 30, 20);
+
+    std::string Path = "/tmp/kistora-video-test-" + std::to_string(getpid()) + ".png";
+    ASSERT_EQ(SaveScreenshot(Path), 1);
+    std::ifstream File(Path, std::ios::binary);
+    std::vector<uint8_t> Bytes((std::istreambuf_iterator<char>(File)), std::istreambuf_iterator<char>());
+    std::remove(Path.c_str());
+    ASSERT_GT(Bytes.size(), 8u);
+    EXPECT_EQ(Bytes[1], 'P');
+    int Shot = LoadImagePng(Bytes.data(), Bytes.size());
+    ASSERT_NE(Shot, 0);
+    std::vector<uint32_t> Pixels;
+    int W = 0, H = 0;
+    ASSERT_EQ(ReadBackBuffer(Pixels, &W, &H), 1);
+    ASSERT_EQ(ImageWidth(Shot), W);
+    ASSERT_EQ(ImageHeight(Shot), H);
+    EXPECT_TRUE(std::equal(Pixels.begin(), Pixels.end(), ImagePixels(Shot)));
+    EXPECT_EQ(ImagePixels(Shot)[10 * W + 10], Rgba(10, 120, 230));
+    EXPECT_EQ(ImagePixels(Shot)[21 * W + 31], Rgba(250, 0, 0));
+    EXPECT_EQ(ImagePixels(Shot)[30 * W + 40], Rgba(10, 120, 230)); // the keyed hole shows what was below
+    FreeImage(Shot);
+
+    EXPECT_EQ(SaveScreenshot("/nonexistent-folder/x/shot.png"), 0);
+    CloseScreen();
+    EXPECT_EQ(SaveScreenshot(Path), 0);                          // nothing to grab
+}
+
+TEST_F(PlatformVideoScreen, WindowEventsComeOutInOrder)
+{
+    PumpEvents();
+    while (NextWindowEvent() != WindowEventNone) {
+    }
+    ScriptWindowEvent(WindowEventDeactivated);
+    ScriptWindowEvent(WindowEventMinimised);
+    ScriptWindowEvent(99);                                       // not an event: dropped
+    ScriptWindowEvent(WindowEventClose);
+    PumpEvents();                                                // does not lose queued events
+    EXPECT_EQ(NextWindowEvent(), WindowEventDeactivated);
+    EXPECT_EQ(NextWindowEvent(), WindowEventMinimised);
+    EXPECT_EQ(NextWindowEvent(), WindowEventClose);
+    EXPECT_EQ(NextWindowEvent(), WindowEventNone);
+
+    EXPECT_EQ(ScreenActive(), 1);
+    ScriptFocus(0);
+    EXPECT_EQ(ScreenActive(), 0);
+    ScriptFocus(1);
+    EXPECT_EQ(ScreenActive(), 1);
+}
+
+TEST_F(PlatformVideoScreen, DesktopSizeFollowsTheOverride)
+{
+    int W = 0, H = 0;
+    Overrides.DesktopWidth = 2560;
+    Overrides.DesktopHeight = 1080;
+    EXPECT_EQ(DesktopSize(0, &W, &H), 1);
+    EXPECT_EQ(W, 2560);
+    EXPECT_EQ(H, 1080);
+    Overrides.DesktopWidth = 0;
+    Overrides.DesktopHeight = 0;
+    EXPECT_EQ(DesktopSize(0, &W, &H), 1);
+    EXPECT_EQ(W, 1920);                                          // the headless default
+    EXPECT_EQ(H, 1080);
+    EXPECT_GE(DesktopCount(), 1);
+}
+
+TEST_F(PlatformVideoScreen, MessageBoxesGoToStandardErrorWhenHeadless)
+{
+    ::testing::internal::CaptureStderr();
+    ShowMessageBox("Kistora::Error", "The screen could not be opened.");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Kistora::Error: The screen could not be opened.\n");
+}
+
+} // namespace

@@ -1,0 +1,266 @@
+// Sprites on the headless screen: transparency kinds, the three ways of
+// showing, zoom, rotation, resizing, copies and slot handling, all checked
+// through the pixels that land in the back buffer.
+#include "test_platform_video_png.h"
+#include "test_platform_video_util.h"
+
+namespace {
+
+const uint32_t Grey = Rgba(100, 100, 100);
+
+// 2 x 2: opaque black, half-transparent red, opaque green, fully transparent blue.
+std::vector<uint8_t> MixedAlphaPng()
+{
+    return testpng::MakeRgba(2, 2, {Rgba(0, 0, 0, 255), Rgba(255, 0, 0, 128), Rgba(0, 255, 0, 255),
+                                    Rgba(0, 0, 255, 0)});
+}
+
+// Shows Sprite zoomed to 20 x 20 per source pixel block at (10, 10).
+void ShowZoomedTransparent(int Sprite)
+{
+    ZoomSprite(Sprite, 40, 40);
+    ShowSpriteTransparent(Sprite, 10, 10);
+}
+
+using Sprites = HeadlessScreen;
+
+TEST_F(Sprites, ColourKeyHidesExactlyBlackAndIgnoresThePictureAlpha)
+{
+    std::vector<uint8_t> Png = MixedAlphaPng();
+    int Sprite = CreateSpriteFromPng(5, Png.data(), Png.size(), SpriteColourKey);
+    ASSERT_EQ(Sprite, 5);
+    Background(Grey);
+    ShowZoomedTransparent(Sprite);
+    EXPECT_TRUE(Near(Pixel(15, 15), Grey, 0));                // black is the key
+    EXPECT_TRUE(Near(Pixel(35, 15), Rgba(255, 0, 0), 0));     // keyed sprites are opaque elsewhere
+    EXPECT_TRUE(Near(Pixel(15, 35), Rgba(0, 255, 0), 0));
+    EXPECT_TRUE(Near(Pixel(35, 35), Rgba(0, 0, 255), 0));     // alpha 0 in the file does not matter
+    EXPECT_TRUE(Near(Pixel(5, 5), Grey, 0));                  // outside the sprite
+    EXPECT_TRUE(Near(Pixel(55, 55), Grey, 0));
+}
+
+TEST_F(Sprites, OwnAlphaKeepsThePictureAlpha)
+{
+    std::vector<uint8_t> Png = MixedAlphaPng();
+    int Sprite = CreateSpriteFromPng(6, Png.data(), Png.size(), SpriteOwnAlpha);
+    ASSERT_EQ(Sprite, 6);
+    Background(Grey);
+    ShowZoomedTransparent(Sprite);
+    EXPECT_TRUE(Near(Pixel(15, 15), Rgba(0, 0, 0), 0));       // opaque black stays black
+    EXPECT_TRUE(Near(Pixel(35, 15), Rgba(178, 50, 50), 2));   // 128/255 red over grey
+    EXPECT_TRUE(Near(Pixel(15, 35), Rgba(0, 255, 0), 0));
+    EXPECT_TRUE(Near(Pixel(35, 35), Grey, 0));                // alpha 0 lets the background through
+}
+
+TEST_F(Sprites, OwnAlphaOfAPictureWithoutAlphaFallsBackToTheColourKey)
+{
+    std::vector<uint8_t> Png = testpng::MakeRgb(2, 1, {Rgba(0, 0, 0), Rgba(1, 0, 0)});
+    int Sprite = CreateSpriteFromPng(7, Png.data(), Png.size(), SpriteOwnAlpha);
+    ASSERT_EQ(Sprite, 7);
+    Background(Grey);
+    ZoomSprite(Sprite, 40, 20);
+    ShowSpriteTransparent(Sprite, 0, 0);
+    EXPECT_TRUE(Near(Pixel(10, 10), Grey, 0));                // pure black keyed
+    EXPECT_TRUE(Near(Pixel(30, 10), Rgba(1, 0, 0), 0));       // nearly black is not
+}
+
+TEST_F(Sprites, PlainShowIgnoresTransparency)
+{
+    std::vector<uint8_t> Png = MixedAlphaPng();
+    int Sprite = CreateSpriteFromPng(8, Png.data(), Png.size(), SpriteOwnAlpha);
+    Background(Grey);
+    ZoomSprite(Sprite, 40, 40);
+    ShowSprite(Sprite, 10, 10);
+    EXPECT_TRUE(Near(Pixel(35, 15), Rgba(255, 0, 0), 0));     // no blending at half alpha
+    EXPECT_TRUE(Near(Pixel(35, 35), Rgba(0, 0, 255), 0));     // nor at alpha 0
+}
+
+TEST_F(Sprites, IntensityDarkensAndStillBlendsTheOwnAlpha)
+{
+    std::vector<uint8_t> Png = testpng::MakeRgba(2, 1, {Rgba(200, 100, 250, 255), Rgba(255, 255, 255, 0)});
+    int Sprite = CreateSpriteFromPng(9, Png.data(), Png.size(), SpriteOwnAlpha);
+    Background(Grey);
+    ZoomSprite(Sprite, 40, 20);
+    ShowSpriteIntensity(Sprite, 0, 0, 128);
+    EXPECT_TRUE(Near(Pixel(10, 10), Rgba(100, 50, 125), 2));
+    EXPECT_TRUE(Near(Pixel(30, 10), Grey, 0));
+    ShowSpriteIntensity(Sprite, 0, 20, 255);
+    EXPECT_TRUE(Near(Pixel(10, 30), Rgba(200, 100, 250), 0));
+    ShowSpriteIntensity(Sprite, 0, 40, 0);
+    EXPECT_TRUE(Near(Pixel(10, 50), Rgba(0, 0, 0), 0));
+}
+
+TEST_F(Sprites, TransparentShowAppliesTheGlobalAlpha)
+{
+    // The dim layer recipe: own alpha, filled black, key colour white.
+    int Dim = CreateEmptySprite(1, Width, Height);
+    FillSprite(Dim, Rgba(0, 0, 0));
+    SetSpriteKeyColour(Dim, Rgba(255, 255, 255));
+    Background(Rgba(200, 100, 50));
+    ShowSpriteTransparent(Dim, 0, 0, 128);
+    EXPECT_TRUE(Near(Pixel(80, 60), Rgba(100, 50, 25), 2));
+    ShowSpriteTransparent(Dim, 0, 0, 0);
+    EXPECT_TRUE(Near(Pixel(80, 60), Rgba(100, 50, 25), 2));   // alpha 0 changes nothing
+}
+
+TEST_F(Sprites, EmptySpritesAreTransparentUntilFilled)
+{
+    int Sprite = CreateEmptySprite(0, 30, 30);
+    ASSERT_GE(Sprite, 1000);
+    Background(Grey);
+    ShowSpriteTransparent(Sprite, 0, 0);
+    EXPECT_TRUE(Near(Pixel(15, 15), Grey, 0));
+    int Image = CreateImage(30, 30, Rgba(10, 20, 30));
+    CopyImageToSprite(Sprite, Image);
+    FreeImage(Image);
+    ShowSpriteTransparent(Sprite, 0, 0);
+    EXPECT_TRUE(Near(Pixel(15, 15), Rgba(10, 20, 30), 0));
+}
+
+TEST_F(Sprites, ChangedPixelsReachTheScreenAtTheNextDraw)
+{
+    int Sprite = CreateEmptySprite(20, 10, 10);
+    FillSprite(Sprite, Rgba(255, 0, 0));
+    ShowSprite(Sprite, 0, 0);
+    EXPECT_TRUE(Near(Pixel(5, 5), Rgba(255, 0, 0), 0));
+    FillSprite(Sprite, Rgba(0, 0, 255));
+    ShowSprite(Sprite, 0, 0);
+    EXPECT_TRUE(Near(Pixel(5, 5), Rgba(0, 0, 255), 0));
+    int Image = CreateImage(5, 10, Rgba(0, 255, 0));          // smaller: only its part changes
+    CopyImageToSprite(Sprite, Image);
+    FreeImage(Image);
+    ShowSprite(Sprite, 0, 0);
+    EXPECT_TRUE(Near(Pixel(2, 5), Rgba(0, 255, 0), 0));
+    EXPECT_TRUE(Near(Pixel(7, 5), Rgba(0, 0, 255), 0));
+    SetSpriteKeyColour(Sprite, Rgba(0, 255, 0));
+    Background(Grey);
+    ShowSpriteTransparent(Sprite, 0, 0);
+    EXPECT_TRUE(Near(Pixel(2, 5), Grey, 0));
+    EXPECT_TRUE(Near(Pixel(7, 5), Rgba(0, 0, 255), 0));
+}
+
+TEST_F(Sprites, CopiesAreIndependentAndKeepTheSize)
+{
+    int Source = CreateEmptySprite(5, 12, 8);
+    FillSprite(Source, Rgba(9, 8, 7));
+    ZoomSprite(Source, 24, 16);
+    int Copy = CopySprite(6, Source);
+    ASSERT_EQ(Copy, 6);
+    EXPECT_EQ(SpriteWidth(Copy), 24);
+    EXPECT_EQ(SpriteHeight(Copy), 16);
+    FillSprite(Source, Rgba(255, 255, 255));
+    ShowSprite(Copy, 0, 0);
+    EXPECT_TRUE(Near(Pixel(20, 14), Rgba(9, 8, 7), 0));
+    EXPECT_EQ(CopySprite(7, 999), 0);                         // missing source
+    EXPECT_EQ(SpriteExists(7), 0);
+}
+
+TEST_F(Sprites, ZoomAndRotationKeepTheSpriteCentred)
+{
+    int Sprite = CreateEmptySprite(4, 40, 10);
+    FillSprite(Sprite, Rgba(255, 255, 0));
+    EXPECT_EQ(SpriteWidth(Sprite), 40);
+    ZoomSprite(Sprite, 60, 20);
+    EXPECT_EQ(SpriteWidth(Sprite), 60);
+    EXPECT_EQ(SpriteHeight(Sprite), 20);
+    Background(Grey);
+    ShowSpriteTransparent(Sprite, 50, 50);                    // covers 50..109 x 50..69
+    EXPECT_TRUE(Near(Pixel(50, 50), Rgba(255, 255, 0), 0));
+    EXPECT_TRUE(Near(Pixel(109, 69), Rgba(255, 255, 0), 0));
+    EXPECT_TRUE(Near(Pixel(110, 60), Grey, 0));
+    EXPECT_TRUE(Near(Pixel(80, 70), Grey, 0));
+
+    // A quarter turn in two steps about the centre (80, 60): 20 wide, 60 high.
+    Background(Grey);
+    TurnSprite(Sprite, 45.0);
+    TurnSprite(Sprite, 45.0);
+    ShowSpriteTransparent(Sprite, 50, 50);
+    EXPECT_TRUE(Near(Pixel(80, 60), Rgba(255, 255, 0), 0));
+    EXPECT_TRUE(Near(Pixel(80, 33), Rgba(255, 255, 0), 0));
+    EXPECT_TRUE(Near(Pixel(80, 87), Rgba(255, 255, 0), 0));
+    EXPECT_TRUE(Near(Pixel(80, 27), Grey, 0));
+    EXPECT_TRUE(Near(Pixel(80, 93), Grey, 0));
+    EXPECT_TRUE(Near(Pixel(55, 60), Grey, 0));                // where the unturned sprite was
+    EXPECT_TRUE(Near(Pixel(105, 60), Grey, 0));
+    EXPECT_EQ(SpriteWidth(Sprite), 60);                       // turning keeps the display size
+}
+
+TEST_F(Sprites, ResizeResamplesSmoothlyOnce)
+{
+    std::vector<uint8_t> Png = testpng::MakeRgba(2, 1, {Rgba(0, 0, 0, 255), Rgba(255, 255, 255, 255)});
+    int Sprite = CreateSpriteFromPng(3, Png.data(), Png.size(), SpriteOwnAlpha);
+    ZoomSprite(Sprite, 100, 100);
+    ResizeSprite(Sprite, 8, 1);
+    EXPECT_EQ(SpriteWidth(Sprite), 8);                        // the display size follows
+    EXPECT_EQ(SpriteHeight(Sprite), 1);
+    ShowSprite(Sprite, 0, 0);
+    std::vector<int> Row;
+    for (int X = 0; X < 8; ++X)
+        Row.push_back(Red(Pixel(X, 0)));
+    EXPECT_EQ(Row.front(), 0);
+    EXPECT_EQ(Row.back(), 255);
+    for (int X = 1; X < 8; ++X)
+        EXPECT_GE(Row[size_t(X)], Row[size_t(X) - 1]);
+    int Between = 0;
+    for (int V : Row)
+        Between += V > 20 && V < 235;
+    EXPECT_GE(Between, 2);                                    // a ramp, not a hard step
+}
+
+TEST_F(Sprites, FilteredSamplingSmoothsScaledSprites)
+{
+    std::vector<uint8_t> Png = testpng::MakeRgba(2, 1, {Rgba(0, 0, 0, 255), Rgba(255, 255, 255, 255)});
+    int Sprite = CreateSpriteFromPng(3, Png.data(), Png.size(), SpriteOwnAlpha);
+    ZoomSprite(Sprite, 100, 4);
+    SetFilteredSampling(0);
+    ShowSprite(Sprite, 0, 0);
+    int NearestMiddle = 0;
+    for (int X = 0; X < 100; ++X)
+        NearestMiddle += Red(Pixel(X, 1)) > 20 && Red(Pixel(X, 1)) < 235;
+    SetFilteredSampling(1);
+    ShowSprite(Sprite, 0, 10);
+    int LinearMiddle = 0;
+    for (int X = 0; X < 100; ++X)
+        LinearMiddle += Red(Pixel(X, 11)) > 20 && Red(Pixel(X, 11)) < 235;
+    EXPECT_EQ(NearestMiddle, 0);
+    EXPECT_GT(LinearMiddle, 10);
+}
+
+TEST_F(Sprites, SlotsAndHandles)
+{
+    int First = CreateEmptySprite(0, 4, 4);
+    int Second = CreateEmptySprite(0, 4, 4);
+    EXPECT_GE(First, 1000);
+    EXPECT_GE(Second, 1000);
+    EXPECT_NE(First, Second);
+    FreeSprite(First);
+    EXPECT_EQ(SpriteExists(First), 0);
+    EXPECT_EQ(SpriteWidth(First), 0);
+    EXPECT_EQ(CreateEmptySprite(0, 4, 4), First);             // a freed handle is used again
+
+    // A fixed slot is replaced; a failed creation keeps the old sprite.
+    EXPECT_EQ(CreateEmptySprite(12, 4, 4), 12);
+    EXPECT_EQ(CreateEmptySprite(12, 6, 5), 12);
+    EXPECT_EQ(SpriteWidth(12), 6);
+    const uint8_t Garbage[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    EXPECT_EQ(CreateSpriteFromPng(12, Garbage, sizeof(Garbage), SpriteOwnAlpha), 0);
+    EXPECT_EQ(CreateSpriteFromPng(13, nullptr, 0, SpriteOwnAlpha), 0);
+    EXPECT_EQ(SpriteWidth(12), 6);
+    EXPECT_EQ(CreateEmptySprite(-1, 4, 4), 0);
+    EXPECT_EQ(CreateEmptySprite(14, 0, 4), 0);
+    EXPECT_EQ(CreateSpriteFromImage(14, 12345, SpriteOwnAlpha), 0);
+
+    // Unknown handles are ignored everywhere.
+    ShowSprite(777, 0, 0);
+    ZoomSprite(777, 5, 5);
+    TurnSprite(777, 5);
+    FillSprite(777, 0);
+    EXPECT_EQ(SpriteExists(777), 0);
+
+    // Closing the screen destroys every sprite.
+    CloseScreen();
+    EXPECT_EQ(SpriteExists(12), 0);
+    EXPECT_EQ(SpriteExists(Second), 0);
+}
+
+} // namespace

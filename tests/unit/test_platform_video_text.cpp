@@ -1,0 +1,186 @@
+// Vector text: measuring, single lines placed by their top-left corner,
+// accented letters, and paragraphs wrapped, centred and clipped in a box.
+// Checked by probing where ink lands, not against golden pictures.
+#include "test_platform_video_util.h"
+
+#include <string>
+
+namespace {
+
+struct InkBox {
+    int Left = 1 << 30, Top = 1 << 30, Right = -1, Bottom = -1; // inclusive; Right < 0 when empty
+    int Empty() const { return Right < 0; }
+};
+
+// Where the red channel rose above Threshold on a black image.
+InkBox FindInk(int Image, int Threshold = 40, int FromY = 0, int ToY = 1 << 30)
+{
+    InkBox Box;
+    const uint32_t* P = ImagePixels(Image);
+    int W = ImageWidth(Image), H = ImageHeight(Image);
+    for (int Y = std::max(FromY, 0); Y < std::min(ToY, H); ++Y)
+        for (int X = 0; X < W; ++X)
+            if (Red(P[size_t(Y) * W + X]) > Threshold) {
+                Box.Left = std::min(Box.Left, X);
+                Box.Right = std::max(Box.Right, X);
+                Box.Top = std::min(Box.Top, Y);
+                Box.Bottom = std::max(Box.Bottom, Y);
+            }
+    return Box;
+}
+
+double Width(const std::string& Text, double Size)
+{
+    double W = 0, H = 0;
+    MeasureText(Text, Size, &W, &H);
+    return W;
+}
+
+double LineHeight(const std::string& Text, double Size)
+{
+    double W = 0, H = 0;
+    MeasureText(Text, Size, &W, &H);
+    return H;
+}
+
+class PlatformVideoText : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(InitFont(), 1) << "no bold sans font (fonts-liberation2)"; }
+};
+
+TEST_F(PlatformVideoText, MeasuresWidthAndLineHeight)
+{
+    EXPECT_GT(Width("A", 20), 5.0);
+    EXPECT_LT(Width("AB", 20), Width("ABC", 20));
+    EXPECT_NEAR(Width("ABAB", 20), 2 * Width("AB", 20), 0.01);
+    EXPECT_NEAR(Width("Kistora", 52) / Width("Kistora", 26), 2.0, 0.05);  // sizes are pixel em sizes
+    EXPECT_LT(Width("Kistora", 26.5), Width("Kistora", 27));              // fractional sizes count
+    EXPECT_LT(Width("i", 30), Width("W", 30));                            // proportional
+    double Line = LineHeight("a", 30);
+    EXPECT_GT(Line, 30.0);                                                // the line box exceeds the em
+    EXPECT_LT(Line, 45.0);
+    EXPECT_DOUBLE_EQ(LineHeight("ÄÖÜgjy", 30), Line);                     // the same for any text
+    EXPECT_DOUBLE_EQ(LineHeight("", 30), Line);
+    EXPECT_EQ(Width("", 30), 0.0);
+    EXPECT_EQ(Width("a", 0), 0.0);
+    EXPECT_EQ(Width("a", -4), 0.0);
+}
+
+TEST_F(PlatformVideoText, InkHeightIsTheVisibleGlyphsOnly)
+{
+    double Line = LineHeight("x", 40);
+    double LowerCase = MeasureTextInk("xo", 40);
+    double WithDescender = MeasureTextInk("xg", 40);
+    double Capitals = MeasureTextInk("HX", 40);
+    EXPECT_GT(LowerCase, 10.0);
+    EXPECT_LT(LowerCase, Capitals);
+    EXPECT_LT(Capitals, WithDescender);
+    EXPECT_LT(WithDescender, Line);
+    EXPECT_EQ(MeasureTextInk("", 40), 0.0);
+    EXPECT_EQ(MeasureTextInk("   ", 40), 0.0);
+}
+
+TEST_F(PlatformVideoText, DrawTextPlacesTheLineBoxTopLeft)
+{
+    int Image = CreateImage(300, 100, Rgba(0, 0, 0));
+    double W = 0, H = 0;
+    MeasureText("HHH", 40, &W, &H);
+    DrawText(Image, "HHH", 20, 30, 40, Rgba(255, 255, 255));
+    InkBox Ink = FindInk(Image);
+    ASSERT_FALSE(Ink.Empty());
+    EXPECT_GE(Ink.Left, 20);
+    EXPECT_LE(Ink.Left, 26);                                               // H has a small side bearing
+    EXPECT_LE(Ink.Right, 20 + int(W));
+    EXPECT_GE(Ink.Right, 20 + int(W) - 8);
+    EXPECT_GE(Ink.Top, 30);                                                // nothing above the line box
+    EXPECT_LE(Ink.Bottom, 30 + int(H));
+    EXPECT_NEAR(Ink.Bottom - Ink.Top + 1, MeasureTextInk("HHH", 40), 1.0);
+    // Inside a stem the colour is the full colour.
+    EXPECT_EQ(Red(ImagePixels(Image)[size_t((Ink.Top + Ink.Bottom) / 2) * 300 + Ink.Left + 2]), 255);
+    FreeImage(Image);
+}
+
+TEST_F(PlatformVideoText, ColourAlphaBlendsIntoTheImage)
+{
+    int Image = CreateImage(100, 60, Rgba(0, 0, 0));
+    DrawText(Image, "H", 10, 5, 40, Rgba(255, 0, 0, 128));
+    int Strongest = 0;
+    const uint32_t* P = ImagePixels(Image);
+    for (int I = 0; I < 100 * 60; ++I) {
+        Strongest = std::max(Strongest, Red(P[I]));
+        EXPECT_EQ(Alpha(P[I]), 255);                                       // the image stays opaque
+        EXPECT_EQ(Green(P[I]), 0);
+    }
+    EXPECT_NEAR(Strongest, 128, 1);
+    FreeImage(Image);
+}
+
+TEST_F(PlatformVideoText, AccentedLettersHaveTheirOwnGlyphs)
+{
+    // Accents sit above the x-height; a missing glyph would draw a box or nothing.
+    EXPECT_GT(MeasureTextInk("é", 40), MeasureTextInk("e", 40) + 3);
+    EXPECT_GT(MeasureTextInk("ñ", 40), MeasureTextInk("n", 40) + 3);
+    EXPECT_GT(MeasureTextInk("Ä", 40), MeasureTextInk("A", 40) + 3);
+    EXPECT_GT(MeasureTextInk("ç", 40), MeasureTextInk("c", 40) + 3);
+    EXPECT_GT(Width("ß", 40), 10.0);
+    for (const char* Text : {"Grüße", "Français", "España ¿Qué?", "Città più"}) {
+        int Image = CreateImage(400, 60, Rgba(0, 0, 0));
+        DrawText(Image, Text, 0, 0, 32, Rgba(255, 255, 255));
+        EXPECT_FALSE(FindInk(Image).Empty()) << Text;
+        FreeImage(Image);
+    }
+    // Broken UTF-8 neither crashes nor swallows the letters after it.
+    EXPECT_GT(Width("\xC3", 20), 0.0);
+    EXPECT_NEAR(Width("a\xE2\x82", 20), Width("a", 20) + Width("\xEF\xBF\xBD", 20) * 2, 0.01);
+    EXPECT_NEAR(Width("\xC3(b", 20), Width("\xEF\xBF\xBD(b", 20), 0.01);
+}
+
+TEST_F(PlatformVideoText, ParagraphWrapsAtTheBoxAndCentresEachLine)
+{
+    const double Size = 24;
+    double Line = LineHeight("x", Size);
+    double Box = Width("MMMM MMMM", Size) + 4;                              // two words fit, three do not
+    int Image = CreateImage(400, 200, Rgba(0, 0, 0));
+    DrawParagraph(Image, "MMMM MMMM MM\nM", 50, 20, Box, 150, Size, Rgba(255, 255, 255));
+    InkBox First = FindInk(Image, 40, 20, 20 + int(Line));
+    InkBox Second = FindInk(Image, 40, 20 + int(Line), 20 + int(2 * Line));
+    InkBox Third = FindInk(Image, 40, 20 + int(2 * Line), 20 + int(3 * Line));
+    InkBox Fourth = FindInk(Image, 40, 20 + int(3 * Line), 200);
+    ASSERT_FALSE(First.Empty());
+    ASSERT_FALSE(Second.Empty());
+    ASSERT_FALSE(Third.Empty());
+    EXPECT_TRUE(Fourth.Empty());
+    double Centre = 50 + Box / 2;
+    for (const InkBox& Ink : {First, Second, Third})
+        EXPECT_NEAR((Ink.Left + Ink.Right + 1) / 2.0, Centre, 2.5);
+    EXPECT_GT(First.Right - First.Left, 2 * (Second.Right - Second.Left));  // "MMMM MMMM" over "MM"
+    EXPECT_LT(Third.Right - Third.Left, Second.Right - Second.Left);        // "M" after the line feed
+    EXPECT_LT(First.Top, 20 + int(Line) / 2);                               // the first line at the top
+    FreeImage(Image);
+}
+
+TEST_F(PlatformVideoText, ParagraphIsClippedToTheBox)
+{
+    const double Size = 30;
+    double Line = LineHeight("x", Size);
+    int Image = CreateImage(300, 200, Rgba(0, 0, 0));
+    // A word wider than the box and three lines in a box of one and a half.
+    DrawParagraph(Image, "WWWWWWWWWW\nHH\nHH", 100, 40, 60, Line * 1.5, Size, Rgba(255, 255, 255));
+    InkBox Ink = FindInk(Image, 0);
+    ASSERT_FALSE(Ink.Empty());
+    EXPECT_GE(Ink.Left, 100);
+    EXPECT_LE(Ink.Right, 159);
+    EXPECT_GE(Ink.Top, 40);
+    EXPECT_LE(Ink.Bottom, 40 + int(Line * 1.5));
+    EXPECT_FALSE(FindInk(Image, 40, 40 + int(Line), 200).Empty());          // the second line, cut
+    // Boxes partly outside the image and empty boxes are safe.
+    DrawParagraph(Image, "HH HH HH", -30, -10, 500, 500, Size, Rgba(255, 255, 255));
+    DrawParagraph(Image, "HH", 10, 10, 0, 50, Size, Rgba(255, 255, 255));
+    DrawParagraph(Image, "", 10, 10, 50, 50, Size, Rgba(255, 255, 255));
+    DrawText(Image, "HH", 290, 190, Size, Rgba(255, 255, 255));
+    DrawText(Image, "HH", -1e9, 1e9, Size, Rgba(255, 255, 255));
+    DrawText(4711, "HH", 0, 0, Size, Rgba(255, 255, 255));
+    FreeImage(Image);
+}
+
+} // namespace
