@@ -90,6 +90,11 @@ int64_t VirtualFrameCount()
     return VirtualFrames;
 }
 
+void ResetVirtualClock()
+{
+    VirtualFrames = 0;
+}
+
 // Zero-padded to at least Digits digits; negative values keep their sign.
 static void AppendNumber(std::string& Out, int Value, int Digits)
 {
@@ -102,9 +107,4 @@ static void AppendNumber(std::string& Out, int Value, int Digits)
         Out.append(size_t(Digits) - Text.size(), '0');
     }
     Out += Text;
-}
-
-void ResetVirtualClock()
-{
-    VirtualFrames = 0;
 }

@@ -148,7 +148,7 @@ int InitSound();                                          // 1 or 0
 int LoadSoundFromMemory(int Number, const uint8_t* Data, size_t Size);
 int PlaySound(int Number, int Loop);                      // new channel (> 0), or 0
 int ChannelStatus(int Channel);
-int ChannelSound(int Channel);                            // sound number on that channel, -1 if none
+int ChannelSound(int Channel);                            // sound number on a playing or paused channel, else -1
 void PauseChannel(int Channel);
 void ResumeChannel(int Channel);
 void StopChannel(int Channel);

@@ -219,7 +219,10 @@ void PumpEvents()
     while (SDL_PollEvent(&Event)) {
         switch (Event.type) {
         case SDL_WINDOWEVENT:
-            if (VideoScreen.Window != nullptr && Event.window.windowID == SDL_GetWindowID(VideoScreen.Window)) {
+            // Headless runs take their window events from the script only, so a
+            // run never depends on what the dummy driver happens to send.
+            if (!Overrides.Headless && VideoScreen.Window != nullptr &&
+                Event.window.windowID == SDL_GetWindowID(VideoScreen.Window)) {
                 if (Event.window.event == SDL_WINDOWEVENT_CLOSE)
                     CloseQueued = 1;
                 HandleWindowEvent(Event.window);
@@ -327,8 +330,14 @@ void ScriptFocus(int Active) { ScreenSetScriptFocus(Active); }
 // between frames. Left as the renderer's current target, cleared to black.
 static int CreateBackBuffer()
 {
-    VideoScreen.BackBuffer = SDL_CreateTexture(VideoScreen.Renderer, SDL_PIXELFORMAT_ARGB8888,
-                                               SDL_TEXTUREACCESS_TARGET, VideoScreen.Width, VideoScreen.Height);
+    // The software renderer presents by copying the back buffer into the
+    // window surface: the same pixel layout makes that a plain memory copy.
+    Uint32 Format = SDL_PIXELFORMAT_ARGB8888;
+    Uint32 WindowFormat = SDL_GetWindowPixelFormat(VideoScreen.Window);
+    if (VideoScreen.Software && WindowFormat == SDL_PIXELFORMAT_RGB888)
+        Format = WindowFormat;
+    VideoScreen.BackBuffer = SDL_CreateTexture(VideoScreen.Renderer, Format, SDL_TEXTUREACCESS_TARGET,
+                                               VideoScreen.Width, VideoScreen.Height);
     if (VideoScreen.BackBuffer == nullptr)
         return 0;
     SDL_SetTextureBlendMode(VideoScreen.BackBuffer, SDL_BLENDMODE_NONE);

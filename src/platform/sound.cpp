@@ -2,8 +2,8 @@
 // by our own mixer. Sounds are decoded once (Ogg Vorbis or WAV, from memory)
 // into 44.1 kHz stereo samples; every PlaySound starts a new channel, so
 // effects may overlap and the music keeps its own channel. The audio thread
-// reads channels and sounds under the device lock; everything else runs on
-// the game's thread.
+// reads and advances the channels under the device lock; everything else
+// runs on the game's thread.
 #include "platform/platform.h"
 
 #include "platform/platform_internal.h"
@@ -44,8 +44,17 @@ struct MixerRecord {
     int AudioStarted = 0;                        // we started SDL's audio subsystem
     int NextChannelId = 1;
     std::vector<SoundRecord> Sounds;
-    std::vector<ChannelRecord> Channels;         // playing and paused channels only
+    // Playing and paused channels; stopped ones are dropped on the game's
+    // thread (PlaySound, StopChannel), never on the audio thread.
+    std::vector<ChannelRecord> Channels;
     std::vector<int32_t> Accumulator;            // the mix before clipping
+};
+
+// Memory reader handed to libvorbisfile.
+struct OggSource {
+    const uint8_t* Data;
+    size_t Size;
+    size_t Position;
 };
 
 static MixerRecord Mixer;
@@ -58,6 +67,9 @@ static ChannelRecord* FindChannel(int Channel);
 static void RemoveStoppedChannels();
 static int DecodeWav(const uint8_t* Data, size_t Size, std::vector<int16_t>& Stereo);
 static int DecodeOgg(const uint8_t* Data, size_t Size, std::vector<int16_t>& Stereo);
+static size_t OggRead(void* Target, size_t ItemSize, size_t Items, void* UserData);
+static int OggSeek(void* UserData, ogg_int64_t Offset, int Whence);
+static long OggTell(void* UserData);
 static int ToMixRate(const std::vector<int16_t>& Source, int Channels, int Rate, std::vector<int16_t>& Stereo);
 static uint32_t ReadLe32(const uint8_t* Bytes);
 static uint16_t ReadLe16(const uint8_t* Bytes);
@@ -379,13 +391,6 @@ static int DecodeWav(const uint8_t* Data, size_t Size, std::vector<int16_t>& Ste
     }
     return ToMixRate(Source, Channels, Rate, Stereo);
 }
-
-// Memory reader handed to libvorbisfile.
-struct OggSource {
-    const uint8_t* Data;
-    size_t Size;
-    size_t Position;
-};
 
 static size_t OggRead(void* Target, size_t ItemSize, size_t Items, void* UserData)
 {

@@ -25,6 +25,7 @@ struct SpriteRecord {
     std::vector<uint32_t> Pixels;       // 0xAARRGGBB, the texture's own layout
     SDL_Texture* Texture = nullptr;
     int Dirty = 1;                      // pixels changed since the last upload
+    int Opaque = 0;                     // every alpha is 255 (known after the upload)
     // What the texture is set to now, so a draw only calls SDL for changes.
     int TextureBlend = BlendUnset;
     int TextureColourMod = -1;
@@ -303,7 +304,15 @@ static SDL_Texture* ReadyTexture(SpriteRecord& Record, int Blend, int ColourMod,
     if (Record.Dirty) {
         SDL_UpdateTexture(Record.Texture, nullptr, Record.Pixels.data(), Record.Width * 4);
         Record.Dirty = 0;
+        uint32_t AllAlpha = 0xff000000u;
+        for (uint32_t P : Record.Pixels)
+            AllAlpha &= P;
+        Record.Opaque = AllAlpha == 0xff000000u;
     }
+    // Blending an opaque sprite at full strength gives what a plain copy
+    // gives, and the software renderer copies several times faster.
+    if (Blend == BlendAlpha && Record.Opaque && ColourMod == 255 && AlphaMod == 255 && Record.Angle == 0.0)
+        Blend = BlendPlain;
     if (Record.TextureBlend != Blend) {
         SDL_SetTextureBlendMode(Record.Texture, Blend == BlendPlain ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
         Record.TextureBlend = Blend;

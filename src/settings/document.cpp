@@ -306,14 +306,16 @@ static void ParseLine(Document& Doc, const std::string& Line)
         AddEntry(Doc, EntryGroup, Line.substr(Start + 1, Close - Start - 1), "");
         return;
     }
+    // Without "=" the whole line is the name and the value is empty; either
+    // way the name ends without blanks, so a line written back reads the same.
     size_t Equals = Line.find('=', Start);
-    if (Equals == std::string::npos) {
-        AddEntry(Doc, EntryKey, Line.substr(Start), "");
-        return;
-    }
-    size_t NameEnd = Equals;
+    size_t NameEnd = Equals == std::string::npos ? Line.size() : Equals;
     while (NameEnd > Start && IsBlank(Line[NameEnd - 1]))
         NameEnd--;
+    if (Equals == std::string::npos) {
+        AddEntry(Doc, EntryKey, Line.substr(Start, NameEnd - Start), "");
+        return;
+    }
     size_t ValueStart = Equals + 1;
     while (ValueStart < Line.size() && IsBlank(Line[ValueStart]))
         ValueStart++;

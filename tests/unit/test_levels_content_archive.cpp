@@ -148,8 +148,9 @@ TEST_F(LevelsContentArchive, EveryMapIsAWholeDrawnFieldWithWallsClosingTheFloor)
         ASSERT_EQ(Crates.size(), size_t(Count));
         ASSERT_EQ(Targets.size(), size_t(Count));
         ASSERT_EQ(Worker.size(), 1u);
-        EXPECT_EQ(std::set<std::pair<int, int>>(Crates.begin(), Crates.end()).size(), Crates.size());
-        EXPECT_EQ(std::set<std::pair<int, int>>(Targets.begin(), Targets.end()).size(), Targets.size());
+        std::set<std::pair<int, int>> CrateSet(Crates.begin(), Crates.end()), TargetSet(Targets.begin(), Targets.end());
+        EXPECT_EQ(CrateSet.size(), Crates.size()) << "two crates on one cell";
+        EXPECT_EQ(TargetSet.size(), Targets.size()) << "two targets on one cell";
         // Layer 0 draws every cell; the floor tile is the one under the worker.
         for (int X = 0; X < 30; X++) {
             for (int Y = 0; Y < 15; Y++) {
@@ -157,9 +158,13 @@ TEST_F(LevelsContentArchive, EveryMapIsAWholeDrawnFieldWithWallsClosingTheFloor)
                 ASSERT_GT(V, 0) << "undrawn cell " << X << "," << Y;
                 ASSERT_NE(TileOf(V), nullptr) << "cell " << X << "," << Y << " names no tile";
                 int Mark = Level.Layers[1].Cells[X][Y];
-                if (Mark) ASSERT_TRUE(TileOf(Mark) && TileOf(Mark)->Alpha) << "mark at " << X << "," << Y;
+                if (Mark) {
+                    ASSERT_TRUE(TileOf(Mark) && TileOf(Mark)->Alpha) << "mark at " << X << "," << Y;
+                }
                 int Wall = Level.Layers[2].Cells[X][Y];
-                if (Wall) ASSERT_TRUE(TileOf(Wall) && TileOf(Wall)->Collision) << "wall at " << X << "," << Y;
+                if (Wall) {
+                    ASSERT_TRUE(TileOf(Wall) && TileOf(Wall)->Collision) << "wall at " << X << "," << Y;
+                }
             }
         }
         auto [WX, WY] = Worker[0];

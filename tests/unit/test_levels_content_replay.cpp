@@ -132,9 +132,13 @@ TEST(LevelsContentReplay, EverySolverSolutionSolvesTheLevelUnderTheGameRules)
             const int Step[6][2] = {{0, 0}, {0, 0}, {-1, 0}, {1, 0}, {0, -1}, {0, 1}};
             ASSERT_EQ(Play.Worker.X, FromX + Step[Dir][0]);
             ASSERT_EQ(Play.Worker.Y, FromY + Step[Dir][1]);
-            if (Move < 'a') ASSERT_EQ(Play.CrateGrid[Play.Worker.X + Step[Dir][0]][Play.Worker.Y + Step[Dir][1]], 1);
+            if (Move < 'a') {
+                ASSERT_EQ(Play.CrateGrid[Play.Worker.X + Step[Dir][0]][Play.Worker.Y + Step[Dir][1]], 1);
+            }
             CheckCompletion();
-            if (K + 1 < Found.Lurd.size()) ASSERT_EQ(GameState, Playing) << "solved before the last move " << K;
+            if (K + 1 < Found.Lurd.size()) {
+                ASSERT_EQ(GameState, Playing) << "solved before the last move " << K;
+            }
         }
         EXPECT_EQ(Play.StepCount, Steps);
         EXPECT_EQ(GameState, LevelComplete);

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <ctime>
 
-TEST(ClockTest, DateMasksArePaddedAndLiteralsKept)
+TEST(PlatformClock, DateMasksArePaddedAndLiteralsKept)
 {
     EXPECT_EQ(FormatDateTime("%yyyy-%mm-%dd--%hh-%ii-%ss", 2018, 7, 10, 14, 5, 9), "2018-07-10--14-05-09");
     EXPECT_EQ(FormatDateTime("Kistora %dd-%mm-%yyyy %hh-%ii-%ss.png", 2024, 12, 31, 0, 0, 59),
@@ -18,7 +18,7 @@ TEST(ClockTest, DateMasksArePaddedAndLiteralsKept)
     EXPECT_EQ(FormatDateTime("", 2024, 1, 1, 0, 0, 0), "");
 }
 
-TEST(ClockTest, FormatDateUsesTheLocalTimeNow)
+TEST(PlatformClock, FormatDateUsesTheLocalTimeNow)
 {
     auto Expected = [] {
         std::time_t Now = std::time(nullptr);
@@ -34,7 +34,7 @@ TEST(ClockTest, FormatDateUsesTheLocalTimeNow)
     EXPECT_TRUE(Got == Before || Got == After) << Got;
 }
 
-TEST(ClockTest, VirtualClockCountsSixtiethsOfASecond)
+TEST(PlatformClock, VirtualClockCountsSixtiethsOfASecond)
 {
     int SavedHeadless = Overrides.Headless;
     Overrides.Headless = 1;
@@ -62,7 +62,7 @@ TEST(ClockTest, VirtualClockCountsSixtiethsOfASecond)
     Overrides.Headless = SavedHeadless;
 }
 
-TEST(ClockTest, RealClockAdvancesAcrossASleep)
+TEST(PlatformClock, RealClockAdvancesAcrossASleep)
 {
     int SavedHeadless = Overrides.Headless;
     Overrides.Headless = 0;

@@ -61,7 +61,7 @@ private:
     std::string OldValue;
 };
 
-class FilesTest : public ::testing::Test {
+class PlatformFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -91,7 +91,7 @@ protected:
 
 } // namespace
 
-TEST_F(FilesTest, FoldersEndWithASlashAndFollowTheEnvironment)
+TEST_F(PlatformFiles, FoldersEndWithASlashAndFollowTheEnvironment)
 {
     {
         EnvironmentOverride Temp("TMPDIR", "/var/scratch");
@@ -125,7 +125,7 @@ TEST_F(FilesTest, FoldersEndWithASlashAndFollowTheEnvironment)
     Overrides.GameDir = SavedGameDir;
 }
 
-TEST_F(FilesTest, QueriesCreateAndDelete)
+TEST_F(PlatformFiles, QueriesCreateAndDelete)
 {
     std::string File = Dir + "a.bin";
     EXPECT_EQ(FileExists(File), 0);
@@ -150,7 +150,7 @@ TEST_F(FilesTest, QueriesCreateAndDelete)
     EXPECT_EQ(DeleteFile(File), 0);
 }
 
-TEST_F(FilesTest, ListFilesMatchesWildcardsIgnoringCase)
+TEST_F(PlatformFiles, ListFilesMatchesWildcardsIgnoringCase)
 {
     for (const char* Name : {"en_GB.language", "DE_de.LANGUAGE", "fr.language.bak", "notes.txt", "x.languages",
                              "a.txt", ".language"}) {
@@ -166,7 +166,7 @@ TEST_F(FilesTest, ListFilesMatchesWildcardsIgnoringCase)
     EXPECT_TRUE(ListFiles(Dir + "nowhere/", "*").empty());
 }
 
-TEST_F(FilesTest, ReadWholeFile)
+TEST_F(PlatformFiles, ReadWholeFile)
 {
     std::string Content;
     for (int I = 0; I < 200000; I++) {
@@ -188,7 +188,7 @@ TEST_F(FilesTest, ReadWholeFile)
     EXPECT_EQ(ReadWholeFile(Dir, Bytes), 0) << "a folder is not a file";
 }
 
-TEST_F(FilesTest, AtomicWriteReplacesWholeOrNotAtAll)
+TEST_F(PlatformFiles, AtomicWriteReplacesWholeOrNotAtAll)
 {
     std::string Path = Dir + "Kistora.prefs";
     ASSERT_EQ(WriteFileAtomic(Path, "first", 5), 1);
@@ -224,7 +224,7 @@ TEST_F(FilesTest, AtomicWriteReplacesWholeOrNotAtAll)
     EXPECT_EQ(Entries(), (std::vector<std::string>{"Kistora.prefs", "taken"}));
 }
 
-TEST_F(FilesTest, AtomicWriteIntoReadOnlyFolderKeepsTheOldFile)
+TEST_F(PlatformFiles, AtomicWriteIntoReadOnlyFolderKeepsTheOldFile)
 {
     if (geteuid() == 0) {
         GTEST_SKIP() << "root writes into read-only folders";
@@ -238,7 +238,7 @@ TEST_F(FilesTest, AtomicWriteIntoReadOnlyFolderKeepsTheOldFile)
     EXPECT_EQ(Entries(), (std::vector<std::string>{"Kistora.scores"}));
 }
 
-TEST_F(FilesTest, LockedFileBuffersFourKilobytes)
+TEST_F(PlatformFiles, LockedFileBuffersFourKilobytes)
 {
     std::string Path = Dir + "Log.log";
     int File = CreateLockedFile(Path);
@@ -266,7 +266,7 @@ TEST_F(FilesTest, LockedFileBuffersFourKilobytes)
     EXPECT_EQ(CreateLockedFile(Dir), 0);
 }
 
-TEST_F(FilesTest, LockedFileIsExclusiveAndReplacedOnceFree)
+TEST_F(PlatformFiles, LockedFileIsExclusiveAndReplacedOnceFree)
 {
     std::string Path = Dir + "Log 2018-07-10--14-05-09.log";
     WriteText(Path, "an older run");
@@ -302,7 +302,7 @@ TEST_F(FilesTest, LockedFileIsExclusiveAndReplacedOnceFree)
     EXPECT_EQ(ReadText(Path), "next");
 }
 
-TEST(SystemTest, DetailsDescribeTheMachine)
+TEST(PlatformSystem, DetailsDescribeTheMachine)
 {
     EXPECT_FALSE(CpuName().empty());
     EXPECT_EQ(CpuName(), CpuName());
@@ -316,7 +316,7 @@ TEST(SystemTest, DetailsDescribeTheMachine)
     EXPECT_EQ(OperatingSystemCode(), OperatingSystemCode());
 }
 
-TEST(SystemTest, LocaleNameFromTheEnvironment)
+TEST(PlatformSystem, LocaleNameFromTheEnvironment)
 {
     struct Case {
         const char* All;

@@ -9,7 +9,7 @@ void InputShutdown();
 
 namespace {
 
-class InputTest : public ::testing::Test {
+class PlatformInput : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -28,7 +28,7 @@ protected:
 
 } // namespace
 
-TEST_F(InputTest, HeldWhileDownReleasedOnceAfterGoingUp)
+TEST_F(PlatformInput, HeldWhileDownReleasedOnceAfterGoingUp)
 {
     ScriptKey(KeyLeft, 1);
     EXPECT_EQ(KeyHeld(KeyLeft), 0) << "nothing is seen before the examination";
@@ -49,7 +49,7 @@ TEST_F(InputTest, HeldWhileDownReleasedOnceAfterGoingUp)
     }
 }
 
-TEST_F(InputTest, PressAndReleaseBetweenExaminationsCountsAsReleased)
+TEST_F(PlatformInput, PressAndReleaseBetweenExaminationsCountsAsReleased)
 {
     ExamineKeyboard();
     ScriptKey(KeyReturn, 1);
@@ -71,7 +71,7 @@ TEST_F(InputTest, PressAndReleaseBetweenExaminationsCountsAsReleased)
     EXPECT_EQ(KeyReleased(KeyEscape), 1);
 }
 
-TEST_F(InputTest, KeysAreIndependentAndStrayInputIsIgnored)
+TEST_F(PlatformInput, KeysAreIndependentAndStrayInputIsIgnored)
 {
     ScriptKey(KeyS, 1);
     ScriptKey(KeyM, 1);
@@ -96,7 +96,7 @@ TEST_F(InputTest, KeysAreIndependentAndStrayInputIsIgnored)
     EXPECT_EQ(KeyHeld(KeyM), 0);
 }
 
-TEST_F(InputTest, HeadlessGamepadFollowsScriptedAxesAndButtons)
+TEST_F(PlatformInput, HeadlessGamepadFollowsScriptedAxesAndButtons)
 {
     EXPECT_EQ(InitJoystick(), 1);
     ASSERT_EQ(ExamineJoystick(0), 1);

@@ -32,7 +32,7 @@ std::vector<uint8_t> BuiltMusic(const char* Name)
 
 } // namespace
 
-TEST(OggTest, BuiltMusicDecodesToStereoAtMixRate)
+TEST(PlatformOgg, BuiltMusicDecodesToStereoAtMixRate)
 {
     std::string Path = std::string(KISTORA_GAME_DIR) + "/Kistora.data";
     if (!std::filesystem::exists(Path)) {

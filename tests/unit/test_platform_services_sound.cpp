@@ -44,14 +44,15 @@ void PutTag(std::vector<uint8_t>& Out, const char* Tag)
 std::vector<uint8_t> MakeWav(const WavShape& Shape, int Frames, const std::function<int(int, int)>& Sample,
                              const std::vector<uint8_t>& ExtraChunkBeforeData = {})
 {
+    int BlockAlign = Shape.Channels * Shape.Bits / 8;
     std::vector<uint8_t> Body;
+    Body.reserve(64 + ExtraChunkBeforeData.size() + size_t(Frames) * size_t(BlockAlign > 0 ? BlockAlign : 1));
     PutTag(Body, "WAVE");
     PutTag(Body, "fmt ");
     PutLe32(Body, 16);
     PutLe16(Body, unsigned(Shape.Tag));
     PutLe16(Body, unsigned(Shape.Channels));
     PutLe32(Body, uint32_t(Shape.Rate));
-    int BlockAlign = Shape.Channels * Shape.Bits / 8;
     PutLe32(Body, uint32_t(Shape.Rate * BlockAlign));
     PutLe16(Body, unsigned(BlockAlign));
     PutLe16(Body, unsigned(Shape.Bits));
@@ -69,6 +70,7 @@ std::vector<uint8_t> MakeWav(const WavShape& Shape, int Frames, const std::funct
         }
     }
     std::vector<uint8_t> File;
+    File.reserve(Body.size() + 8);
     PutTag(File, "RIFF");
     PutLe32(File, uint32_t(Body.size()));
     File.insert(File.end(), Body.begin(), Body.end());
@@ -93,7 +95,7 @@ std::vector<int16_t> Mix(int Frames)
     return Out;
 }
 
-class SoundTest : public ::testing::Test {
+class PlatformSound : public ::testing::Test {
 protected:
     void SetUp() override { SoundShutdown(); }     // no device: the tests drive the mixer
     void TearDown() override { SoundShutdown(); }
@@ -101,7 +103,7 @@ protected:
 
 } // namespace
 
-TEST_F(SoundTest, WavAtMixRateIsKeptSampleForSample)
+TEST_F(PlatformSound, WavAtMixRateIsKeptSampleForSample)
 {
     auto Wav = MakeStereo(300, [](int Frame) { return Frame * 100 - 15000; });
     ASSERT_EQ(Load(0, Wav), 1);
@@ -114,7 +116,7 @@ TEST_F(SoundTest, WavAtMixRateIsKeptSampleForSample)
     }
 }
 
-TEST_F(SoundTest, WavIsResampledToMixRateAndSpreadToStereo)
+TEST_F(PlatformSound, WavIsResampledToMixRateAndSpreadToStereo)
 {
     // 16-bit mono at 22050 Hz: twice the frames, odd frames halfway between.
     WavShape Mono{1, 22050, 16, 1};
@@ -149,7 +151,7 @@ TEST_F(SoundTest, WavIsResampledToMixRateAndSpreadToStereo)
     EXPECT_EQ(SoundSamples(3)[2 * 44099 + 1], -1000);
 }
 
-TEST_F(SoundTest, WavChunksBeforeDataAndExtensibleFormatAreRead)
+TEST_F(PlatformSound, WavChunksBeforeDataAndExtensibleFormatAreRead)
 {
     // An odd-sized LIST chunk (with its pad byte) between "fmt " and "data".
     std::vector<uint8_t> List;
@@ -194,7 +196,7 @@ TEST_F(SoundTest, WavChunksBeforeDataAndExtensibleFormatAreRead)
     EXPECT_EQ(SoundSamples(5)[3], -9);
 }
 
-TEST_F(SoundTest, DamagedWavIsRejected)
+TEST_F(PlatformSound, DamagedWavIsRejected)
 {
     auto Good = MakeStereo(64, [](int Frame) { return Frame; });
     ASSERT_EQ(Load(6, Good), 1);
@@ -234,7 +236,7 @@ TEST_F(SoundTest, DamagedWavIsRejected)
     EXPECT_EQ(SoundFrames(6), 64);
 }
 
-TEST_F(SoundTest, RandomlyDamagedWavNeverCrashes)
+TEST_F(PlatformSound, RandomlyDamagedWavNeverCrashes)
 {
     auto Good = MakeWav(WavShape{1, 22050, 16, 1}, 40, [](int Frame, int) { return Frame * 3; });
     std::mt19937 Random(1234);
@@ -255,7 +257,7 @@ TEST_F(SoundTest, RandomlyDamagedWavNeverCrashes)
     EXPECT_GT(Loaded, 0);
 }
 
-TEST_F(SoundTest, DamagedOggIsRejected)
+TEST_F(PlatformSound, DamagedOggIsRejected)
 {
     std::vector<uint8_t> Fake = {'O', 'g', 'g', 'S'};
     EXPECT_EQ(Load(10, Fake), 0);
@@ -270,7 +272,7 @@ TEST_F(SoundTest, DamagedOggIsRejected)
     EXPECT_EQ(SoundFrames(10), 0);
 }
 
-TEST_F(SoundTest, EveryPlayIsANewChannelWithItsOwnPosition)
+TEST_F(PlatformSound, EveryPlayIsANewChannelWithItsOwnPosition)
 {
     ASSERT_EQ(Load(0, MakeStereo(100, [](int) { return 1000; })), 1);
     EXPECT_EQ(PlaySound(5, 0), 0) << "no sound 5 loaded";
@@ -310,7 +312,7 @@ TEST_F(SoundTest, EveryPlayIsANewChannelWithItsOwnPosition)
     EXPECT_EQ(ChannelSound(123456), -1);
 }
 
-TEST_F(SoundTest, PauseHoldsThePositionAndLoopsJoinWithoutGap)
+TEST_F(PlatformSound, PauseHoldsThePositionAndLoopsJoinWithoutGap)
 {
     auto Ramp = [](int Frame) { return Frame * 10; };
     ASSERT_EQ(Load(1, MakeStereo(100, Ramp)), 1);
@@ -342,7 +344,7 @@ TEST_F(SoundTest, PauseHoldsThePositionAndLoopsJoinWithoutGap)
     EXPECT_EQ(Mix(5)[0], 0);
 }
 
-TEST_F(SoundTest, OverlappingChannelsSumAndClip)
+TEST_F(PlatformSound, OverlappingChannelsSumAndClip)
 {
     ASSERT_EQ(Load(2, MakeStereo(20, [](int) { return 30000; })), 1);
     ASSERT_EQ(Load(3, MakeStereo(20, [](int) { return -4000; })), 1);
@@ -362,7 +364,7 @@ TEST_F(SoundTest, OverlappingChannelsSumAndClip)
     EXPECT_EQ(Mixed[1], -32768);
 }
 
-TEST_F(SoundTest, ReplacingAPlayingSoundKeepsItsChannelSafe)
+TEST_F(PlatformSound, ReplacingAPlayingSoundKeepsItsChannelSafe)
 {
     ASSERT_EQ(Load(4, MakeStereo(50, [](int) { return 500; })), 1);
     int Channel = PlaySound(4, 0);
@@ -377,7 +379,7 @@ TEST_F(SoundTest, ReplacingAPlayingSoundKeepsItsChannelSafe)
     EXPECT_EQ(ChannelSound(Next), 4);
 }
 
-TEST_F(SoundTest, DummyDeviceFinishesASoundPlayedOnce)
+TEST_F(PlatformSound, DummyDeviceFinishesASoundPlayedOnce)
 {
     int SavedHeadless = Overrides.Headless;
     Overrides.Headless = 1;

@@ -28,7 +28,7 @@ std::string BigContent()
     return Text;
 }
 
-class ZipTest : public ::testing::Test {
+class PlatformZip : public ::testing::Test {
 protected:
     // One archive for the whole suite: starting Python takes a while.
     static void SetUpTestSuite()
@@ -75,12 +75,12 @@ protected:
     static std::string Zip;
 };
 
-std::string ZipTest::Dir;
-std::string ZipTest::Zip;
+std::string PlatformZip::Dir;
+std::string PlatformZip::Zip;
 
 } // namespace
 
-TEST_F(ZipTest, ListsFileEntriesInArchiveOrder)
+TEST_F(PlatformZip, ListsFileEntriesInArchiveOrder)
 {
     std::vector<std::string> Names = {"stale"};
     ASSERT_EQ(ZipListFiles(Zip, Names), 1);
@@ -88,7 +88,7 @@ TEST_F(ZipTest, ListsFileEntriesInArchiveOrder)
                                                "big.bin", "en_GB.language"}));
 }
 
-TEST_F(ZipTest, ExtractsIntoMemoryWithinTheCapacity)
+TEST_F(PlatformZip, ExtractsIntoMemoryWithinTheCapacity)
 {
     std::string Big = BigContent();
     std::vector<uint8_t> Buffer(30000, 0xEE);
@@ -114,7 +114,7 @@ TEST_F(ZipTest, ExtractsIntoMemoryWithinTheCapacity)
     EXPECT_EQ(ZipExtractToMemory(Dir + "none.zip", "big.bin", Buffer.data(), Buffer.size()), -1);
 }
 
-TEST_F(ZipTest, ExtractsToAFile)
+TEST_F(PlatformZip, ExtractsToAFile)
 {
     std::string Out = Dir + "en_GB.language";
     ASSERT_EQ(ZipExtractToFile(Zip, "sub/nl_NL.language", Out), 1);
@@ -126,7 +126,7 @@ TEST_F(ZipTest, ExtractsToAFile)
     EXPECT_EQ(ZipExtractToFile(Zip, "big.bin", Dir + "no/such/folder/file"), 0);
 }
 
-TEST_F(ZipTest, DamagedArchivesFailCleanly)
+TEST_F(PlatformZip, DamagedArchivesFailCleanly)
 {
     std::vector<std::string> Names = {"stale"};
     EXPECT_EQ(ZipListFiles(Dir + "missing.zip", Names), 0);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <random>
 #include <vector>
 
 static const std::string Bom = "\xEF\xBB\xBF";
@@ -22,7 +23,7 @@ TEST(SettingsDocument, LineKindsAndBlanks)
 {
     Document Doc;
     ParseDocument(Doc, ";  two blanks\r\n  \t[Main] trailing text\r\n  Key1\t =  \tvalue with end blanks  \r\n"
-                       "NoEquals\r\n;x\r\n[Open\r\nEmpty=\r\n=orphan\r\n");
+                       "NoEquals \t\r\n;x\r\n[Open\r\nEmpty=\r\n=orphan\r\n");
     ASSERT_EQ(Doc.Entries.size(), 8u);
     EXPECT_EQ(Doc.Entries[0].Kind, EntryComment);
     EXPECT_EQ(Doc.Entries[0].Value, " two blanks");           // only one blank after ";" is dropped
@@ -178,7 +179,8 @@ TEST(SettingsDocument, WriterSelectingAGroupAgainKeepsItsKeysTogether)
     SelectGroup(Doc, "a");
     WriteText(Doc, "z", "3");
     WriteText(Doc, "X", "4");                           // an existing key gets the new value
-    EXPECT_EQ(SerialiseDocument(Doc), Bom + "\r\n[A]\r\nx = 4\r\nz = 3\r\n[B]\r\ny = 2\r\n");
+    WriteComment(Doc, "end of A");
+    EXPECT_EQ(SerialiseDocument(Doc), Bom + "\r\n[A]\r\nx = 4\r\nz = 3\r\n; end of A\r\n[B]\r\ny = 2\r\n");
 }
 
 TEST(SettingsDocument, WrittenFileReadsBackAndFailedWriteKeepsOldFile)
@@ -202,4 +204,31 @@ TEST(SettingsDocument, WrittenFileReadsBackAndFailedWriteKeepsOldFile)
     WriteText(Doc, "Text", "x");
     EXPECT_EQ(CloseDocument(Doc), 0);
     EXPECT_FALSE(std::filesystem::exists(Folder.Path() + "no such folder"));
+}
+
+// Whatever the reader makes of a text, writing it back and reading again
+// gives the same entries: names never keep blanks or line breaks that the
+// writer's "Key = Value" form would lose.
+TEST(SettingsDocument, ReadWriteReadIsStable)
+{
+    const char Alphabet[] = {' ', '\t', ';', '[', ']', '=', '\r', '\n', 'a', 'Z', '0', '\xC3', '\xA9', '\0'};
+    std::mt19937 Random(20240601);
+    for (int Round = 0; Round < 2000; Round++) {
+        std::string Text;
+        int Length = int(Random() % 80);
+        for (int I = 0; I < Length; I++)
+            Text += Alphabet[Random() % sizeof Alphabet];
+        Document First;
+        ParseDocument(First, Text);
+        std::string Written = SerialiseDocument(First);
+        ASSERT_EQ(Written.compare(0, 5, Bom + "\r\n"), 0);
+        Document Second;
+        ParseDocument(Second, Written.substr(3));
+        ASSERT_EQ(Second.Entries.size(), First.Entries.size()) << "round " << Round;
+        for (size_t I = 0; I < First.Entries.size(); I++) {
+            EXPECT_EQ(Second.Entries[I].Kind, First.Entries[I].Kind) << "round " << Round << " entry " << I;
+            EXPECT_EQ(Second.Entries[I].Name, First.Entries[I].Name) << "round " << Round << " entry " << I;
+            EXPECT_EQ(Second.Entries[I].Value, First.Entries[I].Value) << "round " << Round << " entry " << I;
+        }
+    }
 }

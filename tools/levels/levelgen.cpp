@@ -90,8 +90,10 @@ int main(int ArgCount, char** Args)
         if (!CarveRoom(Random, Options, Empty)) continue;
         for (int K = 0; K < (Options.Deep ? 1 : Options.Scrambles); K++) {
             LevelGrid Grid = Empty;
+            int Depth = 0;
             if (Options.Deep) {
-                if (!Deepest(Random, Options, Grid)) continue;
+                Depth = Deepest(Random, Options, Grid);
+                if (!Depth) continue;
             } else {
                 Scramble(Random, Options, Grid);
             }
@@ -103,6 +105,12 @@ int main(int ArgCount, char** Args)
             Limits.MaxNodes = 6000000;
             SolveResult Result;
             if (!SolveLevel(Grid, Limits, Result)) continue;
+            if (Depth && Result.Pushes != Depth) {
+                // The backward search counts the fewest pushes exactly: the solver must agree.
+                std::fprintf(stderr, "kistora-levelgen: solver found %d pushes, the backward search %d\n",
+                             Result.Pushes, Depth);
+                return 3;
+            }
             double Score = Result.Pushes + 2.0 * Result.CrateChanges - 4.0 * OnTarget + Result.Moves * 0.05;
             if (Score > Best.Score) {
                 Best.Grid = Grid;
@@ -402,8 +410,8 @@ namespace {
 
 // Breadth-first over pulls from every solved position (worker in any region around
 // the crates on their targets). The last layer holds the positions that need the
-// most pushes; one with the fewest crates still on targets is taken. 0 when the
-// search outgrew its limit or the room allows no pull at all.
+// most pushes; one with the fewest crates still on targets is taken. Answers that
+// number of pushes, or 0 when the search outgrew its limit or no pull is possible.
 int Deepest(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
 {
     int W = Grid.Width;
@@ -527,7 +535,7 @@ int Deepest(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
     Grid.Crates.clear();
     for (int C : Crates) Grid.Crates.push_back(CellOf[C]);
     std::sort(Grid.Crates.begin(), Grid.Crates.end());
-    return 1;
+    return Depth;
 }
 
 }   // namespace
