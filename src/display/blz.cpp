@@ -25,7 +25,7 @@ struct BlzReader {
     int BitsLeft;      // 0 to 16
 };
 
-static inline int BlzGetBit(BlzReader& Reader, int* Bit)
+__attribute__((always_inline)) static inline int BlzGetBit(BlzReader& Reader, int* Bit)
 {
     if (Reader.BitsLeft == 0) {
         if (Reader.SrcSize - Reader.Pos < 2) return 0;
@@ -39,10 +39,42 @@ static inline int BlzGetBit(BlzReader& Reader, int* Bit)
     return 1;
 }
 
+// Gamma codes of up to four bit pairs decoded from the next 8 control bits:
+// the value (0 when the code is longer) and how many bits it takes.
+struct GammaEntry {
+    uint8_t Value;
+    uint8_t Bits;
+};
+
+static constexpr struct GammaTable {
+    GammaEntry Entries[256] = {};
+    constexpr GammaTable()
+    {
+        for (int Peek = 0; Peek < 256; Peek++) {
+            int Value = 1;
+            for (int Pair = 0; Pair < 4; Pair++) {
+                Value = 2 * Value + ((Peek >> (7 - 2 * Pair)) & 1);
+                if (((Peek >> (6 - 2 * Pair)) & 1) == 0) {
+                    Entries[Peek] = {uint8_t(Value), uint8_t(2 * Pair + 2)};
+                    break;
+                }
+            }
+        }
+    }
+} GammaCodes;
+
 // Gamma number: value = 1; repeat { value = 2 x value + bit } while the next bit is 1.
 // A value that no longer fits in 32 bits marks a corrupt stream.
-static inline int BlzGetGamma(BlzReader& Reader, uint32_t* Value)
+__attribute__((always_inline)) static inline int BlzGetGamma(BlzReader& Reader, uint32_t* Value)
 {
+    // Short codes that lie wholly in the current tag word take one table look-up.
+    const GammaEntry& Fast = GammaCodes.Entries[(Reader.Tag >> 8) & 255];
+    if (Fast.Bits != 0 && Fast.Bits <= Reader.BitsLeft) {
+        Reader.Tag <<= Fast.Bits;
+        Reader.BitsLeft -= Fast.Bits;
+        *Value = Fast.Value;
+        return 1;
+    }
     uint32_t Result = 1;
     int Bit = 0;
     do {
@@ -69,13 +101,35 @@ int64_t BlzUnpackBlock(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t 
     size_t Produced = 1;
 
     while (Produced < OutSize) {
-        int Bit = 0;
-        if (!BlzGetBit(Reader, &Bit)) return -1;
-        if (Bit == 0) {
-            if (Reader.Pos >= SrcSize) return -1;
-            Out[Produced++] = Src[Reader.Pos++];
+        if (Reader.BitsLeft == 0) {
+            if (SrcSize - Reader.Pos < 2) return -1;
+            Reader.Tag = uint32_t(Src[Reader.Pos]) | (uint32_t(Src[Reader.Pos + 1]) << 8);
+            Reader.Pos += 2;
+            Reader.BitsLeft = 16;
+        }
+        if ((Reader.Tag & 0x8000) == 0) {
+            // A run of literals: the zero bits at the top of the tag word, as
+            // many as remain in it and as the block still needs.
+            uint32_t Window = (Reader.Tag & 0xFFFF) << 16;
+            size_t Count = Window == 0 ? 32 : size_t(__builtin_clz(Window));
+            if (Count > size_t(Reader.BitsLeft)) Count = size_t(Reader.BitsLeft);
+            if (Count > OutSize - Produced) Count = OutSize - Produced;
+            if (Count > SrcSize - Reader.Pos) return -1;
+            // A run is at most 16 bytes: copy 16 when both sides have room
+            // (the extra bytes lie inside this block and are written over later).
+            if (OutSize - Produced >= 16 && SrcSize - Reader.Pos >= 16) {
+                std::memcpy(Out + Produced, Src + Reader.Pos, 16);
+            } else {
+                std::memcpy(Out + Produced, Src + Reader.Pos, Count);
+            }
+            Reader.Tag <<= Count;
+            Reader.BitsLeft -= int(Count);
+            Reader.Pos += Count;
+            Produced += Count;
             continue;
         }
+        Reader.Tag <<= 1;
+        Reader.BitsLeft--;
         uint32_t LengthCode = 0, OffsetCode = 0;
         if (!BlzGetGamma(Reader, &LengthCode)) return -1;
         if (!BlzGetGamma(Reader, &OffsetCode)) return -1;
@@ -87,7 +141,10 @@ int64_t BlzUnpackBlock(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t 
 
         uint8_t* Dst = Out + Produced;
         const uint8_t* From = Dst - Offset;
-        if (Offset >= Length) {
+        if (Length <= 16 && Offset >= 16 && OutSize - Produced >= 16) {
+            // Short match, far enough back: one fixed 16-byte copy inside this block.
+            std::memcpy(Dst, From, 16);
+        } else if (Offset >= Length) {
             std::memcpy(Dst, From, size_t(Length));
         } else if (Offset >= 8) {
             // Overlapping but at least 8 apart: 8-byte steps never read unwritten bytes.

@@ -100,6 +100,15 @@ extern int StripSlideOffset;     // 45 at rest
 constexpr int StripSlideStep = 45;
 
 void ComputeCardGeometry();
+// The card measures of the opened screen: edge W, header H, text size F,
+// thumbnail height T (16:9), lock symbol edge Lock (3F), gap G; all pixels.
+struct CardGeometryRecord {
+    int W = 0, H = 0, F = 0, Lock = 0, G = 0;
+    double T = 0;
+};
+CardGeometryRecord CardGeometry();
+// Left edge of strip slot -2 to +2 at rest (slot 0 holds the selected level).
+int CardSlotX(int Slot);
 void BuildAllCards();
 void RedrawCard(int Entry);
 int LoadThumbnail(const std::string& ArchivePath, const std::string& LevelName);

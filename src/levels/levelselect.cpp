@@ -36,6 +36,30 @@ void ComputeCardGeometry()
         SelectedLevelIndex = 0;
 }
 
+CardGeometryRecord CardGeometry()
+{
+    CardGeometryRecord G;
+    G.W = CardW;
+    G.H = CardH;
+    G.F = CardF;
+    G.Lock = 3 * CardF;
+    G.G = CardG;
+    G.T = CardT;
+    return G;
+}
+
+int CardSlotX(int Slot)
+{
+    const int SW = ScreenWidth, W = CardW, G = CardG;
+    switch (Slot) {
+    case -2: return SW / 2 - 2 * W - W / 2 - G - G;
+    case -1: return SW / 2 - W - W / 2 - G;
+    case 1: return SW / 2 + W / 2 + G;
+    case 2: return SW / 2 + W / 2 + G + W + G;
+    default: return SW / 2 - W / 2;
+    }
+}
+
 int LoadThumbnail(const std::string& ArchivePath, const std::string& LevelName)
 {
     int Archive = OpenArchive(ArchivePath);
@@ -130,20 +154,13 @@ void DrawLevelSelect()
 {
     const int S = SelectedLevelIndex;
     const int C = int(ProgressList.size());
-    const int SW = ScreenWidth, W = CardW, G = CardG;
-    const int Slot[5] = {
-        SW / 2 - 2 * W - W / 2 - G - G,
-        SW / 2 - W - W / 2 - G,
-        SW / 2 - W / 2,
-        SW / 2 + W / 2 + G,
-        SW / 2 + W / 2 + G + W + G,
-    };
+    const int W = CardW;
     int Shift = StripSlideDirection == 1 ? -StripSlideOffset : StripSlideDirection == 2 ? StripSlideOffset : 0;
     for (int K = -2; K <= 2; ++K) {
         int Entry = S + K;
         if (Entry < 0 || Entry >= C)
             continue;
-        ShowSprite(ProgressList[Entry].CardImage, Slot[K + 2] + Shift, ScreenHeight / 2);
+        ShowSprite(ProgressList[Entry].CardImage, CardSlotX(K) + Shift, ScreenHeight / 2);
     }
     if (StripSlideDirection != 0) {
         if (StripSlideOffset >= W) {

@@ -52,6 +52,7 @@ static std::u16string ReadText(const uint8_t* At, size_t Units);
 static int ParseMap(const uint8_t* Data, size_t Size, LevelRecord& Record);
 static void LoadTiles(int Archive, const uint8_t* Index, size_t Size, size_t Pos);
 static const LevelRecord& FindLevel(const std::string& Name);
+static void DropTileImages();
 
 // ---------------------------------------------------------------------------
 // Public functions
@@ -91,24 +92,24 @@ std::string Utf16ToUtf8(const std::u16string& Text)
 void LoadLevelArchive(const std::string& ArchivePath)
 {
     int Archive = OpenArchive(ArchivePath);
-    if (Archive == 0) return;
+    if (Archive == 0) {
+        DropTileImages();
+        return;
+    }
     LoadLevelArchiveFrom(Archive);
     CloseArchive(Archive);
 }
 
 void LoadLevelArchiveFrom(int Archive)
 {
+    // Tile images belong to the screen: the old ones go before any new one is
+    // made, so no stale handle survives a reload that finds no tiles.
+    DropTileImages();
     std::vector<uint8_t> Index;
     int64_t IndexSize = ReadLevelEntry(Archive, "index", Index);
     if (IndexSize <= 0 || size_t(IndexSize) < IndexLevelNames || std::memcmp(Index.data(), IndexMagic, 4) != 0) return;
     const uint8_t* Data = Index.data();
     const size_t Size = size_t(IndexSize);
-
-    // Tile images belong to the screen: the old ones go before any new one is made.
-    for (auto& [Name, Tile] : tilesByName) {
-        if (Tile.Image != 0) FreeSprite(Tile.Image);
-        Tile.Image = 0;
-    }
 
     // A reload keeps every record (overwriting those it finds again) and lists the order anew.
     levelOrder.clear();
@@ -388,4 +389,12 @@ static const LevelRecord& FindLevel(const std::string& Name)
     static const LevelRecord Empty;
     auto Found = levelsByName.find(Name);
     return Found == levelsByName.end() ? Empty : Found->second;
+}
+
+static void DropTileImages()
+{
+    for (auto& [Name, Tile] : tilesByName) {
+        if (Tile.Image != 0) FreeSprite(Tile.Image);
+        Tile.Image = 0;
+    }
 }

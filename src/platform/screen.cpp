@@ -129,6 +129,15 @@ int OpenScreen(int Mode, int Width, int Height, const std::string& Title)
     }
     VideoScreen.Open = 1;
     VideoScreen.NextTick = 0;
+    // On a display of 60 Hz or less the synchronised present already holds the
+    // pace (see WaitForFrameTick).
+    SDL_RendererInfo Info;
+    SDL_DisplayMode Display;
+    VideoScreen.VsyncPaced = 0;
+    if (!Overrides.Headless && SDL_GetRendererInfo(VideoScreen.Renderer, &Info) == 0 &&
+        (Info.flags & SDL_RENDERER_PRESENTVSYNC) && SDL_GetWindowDisplayMode(VideoScreen.Window, &Display) == 0 &&
+        Display.refresh_rate > 0 && Display.refresh_rate <= 61)
+        VideoScreen.VsyncPaced = 1;
     ShowMouseCursor(Mode == ModeWindowed);
     return 1;
 }
@@ -154,6 +163,25 @@ void CloseScreen()
 }
 
 int ScreenIsOpen() { return VideoScreen.Open; }
+
+uint64_t FrameTickPlan(uint64_t Now, uint64_t* NextTick, uint64_t Period, uint64_t Tolerance)
+{
+    // Late by more than a frame (or the first frame): a fresh schedule, no
+    // racing to catch up.
+    if (*NextTick == 0 || Now > *NextTick + Period) {
+        *NextTick = Now + Period;
+        return 0;
+    }
+    // On time, or early by no more than the tolerance: the schedule follows
+    // this frame, so a display's own pace is never fought.
+    if (Now + Tolerance >= *NextTick) {
+        *NextTick = Now + Period;
+        return 0;
+    }
+    uint64_t Until = *NextTick;
+    *NextTick += Period;
+    return Until;
+}
 
 void ShowScreenWindow()
 {
@@ -361,23 +389,19 @@ static void HandleWindowEvent(const SDL_WindowEvent& Event)
     }
 }
 
-// Sleeps until the next 1/FramesPerSecond tick. A loop that fell more than a
-// frame behind starts a fresh schedule instead of racing to catch up.
+// Sleeps until the next 1/FramesPerSecond tick (see FrameTickPlan).
 static void WaitForFrameTick()
 {
     if (VideoScreen.FramesPerSecond <= 0)
         return;
     uint64_t Frequency = SDL_GetPerformanceFrequency();
     uint64_t Period = Frequency / uint64_t(VideoScreen.FramesPerSecond);
+    uint64_t Tolerance = (VideoScreen.Open && VideoScreen.VsyncPaced) ? Frequency / 500 : 0; // 2 ms
     uint64_t Now = SDL_GetPerformanceCounter();
-    if (VideoScreen.NextTick == 0 || Now > VideoScreen.NextTick + Period) {
-        VideoScreen.NextTick = Now + Period;
-        return;
-    }
-    while (Now < VideoScreen.NextTick) {
-        uint64_t RemainingMs = (VideoScreen.NextTick - Now) * 1000 / Frequency;
+    uint64_t Until = FrameTickPlan(Now, &VideoScreen.NextTick, Period, Tolerance);
+    while (Now < Until) {
+        uint64_t RemainingMs = (Until - Now) * 1000 / Frequency;
         SDL_Delay(RemainingMs >= 1 ? Uint32(RemainingMs) : 0);
         Now = SDL_GetPerformanceCounter();
     }
-    VideoScreen.NextTick += Period;
 }

@@ -70,7 +70,7 @@ static int DecodeOgg(const uint8_t* Data, size_t Size, std::vector<int16_t>& Ste
 static size_t OggRead(void* Target, size_t ItemSize, size_t Items, void* UserData);
 static int OggSeek(void* UserData, ogg_int64_t Offset, int Whence);
 static long OggTell(void* UserData);
-static int ToMixRate(const std::vector<int16_t>& Source, int Channels, int Rate, std::vector<int16_t>& Stereo);
+static int ToMixRate(std::vector<int16_t>& Source, int Channels, int Rate, std::vector<int16_t>& Stereo);
 static uint32_t ReadLe32(const uint8_t* Bytes);
 static uint16_t ReadLe16(const uint8_t* Bytes);
 
@@ -500,11 +500,17 @@ static int DecodeOgg(const uint8_t* Data, size_t Size, std::vector<int16_t>& Ste
 
 // Mono or stereo at Rate to stereo at MixRate, by linear interpolation
 // between neighbouring source frames (the last frame is held at the end).
-static int ToMixRate(const std::vector<int16_t>& Source, int Channels, int Rate, std::vector<int16_t>& Stereo)
+// Source may be taken over (stereo at MixRate already: the music tracks).
+static int ToMixRate(std::vector<int16_t>& Source, int Channels, int Rate, std::vector<int16_t>& Stereo)
 {
     int64_t InFrames = int64_t(Source.size()) / Channels;
-    if (InFrames <= 0) {
+    if (InFrames <= 0 || InFrames > MaxSoundFrames * MaxSourceRate / MixRate) {
         return 0;
+    }
+    if (Channels == 2 && Rate == MixRate) {
+        Stereo.swap(Source);
+        Stereo.resize(size_t(InFrames) * 2);
+        return 1;
     }
     int64_t OutFrames = (InFrames * MixRate + Rate - 1) / Rate;
     if (OutFrames > MaxSoundFrames) {

@@ -6,12 +6,22 @@
 #include "platform/video_internal.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 // Handles given out for slot 0 (level tiles, cards) start here, clear of the
 // game's fixed slots.
 static constexpr int FirstFreeHandle = 1000;
 static constexpr int MaxSlot = 65535;
+// A zoomed sprite is scaled once on the CPU into a texture of its display
+// size (then every draw is a 1:1 copy); above this many pixels the renderer
+// scales at each draw instead.
+static constexpr int64_t MaxPrescaledPixels = int64_t(1) << 24;
+static constexpr size_t KeptScalePixels = size_t(1) << 20;
+// Turning a screen-sized sprite costs the software renderer tens of
+// milliseconds, so it is turned again only when its angle moves by this many
+// degrees (the title background sways 0.01 degrees per frame).
+static constexpr double TurnStep = 0.05;
 
 enum SpriteBlendKind { BlendUnset = -1, BlendPlain = 0, BlendAlpha = 1 };
 
@@ -24,8 +34,18 @@ struct SpriteRecord {
     double Angle = 0.0;                 // degrees, clockwise on screen
     std::vector<uint32_t> Pixels;       // 0xAARRGGBB, the texture's own layout
     SDL_Texture* Texture = nullptr;
+    int TextureWidth = 0;               // size of the texture: the display size when
+    int TextureHeight = 0;              // the sprite is zoomed (scaled once, here)
+    int TextureScaledFiltered = -1;     // sampling the scaled content was made with
     int Dirty = 1;                      // pixels changed since the last upload
     int Opaque = 0;                     // every alpha is 255 (known after the upload)
+    uint32_t Version = 0;               // counts changes of pixels and display size
+    // Software renderer only: the sprite turned on the CPU, kept while its
+    // angle (in steps of TurnStep degrees), pixels and size stay the same.
+    SDL_Texture* Turned = nullptr;
+    int TurnedWidth = 0;
+    int TurnedHeight = 0;
+    std::array<int64_t, 7> TurnedKey = {}; // step, version, sampling, box and visible corner
     // What the texture is set to now, so a draw only calls SDL for changes.
     int TextureBlend = BlendUnset;
     int TextureColourMod = -1;
@@ -35,6 +55,8 @@ struct SpriteRecord {
 
 // Sprites by handle; index 0 is never used.
 static std::vector<SpriteRecord> Sprites(1);
+// Scaled pixels on their way into a texture; kept to avoid reallocating.
+static std::vector<uint32_t> ScaleBuffer;
 
 static SpriteRecord* FindSprite(int Sprite);
 static SpriteRecord* PrepareSlot(int Slot, int* Handle);
@@ -42,6 +64,8 @@ static void SetPixelsFromRgba(SpriteRecord& Record, const uint32_t* Rgba, int Wi
 static SDL_Texture* ReadyTexture(SpriteRecord& Record, int Blend, int ColourMod, int AlphaMod);
 static void DrawSprite(int Sprite, int X, int Y, int Blend, int ColourMod, int AlphaMod);
 static void DropTexture(SpriteRecord& Record);
+static void ScaleNearest(const SpriteRecord& Record, uint32_t* Target, int Width, int Height);
+static int DrawTurnedSoftware(SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod);
 
 void DestroyAllSprites()
 {
@@ -161,6 +185,7 @@ void CopyImageToSprite(int Sprite, int Image)
             Out[X] = (In[X] >> 8) | (In[X] << 24);
     }
     Record->Dirty = 1;
+    ++Record->Version;
 }
 
 void FillSprite(int Sprite, uint32_t Colour)
@@ -170,6 +195,7 @@ void FillSprite(int Sprite, uint32_t Colour)
         return;
     std::fill(Record->Pixels.begin(), Record->Pixels.end(), (Colour >> 8) | (Colour << 24));
     Record->Dirty = 1;
+    ++Record->Version;
 }
 
 void SetSpriteKeyColour(int Sprite, uint32_t Colour)
@@ -182,6 +208,7 @@ void SetSpriteKeyColour(int Sprite, uint32_t Colour)
         if ((P & 0xffffffu) == Key)
             P &= 0xffffffu;
     Record->Dirty = 1;
+    ++Record->Version;
 }
 
 void ZoomSprite(int Sprite, int Width, int Height)
@@ -191,6 +218,7 @@ void ZoomSprite(int Sprite, int Width, int Height)
         return;
     Record->DisplayWidth = Width;
     Record->DisplayHeight = Height;
+    ++Record->Version;
 }
 
 void ResizeSprite(int Sprite, int Width, int Height)
@@ -208,6 +236,7 @@ void ResizeSprite(int Sprite, int Width, int Height)
     }
     Record->DisplayWidth = Width;
     Record->DisplayHeight = Height;
+    ++Record->Version;
 }
 
 void TurnSprite(int Sprite, double Degrees)
@@ -281,6 +310,7 @@ static void SetPixelsFromRgba(SpriteRecord& Record, const uint32_t* Rgba, int Wi
     Record.Width = Record.DisplayWidth = Width;
     Record.Height = Record.DisplayHeight = Height;
     Record.Dirty = 1;
+    ++Record.Version;
 }
 
 // The sprite's texture, created or refreshed as needed and set to the wanted
@@ -290,19 +320,52 @@ static SDL_Texture* ReadyTexture(SpriteRecord& Record, int Blend, int ColourMod,
     SDL_Renderer* Renderer = VideoScreen.Renderer;
     if (Renderer == nullptr)
         return nullptr;
+    int Zoomed = (Record.DisplayWidth != Record.Width || Record.DisplayHeight != Record.Height) &&
+                 PictureSizeValid(Record.DisplayWidth, Record.DisplayHeight) &&
+                 int64_t(Record.DisplayWidth) * Record.DisplayHeight <= MaxPrescaledPixels;
+    int WantWidth = Zoomed ? Record.DisplayWidth : Record.Width;
+    int WantHeight = Zoomed ? Record.DisplayHeight : Record.Height;
+    if (Record.Texture != nullptr && (Record.TextureWidth != WantWidth || Record.TextureHeight != WantHeight))
+        DropTexture(Record);
     if (Record.Texture == nullptr) {
-        Record.Texture = SDL_CreateTexture(Renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, Record.Width,
-                                           Record.Height);
+        Record.Texture =
+            SDL_CreateTexture(Renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, WantWidth, WantHeight);
+        if (Record.Texture == nullptr && Zoomed) { // too big for the renderer: let it scale the original
+            Zoomed = 0;
+            WantWidth = Record.Width;
+            WantHeight = Record.Height;
+            Record.Texture = SDL_CreateTexture(Renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
+                                               WantWidth, WantHeight);
+        }
         if (Record.Texture == nullptr)
             return nullptr;
+        Record.TextureWidth = WantWidth;
+        Record.TextureHeight = WantHeight;
         Record.Dirty = 1;
         Record.TextureBlend = BlendUnset;
         Record.TextureColourMod = -1;
         Record.TextureAlphaMod = -1;
         Record.TextureFiltered = -1;
     }
+    if (Zoomed && Record.TextureScaledFiltered != VideoScreen.Filtered)
+        Record.Dirty = 1;
     if (Record.Dirty) {
-        SDL_UpdateTexture(Record.Texture, nullptr, Record.Pixels.data(), Record.Width * 4);
+        if (Zoomed) {
+            ScaleBuffer.resize(size_t(WantWidth) * WantHeight);
+            if (VideoScreen.Filtered)
+                ResamplePixels(Record.Pixels.data(), Record.Width, Record.Height, ScaleBuffer.data(), WantWidth,
+                               WantHeight, 24);
+            else
+                ScaleNearest(Record, ScaleBuffer.data(), WantWidth, WantHeight);
+            SDL_UpdateTexture(Record.Texture, nullptr, ScaleBuffer.data(), WantWidth * 4);
+            Record.TextureScaledFiltered = VideoScreen.Filtered;
+            if (ScaleBuffer.capacity() > KeptScalePixels) { // one big picture: give it back
+                ScaleBuffer.clear();
+                ScaleBuffer.shrink_to_fit();
+            }
+        } else {
+            SDL_UpdateTexture(Record.Texture, nullptr, Record.Pixels.data(), Record.Width * 4);
+        }
         Record.Dirty = 0;
         uint32_t AllAlpha = 0xff000000u;
         for (uint32_t P : Record.Pixels)
@@ -339,6 +402,9 @@ static void DrawSprite(int Sprite, int X, int Y, int Blend, int ColourMod, int A
     SpriteRecord* Record = FindSprite(Sprite);
     if (Record == nullptr || !VideoScreen.Open)
         return;
+    if (Record->Angle != 0.0 && VideoScreen.Software && Blend == BlendAlpha &&
+        DrawTurnedSoftware(*Record, X, Y, ColourMod, AlphaMod))
+        return;
     SDL_Texture* Texture = ReadyTexture(*Record, Blend, ColourMod, AlphaMod);
     if (Texture == nullptr)
         return;
@@ -354,9 +420,81 @@ static void DropTexture(SpriteRecord& Record)
     if (Record.Texture != nullptr)
         SDL_DestroyTexture(Record.Texture);
     Record.Texture = nullptr;
+    Record.TextureWidth = 0;
+    Record.TextureHeight = 0;
+    Record.TextureScaledFiltered = -1;
+    if (Record.Turned != nullptr)
+        SDL_DestroyTexture(Record.Turned);
+    Record.Turned = nullptr;
     Record.Dirty = 1;
     Record.TextureBlend = BlendUnset;
     Record.TextureColourMod = -1;
     Record.TextureAlphaMod = -1;
     Record.TextureFiltered = -1;
+}
+
+// Nearest-neighbour scaling of the sprite's pixels (sampling switched off).
+static void ScaleNearest(const SpriteRecord& Record, uint32_t* Target, int Width, int Height)
+{
+    for (int Y = 0; Y < Height; ++Y) {
+        int SourceY = int((int64_t(Y) * 2 + 1) * Record.Height / (int64_t(Height) * 2));
+        const uint32_t* In = Record.Pixels.data() + size_t(SourceY) * Record.Width;
+        uint32_t* Out = Target + size_t(Y) * Width;
+        for (int X = 0; X < Width; ++X)
+            Out[X] = In[(int64_t(X) * 2 + 1) * Record.Width / (int64_t(Width) * 2)];
+    }
+}
+
+// Draws a turned sprite through a texture turned on the CPU (see TurnStep),
+// holding only the part of the turned box that lies on the screen.
+// 0 when that texture cannot be made; the caller then lets SDL turn it.
+static int DrawTurnedSoftware(SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod)
+{
+    long Step = std::lround(Record.Angle / TurnStep);
+    double Degrees = double(Step) * TurnStep;
+    double Radians = Degrees * M_PI / 180.0;
+    double Cos = std::fabs(std::cos(Radians)), Sin = std::fabs(std::sin(Radians));
+    // The turned rectangle's bounding box (a hair less, so 90 degrees stays exact),
+    // centred where the unturned sprite's centre is.
+    int BoxWidth = std::max(1, int(std::ceil(Record.DisplayWidth * Cos + Record.DisplayHeight * Sin - 1e-6)));
+    int BoxHeight = std::max(1, int(std::ceil(Record.DisplayWidth * Sin + Record.DisplayHeight * Cos - 1e-6)));
+    int BoxX = int(std::lround(X + Record.DisplayWidth / 2.0 - BoxWidth / 2.0));
+    int BoxY = int(std::lround(Y + Record.DisplayHeight / 2.0 - BoxHeight / 2.0));
+    int Left = std::max(BoxX, 0), Top = std::max(BoxY, 0);
+    int Right = int(std::min<int64_t>(int64_t(BoxX) + BoxWidth, VideoScreen.Width));
+    int Bottom = int(std::min<int64_t>(int64_t(BoxY) + BoxHeight, VideoScreen.Height));
+    if (Left >= Right || Top >= Bottom)
+        return 1; // wholly off the screen
+    int Width = Right - Left, Height = Bottom - Top;
+    if (Record.Turned != nullptr && (Record.TurnedWidth != Width || Record.TurnedHeight != Height)) {
+        SDL_DestroyTexture(Record.Turned);
+        Record.Turned = nullptr;
+    }
+    if (Record.Turned == nullptr) {
+        Record.Turned = SDL_CreateTexture(VideoScreen.Renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                          Width, Height);
+        if (Record.Turned == nullptr)
+            return 0;
+        SDL_SetTextureBlendMode(Record.Turned, SDL_BLENDMODE_BLEND);
+        Record.TurnedWidth = Width;
+        Record.TurnedHeight = Height;
+        Record.TurnedKey = {};
+    }
+    std::array<int64_t, 7> Key = {Step, Record.Version, VideoScreen.Filtered, BoxX, BoxY, Left, Top};
+    if (Record.TurnedKey != Key) {
+        void* Pixels = nullptr;
+        int Pitch = 0;
+        if (SDL_LockTexture(Record.Turned, nullptr, &Pixels, &Pitch) != 0)
+            return 0;
+        TurnPixels(Record.Pixels.data(), Record.Width, Record.Height, Record.DisplayWidth, Record.DisplayHeight,
+                   Degrees, BoxWidth, BoxHeight, Left - BoxX, Top - BoxY, static_cast<uint32_t*>(Pixels), Pitch / 4,
+                   Width, Height, VideoScreen.Filtered);
+        SDL_UnlockTexture(Record.Turned);
+        Record.TurnedKey = Key;
+    }
+    SDL_SetTextureColorMod(Record.Turned, Uint8(ColourMod), Uint8(ColourMod), Uint8(ColourMod));
+    SDL_SetTextureAlphaMod(Record.Turned, Uint8(AlphaMod));
+    SDL_Rect Target = {Left, Top, Width, Height};
+    SDL_RenderCopy(VideoScreen.Renderer, Record.Turned, nullptr, &Target);
+    return 1;
 }

@@ -31,12 +31,21 @@ struct VideoScreenRecord {
     int Width = 0;
     int Height = 0;
     int Software = 0;               // 1 when the renderer is SDL's software renderer
+    int VsyncPaced = 0;             // 1: presenting waits for a display of at most 60 Hz
     int Filtered = 0;               // 1: linear sampling for scaled and rotated sprites
     int FramesPerSecond = 0;        // 0: no limiter
     uint64_t NextTick = 0;          // performance-counter time the next frame may start
     int ScriptActive = 1;           // headless focus, set by ScriptFocus
 };
 extern VideoScreenRecord VideoScreen;
+
+// The frame limiter's schedule, in performance-counter ticks: the time to
+// sleep until (0: go on at once) for a frame ending at Now, with *NextTick
+// (0 at first) moved on by Period. A frame up to Tolerance early counts as on
+// time (used when a display of at most 60 Hz paces the presents: the limiter
+// then never makes a present miss its refresh, yet still caps the rate when
+// presents stop waiting).
+uint64_t FrameTickPlan(uint64_t Now, uint64_t* NextTick, uint64_t Period, uint64_t Tolerance);
 
 // Starts SDL video (dummy driver when headless) once; 1 or 0.
 int VideoStart();
@@ -98,6 +107,19 @@ inline uint32_t BlendOver(uint32_t Under, uint32_t Over, uint32_t OverAlpha)
 // 0xAARRGGBB); the other three bytes are treated alike.
 void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, uint32_t* Target, int TargetWidth,
                     int TargetHeight, int AlphaShift);
+
+// ---------------------------------------------------------------------------
+// turn.cpp
+// ---------------------------------------------------------------------------
+
+// Turns a Width x Height picture (0xAARRGGBB), shown at DisplayWidth x
+// DisplayHeight, clockwise by Degrees about its centre into a box of
+// BoxWidth x BoxHeight, and writes the part from (FromX, FromY) of size
+// Width x Height to Target (Pitch pixels per row). Outside the picture is
+// transparent. Filtered: bilinear with alpha-weighted colours; else nearest.
+void TurnPixels(const uint32_t* Source, int SourceWidth, int SourceHeight, int DisplayWidth, int DisplayHeight,
+                double Degrees, int BoxWidth, int BoxHeight, int FromX, int FromY, uint32_t* Target, int Pitch,
+                int Width, int Height, int Filtered);
 
 // ---------------------------------------------------------------------------
 // png.cpp

@@ -13,7 +13,8 @@ static int LogFile = 0;      // buffered file handle, 0 while no log is open
 static int LogEnabled = 0;   // switched on only after the file was created
 
 // Creates (or replaces) the log file and writes its first line. 1 or 0; on 0
-// the handle stays 0 and logging can never be switched on.
+// the handle stays 0 and logging can never be switched on. One log per run:
+// while one is open a second open is refused.
 int LogOpen(const std::string& FileName, const std::string& FirstLine)
 {
     if (LogFile)

@@ -36,10 +36,22 @@ struct StateValue {
     int IsText = 0;
 };
 
+// 1 once the game has started: leaving must then stop the platform first, or
+// the audio thread outlives the objects std::exit destroys (a crash, not 2 or 3).
+static int GameRunning = 0;
+
+[[noreturn]] static void LeaveScript(int Status)
+{
+    std::fflush(stdout);
+    if (GameRunning)
+        FatalExit(Status);
+    std::exit(Status);
+}
+
 [[noreturn]] static void ScriptError(const std::string& Message)
 {
     std::fprintf(stderr, "kistora-script: %s\n", Message.c_str());
-    std::exit(2);
+    LeaveScript(2);
 }
 
 static std::string WithSlash(std::string Folder)
@@ -275,8 +287,7 @@ static void Expect(const ScriptCommand& Command)
             return;
         std::fprintf(stderr, "kistora-script: line %d: expected %s = %s, found %s\n", Command.Line, V.Key.c_str(),
                      Command.Args[1].c_str(), V.Value.c_str());
-        std::fflush(stdout);
-        std::exit(3);
+        LeaveScript(3);
     }
     ScriptError("line " + std::to_string(Command.Line) + ": unknown state key " + Command.Args[0]);
 }
@@ -370,6 +381,7 @@ int main(int argc, char** argv)
 
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
+    GameRunning = 1;
     GameStartUp(int(GameArgs.size()), GameArgs.data());
     BeforeFirstFrame();
     for (const ScriptCommand& Command : Commands)

@@ -152,8 +152,9 @@ TEST(ContentLanguages, EveryKeyOnceAndNoStrangers) {
             EXPECT_NE(Found->second, "") << "empty text for " << Key;
             // The document reader keeps trailing blanks (only the language
             // loader trims them); the files should not depend on that.
-            if (!Found->second.empty())
+            if (!Found->second.empty()) {
                 EXPECT_TRUE(Found->second.back() != ' ' && Found->second.back() != '\t') << "trailing blank in " << Key;
+            }
         }
         for (auto& [Key, Value] : Keys) EXPECT_TRUE(Expected.count(Key)) << "unknown key " << Key << " (misspelt?)";
         // Keys compare case-sensitively: the windowed label has a capital T.
@@ -238,7 +239,9 @@ TEST(ContentLanguages, BuiltArchiveHoldsTheLanguagesAndSmallFlags) {
             std::vector<uint8_t> FlagBytes(16000);
             int64_t FlagSize = ZipExtractToMemory(Archive, Flag, FlagBytes.data(), FlagBytes.size());
             EXPECT_GT(FlagSize, 8) << Flag << " is empty or over 16,000 bytes";
-            if (FlagSize > 8) EXPECT_EQ(std::string(FlagBytes.begin(), FlagBytes.begin() + 8), "\x89PNG\r\n\x1a\n");
+            if (FlagSize > 8) {
+                EXPECT_EQ(std::string(FlagBytes.begin(), FlagBytes.begin() + 8), "\x89PNG\r\n\x1a\n");
+            }
         }
     }
     for (const std::string& Name : Names) {

@@ -102,8 +102,12 @@ TEST(PlatformVideoImages, ResizeAveragesWhenShrinkingAndRampsWhenGrowing)
     EXPECT_EQ(Row[2], Row[6 + 2]);                                       // rows alike
     FreeImage(Image);
 
-    // A transparent neighbour lowers the alpha but does not darken the colour.
+    // A transparent neighbour lowers the alpha but lends no colour.
     Image = Load(testpng::MakeRgba(2, 1, {Rgba(255, 40, 0, 255), Rgba(0, 0, 0, 0)}));
+    ASSERT_EQ(ResizeImage(Image, 1, 1), 1);
+    EXPECT_TRUE(Near(PixelsOf(Image)[0], Rgba(255, 40, 0, 128), 1));
+    FreeImage(Image);
+    Image = Load(testpng::MakeRgba(2, 1, {Rgba(255, 40, 0, 255), Rgba(255, 255, 255, 0)}));
     ASSERT_EQ(ResizeImage(Image, 1, 1), 1);
     EXPECT_TRUE(Near(PixelsOf(Image)[0], Rgba(255, 40, 0, 128), 1));
     EXPECT_EQ(ResizeImage(Image, 0, 5), 0);

@@ -150,3 +150,60 @@ TEST_F(PlatformVideoScreen, MessageBoxesGoToStandardErrorWhenHeadless)
 }
 
 } // namespace
+
+// The frame limiter's schedule, declared by the platform for itself.
+uint64_t FrameTickPlan(uint64_t Now, uint64_t* NextTick, uint64_t Period, uint64_t Tolerance);
+
+namespace {
+
+// Simulates Frames frames whose work takes Work ticks and whose present takes
+// Present ticks; returns the clock at the end.
+uint64_t RunFrames(int Frames, uint64_t Work, uint64_t Present, uint64_t Tolerance, uint64_t* Sleeps = nullptr)
+{
+    uint64_t Now = 1000, NextTick = 0;
+    for (int I = 0; I < Frames; ++I) {
+        Now += Work + Present;
+        uint64_t Until = FrameTickPlan(Now, &NextTick, 1000, Tolerance);
+        if (Until > Now) {
+            if (Sleeps)
+                ++*Sleeps;
+            Now = Until;
+        }
+    }
+    return Now;
+}
+
+TEST(PlatformVideoLimiter, CapsFastLoopsAtTheFrameRate)
+{
+    // Period 1000 ticks; frames that take 100 ticks run 1000 ticks apart.
+    uint64_t Sleeps = 0;
+    uint64_t End = RunFrames(600, 60, 40, 0, &Sleeps);
+    EXPECT_NEAR(double(End), 1000.0 + 600 * 1000.0, 1000.0);
+    EXPECT_GE(Sleeps, 598u);
+    // Slow frames are not slowed further and do not race afterwards.
+    EXPECT_EQ(RunFrames(100, 1500, 0, 0), 1000u + 100 * 1500u);
+    uint64_t NextTick = 0;
+    EXPECT_EQ(FrameTickPlan(5000, &NextTick, 1000, 0), 0u);      // first frame
+    EXPECT_EQ(NextTick, 6000u);
+    EXPECT_EQ(FrameTickPlan(5200, &NextTick, 1000, 0), 6000u);   // early: sleep to the tick
+    EXPECT_EQ(NextTick, 7000u);
+    EXPECT_EQ(FrameTickPlan(9500, &NextTick, 1000, 0), 0u);      // far behind: a fresh schedule
+    EXPECT_EQ(NextTick, 10500u);
+}
+
+TEST(PlatformVideoLimiter, FollowsADisplayThatPacesThePresents)
+{
+    // Presents that wait for a display slightly faster than the frame rate
+    // (990 ticks per refresh) never add a sleep that could miss a refresh.
+    uint64_t Sleeps = 0;
+    uint64_t End = RunFrames(1000, 100, 890, 20, &Sleeps);
+    EXPECT_EQ(Sleeps, 0u);
+    EXPECT_EQ(End, 1000u + 1000u * 990u);
+    // Presents that stop waiting are still capped.
+    Sleeps = 0;
+    End = RunFrames(600, 100, 0, 20, &Sleeps);
+    EXPECT_GE(Sleeps, 598u);
+    EXPECT_NEAR(double(End), 1000.0 + 600 * 1000.0, 1000.0);
+}
+
+} // namespace

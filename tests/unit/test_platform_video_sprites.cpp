@@ -185,6 +185,66 @@ TEST_F(Sprites, ZoomAndRotationKeepTheSpriteCentred)
     EXPECT_EQ(SpriteWidth(Sprite), 60);                       // turning keeps the display size
 }
 
+TEST_F(Sprites, ZoomedSpritesFollowLaterChanges)
+{
+    std::vector<uint8_t> Png = testpng::MakeRgba(2, 1, {Rgba(255, 0, 0, 255), Rgba(0, 0, 255, 255)});
+    int Sprite = CreateSpriteFromPng(0, Png.data(), Png.size(), SpriteOwnAlpha);
+    ZoomSprite(Sprite, 20, 10);
+    ShowSprite(Sprite, 0, 0);
+    EXPECT_TRUE(Near(Pixel(5, 5), Rgba(255, 0, 0), 0));
+    EXPECT_TRUE(Near(Pixel(15, 5), Rgba(0, 0, 255), 0));
+    EXPECT_TRUE(Near(Pixel(25, 5), Rgba(0, 0, 0), 0));
+    ZoomSprite(Sprite, 40, 10);                                // a new display size
+    ShowSprite(Sprite, 0, 20);
+    EXPECT_TRUE(Near(Pixel(15, 25), Rgba(255, 0, 0), 0));
+    EXPECT_TRUE(Near(Pixel(35, 25), Rgba(0, 0, 255), 0));
+    FillSprite(Sprite, Rgba(0, 255, 0));                       // new pixels at the same zoom
+    ShowSprite(Sprite, 0, 40);
+    EXPECT_TRUE(Near(Pixel(35, 45), Rgba(0, 255, 0), 0));
+    // Shrunk with filtering, a fine checkerboard averages to grey.
+    std::vector<uint32_t> Checker;
+    for (int I = 0; I < 16; ++I)
+        Checker.push_back(((I % 4) + (I / 4)) % 2 ? Rgba(255, 255, 255) : Rgba(0, 0, 0, 255));
+    std::vector<uint8_t> CheckerPng = testpng::MakeRgba(4, 4, Checker);
+    int Fine = CreateSpriteFromPng(0, CheckerPng.data(), CheckerPng.size(), SpriteOwnAlpha);
+    SetFilteredSampling(1);
+    ZoomSprite(Fine, 2, 2);
+    ShowSprite(Fine, 100, 100);
+    EXPECT_TRUE(Near(Pixel(100, 100), Rgba(128, 128, 128), 8));
+    EXPECT_TRUE(Near(Pixel(101, 101), Rgba(128, 128, 128), 8));
+}
+
+TEST_F(Sprites, PositiveAnglesTurnClockwiseWhicheverWayTheSpriteIsShown)
+{
+    int Image = CreateImage(40, 10, Rgba(255, 0, 0));
+    FillImageRect(Image, 20, 0, 20, 10, Rgba(0, 0, 255));
+    int Sprite = CreateSpriteFromImage(0, Image, SpriteOwnAlpha);
+    FreeImage(Image);
+    TurnSprite(Sprite, 90.0);
+    for (int Filtered = 0; Filtered < 2; ++Filtered) {
+        SetFilteredSampling(Filtered);
+        Background(Grey);
+        ShowSpriteTransparent(Sprite, 20, 40);                 // centre (40, 45)
+        ShowSprite(Sprite, 100, 40);                           // centre (120, 45)
+        ShowSpriteIntensity(Sprite, 60, 80, 255);              // centre (80, 85)
+        for (int CentreX : {40, 120})
+            EXPECT_TRUE(Near(Pixel(CentreX, 35), Rgba(255, 0, 0), 0)) << CentreX; // the left end went up
+        EXPECT_TRUE(Near(Pixel(40, 55), Rgba(0, 0, 255), 0));
+        EXPECT_TRUE(Near(Pixel(120, 55), Rgba(0, 0, 255), 0));
+        EXPECT_TRUE(Near(Pixel(80, 75), Rgba(255, 0, 0), 0));
+        EXPECT_TRUE(Near(Pixel(80, 95), Rgba(0, 0, 255), 0));
+        EXPECT_TRUE(Near(Pixel(25, 45), Grey, 0));
+    }
+    // A small turn keeps the middle where it was and moves the ends.
+    TurnSprite(Sprite, -80.0);                                 // 10 degrees now
+    Background(Grey);
+    ShowSpriteTransparent(Sprite, 60, 50);                     // centre (80, 55)
+    EXPECT_TRUE(Near(Pixel(70, 54), Rgba(255, 0, 0), 0));
+    EXPECT_TRUE(Near(Pixel(90, 56), Rgba(0, 0, 255), 0));
+    EXPECT_TRUE(Near(Pixel(62, 59), Grey, 0));                 // below-left corner rose out of the way
+    EXPECT_TRUE(Near(Pixel(61, 49), Rgba(255, 0, 0), 10));     // the left end came up there
+}
+
 TEST_F(Sprites, ResizeResamplesSmoothlyOnce)
 {
     std::vector<uint8_t> Png = testpng::MakeRgba(2, 1, {Rgba(0, 0, 0, 255), Rgba(255, 255, 255, 255)});

@@ -36,13 +36,20 @@ protected:
 
     void SetUp() override
     {
+        SavedOverrides = Overrides;
         Overrides.Headless = 1;
         ASSERT_EQ(PlatformInit(), 1);
         ASSERT_EQ(InitSprite(), 1);
         ASSERT_EQ(OpenScreen(ModeWindowed, Width, Height, "test"), 1);
         SetFilteredSampling(0);
     }
-    void TearDown() override { CloseScreen(); }
+    void TearDown() override
+    {
+        CloseScreen();
+        Overrides = SavedOverrides; // other suites in this process see what they set
+    }
+
+    PlatformOverrides SavedOverrides;
 
     // Paints the whole back buffer with one opaque colour.
     void Background(uint32_t Colour)

@@ -13,7 +13,7 @@
 
 static constexpr uint64_t DefaultBlockSize = 262144;
 static constexpr uint32_t MinMatch = 4;          // the shortest length the bit-stream can say
-static constexpr int HashBits = 17;
+static constexpr int MaxHashBits = 17;         // hash heads per block: at most 2^17
 static constexpr uint32_t NoPosition = 0xFFFFFFFFu;
 static constexpr uint32_t LiteralBits = 9;        // control bit + byte
 static constexpr uint32_t Unreached = 0xFFFFFFFFu;
@@ -116,11 +116,19 @@ static void PutStep(BlzWriter& Writer, const uint8_t* Block, uint32_t Pos, const
     Writer.Out->push_back(uint8_t((Step.Offset - 1) & 255));
 }
 
-static inline uint32_t Hash4(const uint8_t* At)
+static inline uint32_t Hash4(const uint8_t* At, int Bits)
 {
     uint32_t Word;
     std::memcpy(&Word, At, 4);
-    return (Word * 2654435761u) >> (32 - HashBits);
+    return (Word * 2654435761u) >> (32 - Bits);
+}
+
+// Small blocks get small hash tables, so many tiny blocks stay cheap.
+static int HashBitsFor(uint32_t Size)
+{
+    int Bits = 8;
+    while (Bits < MaxHashBits && (uint32_t(1) << Bits) < Size) Bits++;
+    return Bits;
 }
 
 static inline uint32_t CommonLength(const uint8_t* A, const uint8_t* B, uint32_t Limit)
@@ -143,11 +151,12 @@ struct ChainFinder {
     std::vector<uint32_t> Head;
     std::vector<uint32_t> Prev;
     int Depth = 1;
+    int HashBits = 8;
 };
 
 static void ChainInsert(ChainFinder& Finder, const uint8_t* Block, uint32_t Pos)
 {
-    uint32_t Hash = Hash4(Block + Pos);
+    uint32_t Hash = Hash4(Block + Pos, Finder.HashBits);
     Finder.Prev[Pos] = Finder.Head[Hash];
     Finder.Head[Hash] = Pos;
 }
@@ -157,7 +166,7 @@ static uint32_t ChainFind(ChainFinder& Finder, const uint8_t* Block, uint32_t Si
 {
     uint32_t Best = 0;
     uint32_t Limit = Size - Pos;
-    uint32_t Hash = Hash4(Block + Pos);
+    uint32_t Hash = Hash4(Block + Pos, Finder.HashBits);
     uint32_t Candidate = Finder.Head[Hash];
     for (int Tries = 0; Candidate != NoPosition && Tries < Finder.Depth; Tries++) {
         if (Block[Candidate + Best] == Block[Pos + Best] || Best == 0) {
@@ -183,7 +192,8 @@ static int MatchPays(uint32_t Length, uint32_t Offset)
 static void ParseGreedy(const uint8_t* Block, uint32_t Size, int Level, std::vector<BlzStep>& Steps)
 {
     ChainFinder Finder;
-    Finder.Head.assign(size_t(1) << HashBits, NoPosition);
+    Finder.HashBits = HashBitsFor(Size);
+    Finder.Head.assign(size_t(1) << Finder.HashBits, NoPosition);
     Finder.Prev.assign(Size, NoPosition);
     static const int Depths[5] = {4, 8, 16, 64, 256};
     Finder.Depth = Depths[Level - 1];
@@ -236,6 +246,7 @@ static void ParseGreedy(const uint8_t* Block, uint32_t Size, int Level, std::vec
 struct TreeFinder {
     std::vector<uint32_t> Head;
     std::vector<uint32_t> Son;      // two children per position
+    int HashBits = 8;
     uint32_t CutValue = 32;
     uint32_t NiceLength = 256;
 };
@@ -250,7 +261,7 @@ struct TreeMatch {
 static void TreeFind(TreeFinder& Finder, const uint8_t* Block, uint32_t Size, uint32_t Pos, std::vector<TreeMatch>* Matches)
 {
     uint32_t LengthLimit = std::min(Finder.NiceLength, Size - Pos);
-    uint32_t Hash = Hash4(Block + Pos);
+    uint32_t Hash = Hash4(Block + Pos, Finder.HashBits);
     uint32_t Candidate = Finder.Head[Hash];
     Finder.Head[Hash] = Pos;
     uint32_t* Ptr0 = &Finder.Son[2 * size_t(Pos) + 1];
@@ -294,7 +305,8 @@ static void ParseOptimal(const uint8_t* Block, uint32_t Size, int Level, std::ve
     static const uint32_t CutValues[5] = {8, 16, 32, 64, 256};
     static const uint32_t NiceLengths[5] = {32, 64, 128, 256, 1024};
     TreeFinder Finder;
-    Finder.Head.assign(size_t(1) << HashBits, NoPosition);
+    Finder.HashBits = HashBitsFor(Size);
+    Finder.Head.assign(size_t(1) << Finder.HashBits, NoPosition);
     Finder.Son.assign(2 * size_t(Size), NoPosition);
     Finder.CutValue = CutValues[Level - 6];
     Finder.NiceLength = NiceLengths[Level - 6];

@@ -39,14 +39,15 @@ static int Render(const std::string& ScorePath, const std::string& OutPath, int 
         return 0;
     }
     std::vector<float> Stereo;
-    RenderScore(S, WrapTails, Stereo);
+    double GainDb = RenderScore(S, WrapTails, Stereo);
     int Ok = S.IsEffect ? WriteWav16(OutPath, Stereo) : WriteOggVorbis(OutPath, Stereo, S.Quality);
     double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Began).count();
     if (!Ok) {
         std::fprintf(stderr, "kistora-synth: cannot write %s\n", OutPath.c_str());
         return 0;
     }
-    std::printf("kistora-synth: %s: %zu notes, %lld frames (%.2f s of sound) in %.2f s\n", OutPath.c_str(),
-                S.Notes.size(), static_cast<long long>(S.LengthSamples), double(S.LengthSamples) / SynthRate, Seconds);
+    std::printf("kistora-synth: %s: %zu notes, %lld frames (%.2f s of sound), normalised by %+.1f dB, in %.2f s\n",
+                OutPath.c_str(), S.Notes.size(), static_cast<long long>(S.LengthSamples),
+                double(S.LengthSamples) / SynthRate, GainDb, Seconds);
     return 1;
 }

@@ -50,7 +50,7 @@ static void RunReverb(const Score& S, const std::vector<double>& Send, int Passe
 static void RunEcho(const Score& S, const std::vector<double>& Send, int Passes, std::vector<double>& OutL,
                     std::vector<double>& OutR);
 
-void RenderScore(const Score& S, int WrapTails, std::vector<float>& Stereo) {
+double RenderScore(const Score& S, int WrapTails, std::vector<float>& Stereo) {
     const int64_t N = S.LengthSamples;
     const int Wrap = S.IsEffect ? 0 : WrapTails;
     std::vector<double> L(size_t(N), 0.0), R(size_t(N), 0.0), ReverbSend(size_t(N), 0.0), EchoSend(size_t(N), 0.0);
@@ -105,6 +105,7 @@ void RenderScore(const Score& S, int WrapTails, std::vector<float>& Stereo) {
     double Scale = Peak > 0 ? std::pow(10.0, S.PeakDb / 20.0) / Peak : 0.0;
     Stereo.resize(Mixed.size());
     for (size_t I = 0; I < Mixed.size(); I++) Stereo[I] = float(Mixed[I] * Scale);
+    return Scale > 0 ? 20.0 * std::log10(Scale) : 0.0;
 }
 
 // Ping-pong echo: the send enters the left line, each repeat crosses sides

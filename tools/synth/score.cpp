@@ -107,7 +107,7 @@ int ParseScore(const std::string& Text, const std::string& Path, Score& Out, std
             Out.PeakDb = V;
         } else if (Verb == "quality" && W.size() == 2 && ParseNumberWord(W[1], V) && V >= -0.1 && V <= 1) {
             Out.Quality = V;
-        } else if (Verb == "seed" && W.size() == 2 && ParseNumberWord(W[1], V) && V >= 0) {
+        } else if (Verb == "seed" && W.size() == 2 && ParseNumberWord(W[1], V) && V >= 0 && V <= 4294967295.0) {
             Out.Seed = uint32_t(V);
         } else if (Verb == "reverb" || Verb == "delay") {
             std::map<std::string, double> Values;
@@ -117,7 +117,7 @@ int ParseScore(const std::string& Text, const std::string& Path, Score& Out, std
                 if (Verb == "reverb" && Key == "size") Out.ReverbSize = std::clamp(Value, 0.0, 1.0);
                 else if (Verb == "reverb" && Key == "damp") Out.ReverbDamp = std::clamp(Value, 0.0, 1.0);
                 else if (Verb == "reverb" && Key == "mix") Out.ReverbMix = std::clamp(Value, 0.0, 2.0);
-                else if (Verb == "delay" && Key == "steps") Out.DelaySteps = std::clamp(int(Value), 1, 64);
+                else if (Verb == "delay" && Key == "steps") Out.DelaySteps = int(std::clamp(Value, 1.0, 64.0));
                 else if (Verb == "delay" && Key == "feedback") Out.DelayFeedback = std::clamp(Value, 0.0, 0.9);
                 else if (Verb == "delay" && Key == "mix") Out.DelayMix = std::clamp(Value, 0.0, 2.0);
                 else Ok = Fail(P, "unknown " + Verb + " setting: " + Key);

@@ -95,7 +95,8 @@ void RenderNote(const Instrument& Inst, const NoteEvent& Note, uint32_t Seed, st
 // Stereo interleaved result, LengthSamples frames. Music wraps every tail
 // (notes, echo, reverb) into the loop start so the seam is continuous.
 // WrapTails = 0 renders a plain cut instead (only to prove the seam check).
-void RenderScore(const Score& S, int WrapTails, std::vector<float>& Stereo);
+// Returns the gain (dB) the normalising applied, for comparing renders.
+double RenderScore(const Score& S, int WrapTails, std::vector<float>& Stereo);
 
 // ---------------------------------------------------------------------------
 // output.cpp: writing and reading the files

@@ -1,0 +1,150 @@
+// The per-user folder and the creation of folder paths.
+#include "platform/platform.h"
+#include "shell/shell.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder below the system's temporary folder, removed afterwards.
+class ShellPaths : public ::testing::Test {
+protected:
+    std::string Root;
+    void SetUp() override
+    {
+        std::string Pattern = (fs::temp_directory_path() / "kistora-paths-XXXXXX").string();
+        ASSERT_NE(mkdtemp(Pattern.data()), nullptr);
+        Root = Pattern + "/";
+    }
+    void TearDown() override
+    {
+        std::error_code Ignored;
+        fs::remove_all(Root, Ignored);
+    }
+};
+
+TEST_F(ShellPaths, CreatesEveryMissingFolderAlongThePath)
+{
+    std::string Deep = Root + "brindlewood game studio/Kistora/deeper/";
+    ASSERT_FALSE(fs::exists(Root + "brindlewood game studio"));
+    EXPECT_EQ(CreatePath(Deep), 1);
+    EXPECT_TRUE(fs::is_directory(Root + "brindlewood game studio"));
+    EXPECT_TRUE(fs::is_directory(Root + "brindlewood game studio/Kistora"));
+    EXPECT_TRUE(fs::is_directory(Deep));
+}
+
+TEST_F(ShellPaths, APathWithoutTheClosingSlashIsCreatedWhole)
+{
+    EXPECT_EQ(CreatePath(Root + "a/b/c"), 1);
+    EXPECT_TRUE(fs::is_directory(Root + "a/b/c"));
+    // Nothing was made of the last field as a file.
+    EXPECT_FALSE(fs::is_regular_file(Root + "a/b/c"));
+}
+
+TEST_F(ShellPaths, AnExistingPathIsLeftAsItIs)
+{
+    fs::create_directories(Root + "kept/inner");
+    std::ofstream(Root + "kept/inner/file.txt") << "data";
+    EXPECT_EQ(CreatePath(Root + "kept/inner/"), 1);
+    EXPECT_EQ(CreatePath(Root + "kept/inner"), 1);
+    std::ifstream In(Root + "kept/inner/file.txt");
+    std::string Content;
+    In >> Content;
+    EXPECT_EQ(Content, "data");
+    // Existing folders part of the way: only the rest is made.
+    EXPECT_EQ(CreatePath(Root + "kept/new/newer/"), 1);
+    EXPECT_TRUE(fs::is_directory(Root + "kept/new/newer"));
+    EXPECT_TRUE(fs::is_regular_file(Root + "kept/inner/file.txt"));
+}
+
+TEST_F(ShellPaths, APathThroughAFileFails)
+{
+    std::ofstream(Root + "plain") << "x";
+    EXPECT_EQ(CreatePath(Root + "plain/sub/"), 0);
+    EXPECT_FALSE(fs::exists(Root + "plain/sub"));
+    EXPECT_TRUE(fs::is_regular_file(Root + "plain"));
+    // The path that is itself the file exists: nothing to do.
+    EXPECT_EQ(CreatePath(Root + "plain"), 1);
+}
+
+TEST_F(ShellPaths, AFolderThatCannotBeMadeFails)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root may write into a read-only folder";
+    fs::create_directories(Root + "locked");
+    fs::permissions(Root + "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(CreatePath(Root + "locked/a/b/"), 0);
+    fs::permissions(Root + "locked", fs::perms::owner_all);
+    EXPECT_FALSE(fs::exists(Root + "locked/a"));
+}
+
+// Sets an environment variable for one test and puts the old value back.
+class EnvironmentValue {
+public:
+    EnvironmentValue(const char* Name, const char* Value) : Name_(Name)
+    {
+        if (const char* Old = std::getenv(Name))
+            Old_ = Old;
+        if (Value)
+            setenv(Name, Value, 1);
+        else
+            unsetenv(Name);
+    }
+    ~EnvironmentValue()
+    {
+        if (Old_)
+            setenv(Name_.c_str(), Old_->c_str(), 1);
+        else
+            unsetenv(Name_.c_str());
+    }
+
+private:
+    std::string Name_;
+    std::optional<std::string> Old_;
+};
+
+TEST_F(ShellPaths, UserFolderLiesInTheDataHome)
+{
+    EnvironmentValue Data("XDG_DATA_HOME", (Root + "data").c_str());
+    EXPECT_EQ(ResolveUserDir("brindlewood game studio/Kistora"), Root + "data/brindlewood game studio/Kistora/");
+    // The folder is only named, not made.
+    EXPECT_FALSE(fs::exists(Root + "data"));
+}
+
+TEST_F(ShellPaths, UserFolderDefaultsToTheHomesLocalShare)
+{
+    EnvironmentValue Data("XDG_DATA_HOME", nullptr);
+    EnvironmentValue Home("HOME", (Root + "home").c_str());
+    EXPECT_EQ(ResolveUserDir("brindlewood game studio/Kistora"),
+              Root + "home/.local/share/brindlewood game studio/Kistora/");
+}
+
+TEST_F(ShellPaths, ARelativeDataHomeIsIgnored)
+{
+    EnvironmentValue Data("XDG_DATA_HOME", "relative/data");
+    EnvironmentValue Home("HOME", (Root + "home/").c_str());
+    EXPECT_EQ(ResolveUserDir("sub"), Root + "home/.local/share/sub/");
+}
+
+TEST_F(ShellPaths, TheUserFolderCanBeCreatedAndWrittenTo)
+{
+    EnvironmentValue Data("XDG_DATA_HOME", (Root + "xdg").c_str());
+    std::string Folder = ResolveUserDir("brindlewood game studio/Kistora");
+    ASSERT_EQ(Folder.back(), '/');
+    EXPECT_EQ(CreatePath(Folder), 1);
+    EXPECT_TRUE(fs::is_directory(Folder));
+    const char Bytes[] = "abc";
+    EXPECT_EQ(WriteFileAtomic(Folder + "probe.txt", Bytes, 3), 1);
+    EXPECT_EQ(FileSize(Folder + "probe.txt"), 3);
+}
+
+} // namespace
