@@ -9,7 +9,6 @@
 #include "shell/shell.h"
 
 #include <benchmark/benchmark.h>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -144,6 +143,6 @@ void BM_HudTimeText(benchmark::State& State)
 }
 BENCHMARK(BM_HudTimeText)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

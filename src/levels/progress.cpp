@@ -1,7 +1,6 @@
 // The progress list (one entry per level, in play order) and the scores file
 // "Kistora.scores": three CR LF lines per level - time in ms, steps, unlocked.
 #include "levels/levels.h"
-
 #include "platform/platform.h"
 #include "settings/settings.h"
 

@@ -189,6 +189,10 @@ void ShowScreenWindow()
         return;
     SDL_ShowWindow(VideoScreen.Window);
     SDL_RaiseWindow(VideoScreen.Window);
+    // Without a window manager (a bare X server) raising gives no focus; the
+    // game would then wait forever for it. Ask for the keyboard focus too.
+    if (!Overrides.Headless)
+        SDL_SetWindowInputFocus(VideoScreen.Window);
 }
 
 void MinimiseScreenWindow()

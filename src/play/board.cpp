@@ -2,11 +2,10 @@
 // the 8-frame slide, the pause-aware play clock and the completion test.
 // Nothing here reads input or draws, except that a set-up refreshes the HUD
 // title and a completion renders the level-complete panel.
-#include "play/play.h"
-
 #include "display/display.h"
 #include "levels/levels.h"
 #include "platform/platform.h"
+#include "play/play.h"
 #include "screens/screens.h"
 #include "settings/settings.h"
 #include "shell/shell.h"
@@ -77,7 +76,7 @@ int SetUpLevel(int ProgressIndex)
     }
     Play.Worker.X = int32_t(FieldAt(WorkerFields, 1));
     Play.Worker.Y = int32_t(FieldAt(WorkerFields, 2));
-    Play.Worker.Image = SpriteIdleLeft;   // Facing carries over from the last attempt
+    Play.Worker.Image = SpriteIdleLeft; // Facing carries over from the last attempt
 
     RenderHudTitle();
     for (int I = 1; I <= MaxCrates; I++) {
@@ -110,7 +109,7 @@ void RequestMove(int Dir)
     }
     const int IdleImage = SpriteIdleLeft + (Dir - DirLeft);
     const int PushImage = SpritePushLeft + (Dir - DirLeft);
-    const int Kind = Dir - 1;   // 1 left, 2 right, 3 up, 4 down
+    const int Kind = Dir - 1; // 1 left, 2 right, 3 up, 4 down
 
     // A worker facing elsewhere only turns: no step.
     if (Play.Worker.Facing != Dir) {
@@ -129,7 +128,7 @@ void RequestMove(int Dir)
             Play.PushedCrate = CellPos{-1, -1};
             Play.StepCount += 1;
         }
-        return;   // into a wall: nothing at all, not even the image
+        return; // into a wall: nothing at all, not even the image
     }
 
     const int BeyondX = NextX + Dx, BeyondY = NextY + Dy;
@@ -272,7 +271,8 @@ static void SplitFields(const std::string& Text, std::vector<int64_t>& Fields)
     size_t Start = 0;
     for (;;) {
         size_t Comma = Text.find(',', Start);
-        Fields.push_back(ParseNumber(Text.substr(Start, Comma == std::string::npos ? std::string::npos : Comma - Start)));
+        Fields.push_back(
+            ParseNumber(Text.substr(Start, Comma == std::string::npos ? std::string::npos : Comma - Start)));
         if (Comma == std::string::npos) {
             break;
         }

@@ -1,10 +1,9 @@
 // The play screen: where board and head-up display lie for every screen size,
 // the HUD sprites, and the drawing of one play frame (states 7 to 12).
-#include "play/play.h"
-
 #include "display/display.h"
 #include "levels/levels.h"
 #include "platform/platform.h"
+#include "play/play.h"
 #include "screens/screens.h"
 #include "settings/settings.h"
 #include "shell/shell.h"
@@ -23,7 +22,8 @@ int HudHeight = 0;
 int HudFrame1 = 0, HudFrame2 = 0, HudMargin = 0;
 int HudFontSize = 0;
 int FillLeftX = 0, FillRightX = 0, FillTopY = 0, FillBottomY = 0;
-int HudTitleX = 0, HudTitleW = 0, HudTimeX = 0, HudTimeW = 0, HudStepsX = 0, HudStepsW = 0, HudCratesX = 0, HudCratesW = 0;
+int HudTitleX = 0, HudTitleW = 0, HudTimeX = 0, HudTimeW = 0, HudStepsX = 0, HudStepsW = 0, HudCratesX = 0,
+    HudCratesW = 0;
 int CrateIconSize = 0;
 
 // The screen the layout was made for.
@@ -233,8 +233,8 @@ void ScaleBoardArt()
         }
     }
     if (T != 64) {
-        const int Scaled[] = {SpriteCrate,     SpriteFillTile,  SpriteIdleLeft,  SpriteIdleRight, SpriteIdleUp,
-                              SpriteIdleDown,  SpritePushLeft,  SpritePushRight, SpritePushUp,    SpritePushDown};
+        const int Scaled[] = {SpriteCrate,    SpriteFillTile, SpriteIdleLeft,  SpriteIdleRight, SpriteIdleUp,
+                              SpriteIdleDown, SpritePushLeft, SpritePushRight, SpritePushUp,    SpritePushDown};
         for (int Sprite : Scaled) {
             if (SpriteExists(Sprite)) {
                 ResizeSprite(Sprite, T, T);

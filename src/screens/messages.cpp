@@ -65,7 +65,8 @@ void RenderCredits()
     int Image = BeginPanel(Panel, Text("tCreditsTITLE"));
     if (!Image)
         return;
-    std::string Lines = "Kistora 1.0\n" + Text("tCreditsCODEDESIGN") + "\n" + CreditsCodeName + "\n\n";
+    std::string Lines = "Kistora 1.0\n";
+    Lines += Text("tCreditsCODEDESIGN") + "\n" + CreditsCodeName + "\n\n";
     for (const char* Line : CreditsMakerLines)
         Lines += std::string(Line) + "\n";
     Lines += "\n" + Text("tCreditsMUSIC") + "\n" + CreditsMusicName + "\n\n";

@@ -730,6 +730,9 @@ int RunFrame()
         }
         SleepMs(100);
         PresentScreen();
+        // Keys let go while the game is in the background are not ours: drop
+        // them, or they would all fire in the first frame back.
+        ExamineKeyboard();
         return !ExitRequested;
     }
     // Full screen has no activation event: bring back the music paused for the focus.

@@ -270,8 +270,16 @@ static void PrintState()
     for (const StateValue& V : CollectState()) {
         if (Line.size() > 1)
             Line += ", ";
-        Line += "\"" + V.Key + "\": ";
-        Line += V.IsText ? "\"" + JsonEscape(V.Value) + "\"" : V.Value;
+        Line += '"';
+        Line += V.Key;
+        Line += "\": ";
+        if (V.IsText) {
+            Line += '"';
+            Line += JsonEscape(V.Value);
+            Line += '"';
+        } else {
+            Line += V.Value;
+        }
     }
     Line += "}\n";
     std::fputs(Line.c_str(), stdout);

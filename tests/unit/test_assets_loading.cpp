@@ -294,3 +294,35 @@ TEST_F(AssetLoading, LogLinesInOrder)
 }
 
 }  // namespace
+
+namespace {
+
+// Runs in a child process (a fresh log): an unknown ratio and 21:9 load the
+// 16:9 title and splash without any "AspectRatio:  x:y" line. Exits 0 when
+// the log is as expected.
+void LogForClass(const std::string& Folder, int Width, int Height)
+{
+    if (OpenScreen(ModeWindowed, Width, Height, "test") != 1) std::exit(4);
+    ScreenWidth = Width;
+    ScreenHeight = Height;
+    ScreenAspectClass = AspectClass(Width, Height);
+    std::string LogPath = Folder + "class.log";
+    if (LogOpen(LogPath, "Kistora") != 1) std::exit(5);
+    LogEnable();
+    LoadPictures();
+    CloseAllFiles();
+    std::vector<uint8_t> Bytes = packtest::ReadFile(LogPath);
+    std::string Log(Bytes.begin(), Bytes.end());
+    std::string Start = "Kistora\r\nLoad asset (title_16x9.png):\t\tOK\r\nLoad asset (bgs_16x9.png):\t\tOK\r\nLoad asset (crate.png):\t\tOK\r\n";
+    if (Log.compare(0, Start.size(), Start) != 0 || Log.find("AspectRatio") != std::string::npos) std::exit(6);
+    std::exit(0);
+}
+
+TEST_F(AssetLoading, NoAspectLinesForUnknownRatiosOrTwentyOneByNine)
+{
+    WriteData(SampleAssets());
+    EXPECT_EXIT(LogForClass(Folder.Path(), 250, 150), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(LogForClass(Folder.Path(), 237, 100), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace

@@ -49,7 +49,7 @@ int LoadAll() {
 
 }  // namespace
 
-TEST(ContentAudio, DecodesIntoTheGameSlotsWithTheRightLengths) {
+TEST(ContentAudio, DecodeWithTheRightLengthsAndHeadroom) {
     if (!FileExists(BuiltPath("music1.ogg"))) GTEST_SKIP() << "audio not built";
     ASSERT_EQ(LoadAll(), 1);
     for (const AudioCase& C : Files) {
@@ -98,13 +98,15 @@ TEST(ContentAudio, MixerLoopsTheMusicWithoutAJump) {
         EXPECT_EQ(ChannelStatus(Channel), ChannelPlaying) << "a looped track stopped at its end";
         StopChannel(Channel);
         for (int K = 0; K < 2; K++) {
-            // The largest step over the loop point (frame 255 -> 256) against the
-            // largest step in the 200 frames before it.
+            // The step over the loop point (frame 255 -> 256) against the largest
+            // step in the 200 frames before it. Vorbis alone leaves up to about
+            // 2.5 times that at a stream's ends; a loop cut instead of wrapped
+            // jumps by 5 to 12 times.
             int Before = 0;
             for (int I = 56; I < 255; I++)
                 Before = std::max(Before, std::abs(Seam[2 * (I + 1) + K] - Seam[2 * I + K]));
             int AtSeam = std::abs(Seam[2 * 256 + K] - Seam[2 * 255 + K]);
-            EXPECT_LE(AtSeam, 2 * Before + 16) << "channel " << K;
+            EXPECT_LE(AtSeam, 4 * Before + 64) << "channel " << K;
             // No gap: the samples after the loop point are not a run of silence.
             int Loud = 0;
             for (int I = 256; I < 320; I++) Loud = std::max(Loud, std::abs(int(Seam[2 * I + K])));

@@ -62,6 +62,9 @@ struct Expected {
 //   font round(92/2.5 = 36.8) = 37 (rounded, not cut). Fills 0-48 = -48, 0+1440 = 1440, 106,
 //   154+720 = 874. Panels as 1440 x 900. s = 92/3 = 30, g = (236-14-180)/7 = 42/7 = 6,
 //   icon 1 x = 1204+7+6+1 = 1218, y = 7+10 = 17, lower y = 106-7-10-30 = 59.
+// clang-format off
+// W, H, class, T, BoardX, HudHeight, BoardY, f1, f2, m, font, fills left/right/top/bottom,
+//  title W, time X/W, steps X/W, crates X/W, icon size, icon 1 x and y, lower row y, gap
 const Expected Layouts[] = {
     {1920, 1080, Aspect16x9, 64, 0, 120, 120, 2, 10, 15, 45, 0, 0, 0, 0,
      1254, 1254, 209, 1463, 171, 1634, 286, 30, 1660, 25, 65, 10},
@@ -86,6 +89,7 @@ const Expected Layouts[] = {
     {1440, 960, Aspect3x2, 48, 0, 106, 154, 0, 4, 7, 37, -48, 1440, 106, 874,
      924, 924, 154, 1078, 126, 1204, 236, 30, 1218, 17, 59, 6},
 };
+// clang-format on
 
 TEST(PlayLayout, EveryScreenSizeAgainstHandValues)
 {
@@ -130,10 +134,10 @@ TEST(PlayLayout, EveryScreenSizeAgainstHandValues)
 // the twelve icons stay inside the crate panel's dark field.
 TEST(PlayLayout, BoardAndIconsStayOnScreen)
 {
-    const int Sizes[][2] = {{1920, 1080}, {1920, 1200}, {3840, 2160}, {3840, 2400}, {1366, 768}, {1024, 768},
-                            {1280, 1024}, {1440, 900}, {1280, 768}, {2560, 1080}, {3440, 1440}, {1920, 800},
-                            {3840, 1600}, {2560, 1600}, {1600, 900}, {1280, 800}, {1152, 864}, {2160, 1080},
-                            {1920, 1440}, {1440, 960}, {800, 600}, {5120, 1440}, {1080, 1920}};
+    const int Sizes[][2] = {{1920, 1080}, {1920, 1200}, {3840, 2160}, {3840, 2400}, {1366, 768},  {1024, 768},
+                            {1280, 1024}, {1440, 900},  {1280, 768},  {2560, 1080}, {3440, 1440}, {1920, 800},
+                            {3840, 1600}, {2560, 1600}, {1600, 900},  {1280, 800},  {1152, 864},  {2160, 1080},
+                            {1920, 1440}, {1440, 960},  {800, 600},   {5120, 1440}, {1080, 1920}};
     for (const auto& Size : Sizes) {
         const int W = Size[0], H = Size[1];
         SCOPED_TRACE(std::to_string(W) + " x " + std::to_string(H));
@@ -157,15 +161,15 @@ TEST(PlayLayout, BoardAndIconsStayOnScreen)
 TEST(PlayLayout, ClockTextPadsBothFieldsAndShowsTotalMinutes)
 {
     EXPECT_EQ(FormatPlayTime(0), "00:00");
-    EXPECT_EQ(FormatPlayTime(999), "00:00");          // whole seconds, truncated
+    EXPECT_EQ(FormatPlayTime(999), "00:00"); // whole seconds, truncated
     EXPECT_EQ(FormatPlayTime(59999), "00:59");
     EXPECT_EQ(FormatPlayTime(60000), "01:00");
     EXPECT_EQ(FormatPlayTime(307000), "05:07");
     EXPECT_EQ(FormatPlayTime(307999), "05:07");
     EXPECT_EQ(FormatPlayTime(75 * 60000), "75:00");
     EXPECT_EQ(FormatPlayTime(5999999), "99:59");
-    EXPECT_EQ(FormatPlayTime(6000000), "100:00");      // no hour field
+    EXPECT_EQ(FormatPlayTime(6000000), "100:00"); // no hour field
     EXPECT_EQ(FormatPlayTime(-5), "00:00");
 }
 
-}  // namespace
+} // namespace

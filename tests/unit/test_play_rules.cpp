@@ -6,9 +6,8 @@
 #include "screens/screens.h"
 #include "shell/shell.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -101,7 +100,7 @@ std::string Board(const std::string& Name)
 }
 
 class PlayRules : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         Overrides.Headless = 1;
@@ -110,7 +109,7 @@ protected:
         Play = PlayStateRecord{};
         MusicOn = 0;
         GameState = LevelSelect;
-        ComputePlayLayout(1920, 1080, Aspect16x9);   // T = 64, slide step 8
+        ComputePlayLayout(1920, 1080, Aspect16x9); // T = 64, slide step 8
     }
 
     void TearDown() override
@@ -201,11 +200,11 @@ TEST_F(PlayRules, RestartClearsTheOldBoardAndKeepsFacing)
     AddLevel("one", Corridor);
     UseLevels({"one"});
     ASSERT_EQ(SetUpLevel(0), 1);
-    Step(DirDown);     // turn
-    Step(DirDown);     // walk to (1, 2)
-    Step(DirRight);    // turn
-    Step(DirRight);    // walk to (2, 2)
-    Step(DirRight);    // push the crate to (4, 2)
+    Step(DirDown);  // turn
+    Step(DirDown);  // walk to (1, 2)
+    Step(DirRight); // turn
+    Step(DirRight); // walk to (2, 2)
+    Step(DirRight); // push the crate to (4, 2)
     ASSERT_EQ(Board("one"), "##########\n#       .#\n#  @$    #\n##########\n");
     ASSERT_EQ(Play.StepCount, 3);
 
@@ -214,9 +213,9 @@ TEST_F(PlayRules, RestartClearsTheOldBoardAndKeepsFacing)
     ASSERT_EQ(SetUpLevel(0), 1);
     EXPECT_EQ(Board("one"), "##########\n#@      .#\n#  $     #\n##########\n");
     EXPECT_EQ(Play.StepCount, 0);
-    EXPECT_EQ(Play.Worker.Facing, DirRight);       // kept from the last attempt
-    EXPECT_EQ(Play.Worker.Image, SpriteIdleLeft);  // but the picture starts left
-    EXPECT_EQ(Panels[PanelMainMenu].SlideCounter, 5);  // not from the level select
+    EXPECT_EQ(Play.Worker.Facing, DirRight);          // kept from the last attempt
+    EXPECT_EQ(Play.Worker.Image, SpriteIdleLeft);     // but the picture starts left
+    EXPECT_EQ(Panels[PanelMainMenu].SlideCounter, 5); // not from the level select
     // Facing right already: the first request walks at once.
     RequestMove(DirRight);
     EXPECT_EQ(Play.MoveKind, 22);
@@ -237,9 +236,9 @@ TEST_F(PlayRules, FirstRequestTurnsThenTheSameDirectionWalks)
     RequestMove(DirRight);
     EXPECT_EQ(Play.MoveKind, 22);
     EXPECT_EQ(Play.PushedCrate.X, -1);
-    EXPECT_EQ(Play.StepCount, 1);          // counted when accepted ...
-    EXPECT_EQ(Play.Worker.X, 1);           // ... while the cell changes at the slide's end
-    RequestMove(DirRight);                 // ignored: a slide runs
+    EXPECT_EQ(Play.StepCount, 1); // counted when accepted ...
+    EXPECT_EQ(Play.Worker.X, 1);  // ... while the cell changes at the slide's end
+    RequestMove(DirRight);        // ignored: a slide runs
     EXPECT_EQ(Play.StepCount, 1);
     Frames(8);
     EXPECT_EQ(Play.Worker.X, 2);
@@ -250,14 +249,14 @@ TEST_F(PlayRules, FirstRequestTurnsThenTheSameDirectionWalks)
 TEST_F(PlayRules, EveryDirectionHasItsWalkAndPushCodesAndImages)
 {
     AddLevel("open", {
-        "#########",
-        "#       #",
-        "#   $   #",
-        "#  $@$  #",
-        "#   $   #",
-        "#       #",
-        "#########",
-    });
+                         "#########",
+                         "#       #",
+                         "#   $   #",
+                         "#  $@$  #",
+                         "#   $   #",
+                         "#       #",
+                         "#########",
+                     });
     UseLevels({"open"});
     struct Case {
         int Dir, PushKind, WalkKind, IdleImage, PushImage, Dx, Dy;
@@ -283,15 +282,15 @@ TEST_F(PlayRules, EveryDirectionHasItsWalkAndPushCodesAndImages)
         EXPECT_EQ(Play.Worker.Y, 3 + C.Dy);
         EXPECT_EQ(Play.CrateGrid[4 + 2 * C.Dx][3 + 2 * C.Dy], 1);
         EXPECT_EQ(Play.CrateGrid[4 + C.Dx][3 + C.Dy], 0);
-        EXPECT_EQ(Play.Worker.Image, C.PushImage);   // stays until the next request
+        EXPECT_EQ(Play.Worker.Image, C.PushImage); // stays until the next request
         // Back to the middle (turn, walk): a walk shows the idle picture.
         const int Back = C.Dir == DirLeft ? DirRight : C.Dir == DirRight ? DirLeft : C.Dir == DirUp ? DirDown : DirUp;
         Step(Back);
         Step(Back);
         EXPECT_EQ(Play.Worker.X, 4);
         EXPECT_EQ(Play.Worker.Y, 3);
-        RequestMove(C.Dir);   // turn
-        RequestMove(C.Dir);   // walk into the emptied cell
+        RequestMove(C.Dir); // turn
+        RequestMove(C.Dir); // walk into the emptied cell
         EXPECT_EQ(Play.MoveKind, C.WalkKind);
         EXPECT_EQ(Play.Worker.Image, C.IdleImage);
         Frames(8);
@@ -301,10 +300,10 @@ TEST_F(PlayRules, EveryDirectionHasItsWalkAndPushCodesAndImages)
 TEST_F(PlayRules, CrateAgainstCrateOnlyFacesAndCostsNoStep)
 {
     AddLevel("pair", {
-        "#########",
-        "#@$$    #",
-        "#########",
-    });
+                         "#########",
+                         "#@$$    #",
+                         "#########",
+                     });
     UseLevels({"pair"});
     ASSERT_EQ(SetUpLevel(0), 1);
     Play.Worker.Facing = DirRight;
@@ -320,22 +319,22 @@ TEST_F(PlayRules, CrateAgainstCrateOnlyFacesAndCostsNoStep)
 TEST_F(PlayRules, CrateAgainstWallAndWorkerAgainstWallChangeNothing)
 {
     AddLevel("walls", {
-        "######",
-        "#@$#.#",
-        "##   #",
-        "######",
-    });
+                          "######",
+                          "#@$#.#",
+                          "##   #",
+                          "######",
+                      });
     UseLevels({"walls"});
     ASSERT_EQ(SetUpLevel(0), 1);
     Play.Worker.Facing = DirRight;
-    Play.Worker.Image = SpritePushDown;   // any earlier picture
-    RequestMove(DirRight);                // crate against the wall
+    Play.Worker.Image = SpritePushDown; // any earlier picture
+    RequestMove(DirRight);              // crate against the wall
     EXPECT_EQ(Play.MoveKind, 0);
     EXPECT_EQ(Play.StepCount, 0);
     EXPECT_EQ(Play.Worker.Image, SpritePushDown);
 
     Play.Worker.Facing = DirUp;
-    RequestMove(DirUp);                   // worker against the wall
+    RequestMove(DirUp); // worker against the wall
     EXPECT_EQ(Play.MoveKind, 0);
     EXPECT_EQ(Play.StepCount, 0);
     EXPECT_EQ(Play.Worker.Image, SpritePushDown);
@@ -345,14 +344,14 @@ TEST_F(PlayRules, CrateAgainstWallAndWorkerAgainstWallChangeNothing)
 TEST_F(PlayRules, TwoDirectionsHeldInOneFrame)
 {
     AddLevel("open", {
-        "#######",
-        "#     #",
-        "#  @  #",
-        "#     #",
-        "#######",
-        "#$.#",    // a closed pocket keeps the level unsolved
-        "####",
-    });
+                         "#######",
+                         "#     #",
+                         "#  @  #",
+                         "#     #",
+                         "#######",
+                         "#$.#", // a closed pocket keeps the level unsolved
+                         "####",
+                     });
     UseLevels({"open"});
     ASSERT_EQ(SetUpLevel(0), 1);
 
@@ -379,16 +378,16 @@ TEST_F(PlayRules, TwoDirectionsHeldInOneFrame)
 TEST_F(PlayRules, HeldKeyWalksOneCellEveryEightFrames)
 {
     AddLevel("long", {
-        "##############################",
-        "#@                           #",
-        "##############################",
-        "#$.#",
-        "####",
-    });
+                         "##############################",
+                         "#@                           #",
+                         "##############################",
+                         "#$.#",
+                         "####",
+                     });
     UseLevels({"long"});
     ASSERT_EQ(SetUpLevel(0), 1);
-    Frame({DirRight});                  // turn
-    Frame({DirRight});                  // first walk accepted
+    Frame({DirRight}); // turn
+    Frame({DirRight}); // first walk accepted
     for (int Cell = 1; Cell <= 10; Cell++) {
         Frames(7, {DirRight});
         EXPECT_EQ(Play.Worker.X, Cell) << "cell " << Cell << " must not be reached before its 8th frame";
@@ -404,10 +403,10 @@ TEST_F(PlayRules, HeldKeyWalksOneCellEveryEightFrames)
 TEST_F(PlayRules, SlideLastsExactlyEightFrames)
 {
     AddLevel("long", {
-        "##############################",
-        "#@  $                        #",
-        "##############################",
-    });
+                         "##############################",
+                         "#@  $                        #",
+                         "##############################",
+                     });
     UseLevels({"long"});
     for (int Width : {1920, 1366, 3840}) {
         SCOPED_TRACE(Width);
@@ -416,7 +415,7 @@ TEST_F(PlayRules, SlideLastsExactlyEightFrames)
         ASSERT_EQ(Play.SlideStep, Step);
         ASSERT_EQ(SetUpLevel(0), 1);
         Play.Worker.Facing = DirRight;
-        for (int Move = 0; Move < 3; Move++) {   // two walks, then a push
+        for (int Move = 0; Move < 3; Move++) { // two walks, then a push
             RequestMove(DirRight);
             ASSERT_NE(Play.MoveKind, 0);
             const int StartX = Play.Worker.X;
@@ -452,7 +451,7 @@ TEST_F(PlayRules, RequestsOutsidePlayAreIgnored)
     RequestMove(DirRight);
     EXPECT_EQ(Play.Worker.Facing, 0);
     Play.InLevel = 1;
-    RequestMove(7);       // not a direction
+    RequestMove(7); // not a direction
     RequestMove(0);
     EXPECT_EQ(Play.Worker.Facing, 0);
     EXPECT_EQ(Play.MoveKind, 0);
@@ -462,22 +461,22 @@ TEST_F(PlayRules, RequestsOutsidePlayAreIgnored)
 TEST_F(PlayRules, FieldEdgeBlocksWorkerAndCrate)
 {
     AddLevel("edge", {
-        " @",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "",
-        "                           $@",
-        "                            $@",
-    });
+                         " @",
+                         "",
+                         "",
+                         "",
+                         "",
+                         "",
+                         "",
+                         "",
+                         "",
+                         "",
+                         "",
+                         "",
+                         "",
+                         "                           $@",
+                         "                            $@",
+                     });
     UseLevels({"edge"});
     // Worker at the top edge: up is never free.
     ASSERT_EQ(SetUpLevel(0), 1);
@@ -508,10 +507,10 @@ TEST_F(PlayRules, FieldEdgeBlocksWorkerAndCrate)
     Play.CrateGrid[29][12] = 1;
     Play.Worker.X = 27, Play.Worker.Y = 12;
     Play.Worker.Facing = DirRight;
-    RequestMove(DirRight);   // crate at 28? no: (28, 12) is open floor -> walk
+    RequestMove(DirRight); // crate at 28? no: (28, 12) is open floor -> walk
     EXPECT_EQ(Play.MoveKind, 22);
     Frames(8);
-    RequestMove(DirRight);   // crate at (29, 12), beyond is x = 30
+    RequestMove(DirRight); // crate at (29, 12), beyond is x = 30
     EXPECT_EQ(Play.MoveKind, 0);
     EXPECT_EQ(Play.CrateGrid[29][12], 1);
     EXPECT_EQ(Play.CrateGrid[30][12], 0);
@@ -540,7 +539,7 @@ TEST_F(PlayRules, BadLevelDataIsRefusedAndChangesNothing)
     UseLevels({"good", "bad"});
     ASSERT_EQ(SetUpLevel(0), 1);
     RequestMove(DirRight);
-    RequestMove(DirRight);   // a slide runs
+    RequestMove(DirRight); // a slide runs
     const PlayStateRecord Before = Play;
     const int64_t StartMs = Play.LevelStartMs;
 
@@ -583,7 +582,7 @@ TEST_F(PlayRules, BadLevelDataIsRefusedAndChangesNothing)
         EXPECT_EQ(Play.LevelStartMs, StartMs);
         EXPECT_EQ(0, memcmp(Play.CrateGrid, Before.CrateGrid, sizeof Play.CrateGrid));
     }
-    EXPECT_EQ(SetUpLevel(2), 0);    // no such entry
+    EXPECT_EQ(SetUpLevel(2), 0); // no such entry
     EXPECT_EQ(SetUpLevel(-1), 0);
 
     // The edges themselves are inside.
@@ -603,8 +602,8 @@ TEST_F(PlayRules, FieldsAreReadByTheNumberParserAndMissingOnesAreZero)
     AddLevel("lists", Corridor);
     LevelRecord& Level = levelsByName["lists"];
     Level.CrateCount = 2;
-    Level.CrateList = Wide("3,4, 5,\t6,7");   // a blank and a tab before fields; a surplus field
-    Level.TargetList = Wide("$A,%11");         // hexadecimal 10, binary 3; second pair missing
+    Level.CrateList = Wide("3,4, 5,\t6,7"); // a blank and a tab before fields; a surplus field
+    Level.TargetList = Wide("$A,%11");      // hexadecimal 10, binary 3; second pair missing
     Level.WorkerStart = Wide("+2,1junk");
     UseLevels({"lists"});
     ASSERT_EQ(SetUpLevel(0), 1);
@@ -621,13 +620,13 @@ TEST_F(PlayRules, FieldsAreReadByTheNumberParserAndMissingOnesAreZero)
 TEST_F(PlayRules, IndicatorsFillFromTheFirstWhicheverCratesArePlaced)
 {
     AddLevel("three", {
-        "##########",
-        "#@$.$.$. #",
-        "##########",
-    });
+                          "##########",
+                          "#@$.$.$. #",
+                          "##########",
+                      });
     UseLevels({"three"});
     ASSERT_EQ(SetUpLevel(0), 1);
-    Play.CrateIndicators[5].Filled = 1;   // left over from an earlier level
+    Play.CrateIndicators[5].Filled = 1; // left over from an earlier level
     // Put the third crate (not the first) onto the third target.
     Play.CrateGrid[6][1] = 0;
     Play.CrateGrid[7][1] = 1;
@@ -645,24 +644,24 @@ TEST_F(PlayRules, IndicatorsFillFromTheFirstWhicheverCratesArePlaced)
 TEST_F(PlayRules, SolvingStoresTimeAndStepsUnlocksNextAndEndsTheAttempt)
 {
     AddLevel("a", {
-        "######",
-        "#@$ .#",
-        "######",
-    });
+                      "######",
+                      "#@$ .#",
+                      "######",
+                  });
     AddLevel("b", Corridor);
     UseLevels({"a", "b"});
-    ProgressList[0].TimeMs = 1000;   // a better earlier result
+    ProgressList[0].TimeMs = 1000; // a better earlier result
     ProgressList[0].Steps = 1;
     while (VirtualFrameCount() % 60 != 0) {
         AdvanceVirtualFrame();
     }
     ASSERT_EQ(SetUpLevel(0), 1);
     LevelCompleteSelection = 1;
-    Frame({DirRight});   // turn
-    Frame({DirRight});   // push 1
+    Frame({DirRight}); // turn
+    Frame({DirRight}); // push 1
     Frames(8);
     EXPECT_EQ(GameState, Playing);
-    Frame({DirRight});   // push 2, lands on the target 8 frames later
+    Frame({DirRight}); // push 2, lands on the target 8 frames later
     Frames(7);
     EXPECT_EQ(GameState, Playing);
     // The 8th frame moves the crate and the completion test sees it at once.
@@ -715,11 +714,11 @@ TEST_F(PlayRules, PausesAreNotCounted)
     EXPECT_EQ(ElapsedPlayMs(), 1000);
     PauseClock();
     GameState = InGameMenu;
-    Frames(600);   // menu, settings and quit question alike
-    EXPECT_EQ(ElapsedPlayMs(), 11000);   // the clock itself runs on ...
+    Frames(600);                       // menu, settings and quit question alike
+    EXPECT_EQ(ElapsedPlayMs(), 11000); // the clock itself runs on ...
     ResumeClock();
     GameState = Playing;
-    EXPECT_EQ(ElapsedPlayMs(), 1000);    // ... but the pause is taken out
+    EXPECT_EQ(ElapsedPlayMs(), 1000); // ... but the pause is taken out
     Frames(120);
     PauseClock();
     Frames(60);
@@ -728,4 +727,4 @@ TEST_F(PlayRules, PausesAreNotCounted)
     EXPECT_EQ(ElapsedPlayMs(), 4000);
 }
 
-}  // namespace
+} // namespace

@@ -7,10 +7,9 @@
 #include "screens/screens.h"
 #include "shell/shell.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,7 +32,7 @@ int SolidSprite(int Slot, uint32_t Colour)
 }
 
 class PlayScreen : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         Overrides.Headless = 1;
@@ -66,7 +65,7 @@ protected:
         Level.Layers[0].Cells[0][0] = 0;
         Level.Layers[2].Cells[0][0] = 0;
         Level.Layers[0].Cells[12][7] = 0;
-        Level.Layers[0].Cells[13][7] = 9;   // a value without a tile
+        Level.Layers[0].Cells[13][7] = 9; // a value without a tile
         Level.CrateCount = 2;
         Level.CrateList = u"5,5,10,10";
         Level.TargetList = u"5,5,20,10";
@@ -134,7 +133,7 @@ protected:
 
 TEST_F(PlayScreen, EveryPixelIsDrawnOnEveryScreenShape)
 {
-    const int Sizes[][2] = {{1920, 1080}, {1920, 1200}, {1366, 768}, {1024, 768}, {1280, 1024},
+    const int Sizes[][2] = {{1920, 1080}, {1920, 1200}, {1366, 768},  {1024, 768}, {1280, 1024},
                             {1440, 900},  {1280, 768},  {2560, 1080}, {1440, 960}, {3440, 1440}};
     for (const auto& Size : Sizes) {
         SCOPED_TRACE(std::to_string(Size[0]) + " x " + std::to_string(Size[1]));
@@ -167,11 +166,11 @@ TEST_F(PlayScreen, HudBoxesCratesWorkerAndIcons)
     for (int PanelX : {HudTitleX, HudTimeX, HudStepsX, HudCratesX}) {
         SCOPED_TRACE(PanelX);
         EXPECT_EQ(At(PanelX + 1, 1), ColourAccentDark);
-        EXPECT_EQ(At(PanelX + 2, 60), ColourAccent);        // f1 = 2
+        EXPECT_EQ(At(PanelX + 2, 60), ColourAccent); // f1 = 2
         EXPECT_EQ(At(PanelX + 9, 60), ColourAccent);
-        EXPECT_EQ(At(PanelX + 10, 60), ColourGrey);         // f2 = 10
+        EXPECT_EQ(At(PanelX + 10, 60), ColourGrey); // f2 = 10
         EXPECT_EQ(At(PanelX + 14, 60), ColourGrey);
-        EXPECT_EQ(At(PanelX + 20, 104), ColourPanelBackground);   // below the text sprites (m = 15)
+        EXPECT_EQ(At(PanelX + 20, 104), ColourPanelBackground); // below the text sprites (m = 15)
     }
     // The text sprites sit on the dark field; the steps text "0" shows accent-coloured ink.
     int Ink = 0;
@@ -218,7 +217,7 @@ TEST_F(PlayScreen, SlideDrawsEightSteps)
         Open(Size.first, Size.second);
         Play.Worker.X = 4;
         Play.Worker.Facing = DirRight;
-        RequestMove(DirRight);   // push the crate at (5, 5)
+        RequestMove(DirRight); // push the crate at (5, 5)
         ASSERT_EQ(Play.MoveKind, 2);
         const int T = TileSize;
         for (int Frame = 1; Frame <= 8; Frame++) {
@@ -229,7 +228,7 @@ TEST_F(PlayScreen, SlideDrawsEightSteps)
             const int Row = BoardY + 5 * T + T / 2;
             EXPECT_EQ(At(WorkerLeft, Row), WorkerColour);
             EXPECT_EQ(At(WorkerLeft - 1, Row), FloorColour);
-            EXPECT_EQ(At(WorkerLeft + T, Row), CrateColour);       // the crate moves alongside
+            EXPECT_EQ(At(WorkerLeft + T, Row), CrateColour); // the crate moves alongside
             EXPECT_EQ(At(WorkerLeft + 2 * T, Row), FloorColour);
             EXPECT_EQ(Play.Worker.X, Frame == 8 ? 5 : 4);
         }
@@ -239,4 +238,4 @@ TEST_F(PlayScreen, SlideDrawsEightSteps)
     }
 }
 
-}  // namespace
+} // namespace

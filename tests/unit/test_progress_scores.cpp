@@ -2,17 +2,16 @@
 #include "levels/levels.h"
 #include "platform/platform.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 namespace {
 
 class ProgressScores : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         Folder = std::filesystem::temp_directory_path() /
@@ -104,7 +103,7 @@ TEST_F(ProgressScores, SaveAndLoadGiveTheSameProgressBack)
         EXPECT_EQ(ProgressList[I].TimeMs, Saved[I].TimeMs);
         EXPECT_EQ(ProgressList[I].Steps, Saved[I].Steps);
         EXPECT_EQ(ProgressList[I].Unlocked, Saved[I].Unlocked);
-        EXPECT_EQ(ProgressList[I].Name, Saved[I].Name);   // names are never read from the file
+        EXPECT_EQ(ProgressList[I].Name, Saved[I].Name); // names are never read from the file
     }
 }
 
@@ -226,7 +225,8 @@ TEST_F(ProgressScores, LinesAreParsedAsNumbersWithLow32BitsForStepsAndFlag)
 TEST_F(ProgressScores, ByteOrderMarkIsNotSkipped)
 {
     MakeEntries(2);
-    WriteScores("\xEF\xBB\xBF" "60000\r\n80\r\n1\r\n95000\r\n120\r\n1\r\n");
+    WriteScores("\xEF\xBB\xBF"
+                "60000\r\n80\r\n1\r\n95000\r\n120\r\n1\r\n");
     ASSERT_EQ(LoadScores(FolderText), 1);
     EXPECT_EQ(ProgressList[0].TimeMs, 0);
     EXPECT_EQ(ProgressList[0].Steps, 80);
@@ -277,4 +277,4 @@ TEST_F(ProgressScores, ProgressListFollowsTheLevelOrder)
     levelsByName.clear();
 }
 
-}  // namespace
+} // namespace

@@ -38,6 +38,7 @@ struct GenOptions {
     int Pillars = 8;             // percent of floor tried as pillars
     int Clustered = -1;          // -1 random, 0 scattered, 1 clustered targets
     int Segments = 0;            // short inner wall lines tried per room
+    int Outline = 0;             // 1: carve the room from rectangles even with wall lines
     int Away = 60;               // percent of pulls that must take a crate farther from the targets
     int Deep = 0;                // 1: take the position farthest from solved (all pulls searched)
     int DeepLimit = 3000000;     // positions the backward search may hold
@@ -74,6 +75,7 @@ int main(int ArgCount, char** Args)
         else if (!std::strcmp(Key, "--pillars")) Options.Pillars = std::atoi(Value);
         else if (!std::strcmp(Key, "--clustered")) Options.Clustered = std::atoi(Value);
         else if (!std::strcmp(Key, "--segments")) Options.Segments = std::atoi(Value);
+        else if (!std::strcmp(Key, "--outline")) Options.Outline = std::atoi(Value);
         else if (!std::strcmp(Key, "--away")) Options.Away = std::atoi(Value);
         else if (!std::strcmp(Key, "--deep")) Options.Deep = std::atoi(Value);
         else if (!std::strcmp(Key, "--deep-limit")) Options.DeepLimit = std::atoi(Value);
@@ -155,7 +157,7 @@ int CarveRoom(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
     std::vector<uint8_t> Floor(W * H, 0);
     int Rectangles = 2 + Random.Below(5);
     int Carved = 0;
-    if (Options.Segments > 0) {
+    if (Options.Segments > 0 && !Options.Outline) {
         // Structured rooms: the whole rectangle less up to two corner blocks; the
         // wall lines below give it its shape.
         for (int Y = 1; Y <= InnerH; Y++) {
@@ -174,7 +176,9 @@ int CarveRoom(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
         Carved = Rectangles;
     }
     for (int Tries = 0; Carved < Rectangles && Tries < 200; Tries++) {
-        int RW = 2 + Random.Below(InnerW / 2 + 1), RH = 2 + Random.Below(InnerH / 2 + 1);
+        // Outlined rooms take rectangles up to 2/3 of the room, plain ones up to half.
+        int RW = 2 + Random.Below(Options.Outline ? InnerW * 2 / 3 : InnerW / 2 + 1);
+        int RH = 2 + Random.Below(Options.Outline ? InnerH * 2 / 3 : InnerH / 2 + 1);
         if (RW > InnerW) RW = InnerW;
         if (RH > InnerH) RH = InnerH;
         int X0 = 1 + Random.Below(InnerW - RW + 1), Y0 = 1 + Random.Below(InnerH - RH + 1);
