@@ -4,7 +4,6 @@
 #include "platform/platform.h"
 
 #include <benchmark/benchmark.h>
-
 #include <string>
 #include <vector>
 
@@ -15,8 +14,8 @@ constexpr int ScreenH = 1080;
 constexpr int Tile = 64;
 
 int TileOpaque = 0;
-int TileKeyed = 0;     // binary alpha, like the crates and most worker pixels
-int TileBlended = 0;   // half-transparent inside: the worst case for blending
+int TileKeyed = 0;   // binary alpha, like the crates and most worker pixels
+int TileBlended = 0; // half-transparent inside: the worst case for blending
 int HudBackground = 0;
 int HudTexts[4] = {};
 
@@ -72,7 +71,6 @@ void DrawTiles(int Count, int Worst)
     }
 }
 
-
 void BM_PlayFrame(benchmark::State& State)
 {
     OpenBenchScreen();
@@ -86,7 +84,12 @@ void BM_PlayFrame(benchmark::State& State)
         PresentScreen();
     }
 }
-BENCHMARK(BM_PlayFrame)->Args({500, 0})->Args({500, 1})->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(BM_PlayFrame)
+    ->Args({500, 0})
+    ->Args({500, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 void BM_TilesOnly(benchmark::State& State)
 {
@@ -96,7 +99,12 @@ void BM_TilesOnly(benchmark::State& State)
         PresentScreen();
     }
 }
-BENCHMARK(BM_TilesOnly)->Args({500, 0})->Args({500, 1})->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(BM_TilesOnly)
+    ->Args({500, 0})
+    ->Args({500, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 void BM_PresentOnly(benchmark::State& State)
 {

@@ -114,6 +114,12 @@ void ReopenScreen()
 {
     // 1-2. Close, take the edited mode and size.
     CloseScreen();
+    // The cards and tiles went with the old screen: forget their numbers, so
+    // freeing an "old" card later cannot hit a new sprite that got its number.
+    for (LevelProgress& Entry : ProgressList)
+        Entry.CardImage = 0;
+    for (auto& Tile : tilesByName)
+        Tile.second.Image = 0;
     GameScreen = PendingSettings.GameScreen;
     Resolution = PendingSettings.Resolution;
 

@@ -1,7 +1,6 @@
 // Off-screen CPU images: 0xRRGGBBAA pixel buffers behind integer handles,
 // for the panels, cards and pictures drawn before they become sprites.
 #include "platform/platform.h"
-
 #include "platform/video_internal.h"
 
 #include <algorithm>

@@ -2,9 +2,8 @@
 // libpng keeps its error jump inside png_image_* and reports failure by result).
 #include "platform/video_internal.h"
 
-#include <png.h>
-
 #include <cstring>
+#include <png.h>
 
 // libpng names formats by the byte order in memory. Our pixels are 32-bit
 // words 0xRRGGBBAA, so on a little-endian machine their bytes are A, B, G, R.

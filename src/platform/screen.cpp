@@ -1,10 +1,10 @@
 // The screen: window, renderer, the persistent back buffer, presenting with
 // the frame limiter, the focus query and the window events.
 #include "platform/platform.h"
-
 #include "platform/platform_internal.h"
 #include "platform/video_internal.h"
 
+#include <algorithm>
 #include <deque>
 
 // What "examine the desktops" reports when headless and not told otherwise.
@@ -42,7 +42,10 @@ void VideoStop()
     VideoScreen.VideoStarted = 0;
 }
 
-int InitSprite() { return VideoStart(); }
+int InitSprite()
+{
+    return VideoStart();
+}
 
 int DesktopCount()
 {
@@ -107,11 +110,16 @@ int OpenScreen(int Mode, int Width, int Height, const std::string& Title)
     if (VideoScreen.Window == nullptr)
         return 0;
 
+    // The graphics card's renderer with synchronised presents when there is
+    // one that can draw into a texture; SDL's software renderer otherwise.
     VideoScreen.Software = 0;
     if (!Overrides.Headless)
-        VideoScreen.Renderer = SDL_CreateRenderer(VideoScreen.Window, -1,
-                                                  SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC |
-                                                      SDL_RENDERER_TARGETTEXTURE);
+        VideoScreen.Renderer = SDL_CreateRenderer(
+            VideoScreen.Window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC | SDL_RENDERER_TARGETTEXTURE);
+    if (VideoScreen.Renderer != nullptr && !SDL_RenderTargetSupported(VideoScreen.Renderer)) {
+        SDL_DestroyRenderer(VideoScreen.Renderer);
+        VideoScreen.Renderer = nullptr;
+    }
     if (VideoScreen.Renderer == nullptr) {
         VideoScreen.Renderer = SDL_CreateRenderer(VideoScreen.Window, -1, SDL_RENDERER_SOFTWARE);
         VideoScreen.Software = 1;
@@ -135,7 +143,8 @@ int OpenScreen(int Mode, int Width, int Height, const std::string& Title)
     SDL_DisplayMode Display;
     VideoScreen.VsyncPaced = 0;
     if (!Overrides.Headless && SDL_GetRendererInfo(VideoScreen.Renderer, &Info) == 0 &&
-        (Info.flags & SDL_RENDERER_PRESENTVSYNC) && SDL_GetWindowDisplayMode(VideoScreen.Window, &Display) == 0 &&
+        (Info.flags & SDL_RENDERER_PRESENTVSYNC) &&
+        SDL_GetCurrentDisplayMode(std::max(0, SDL_GetWindowDisplayIndex(VideoScreen.Window)), &Display) == 0 &&
         Display.refresh_rate > 0 && Display.refresh_rate <= 61)
         VideoScreen.VsyncPaced = 1;
     ShowMouseCursor(Mode == ModeWindowed);
@@ -162,7 +171,10 @@ void CloseScreen()
     WindowEvents.clear();
 }
 
-int ScreenIsOpen() { return VideoScreen.Open; }
+int ScreenIsOpen()
+{
+    return VideoScreen.Open;
+}
 
 uint64_t FrameTickPlan(uint64_t Now, uint64_t* NextTick, uint64_t Period, uint64_t Tolerance)
 {
@@ -294,11 +306,8 @@ void PumpEvents()
         case SDL_CONTROLLERBUTTONUP:
         case SDL_CONTROLLERDEVICEADDED:
         case SDL_CONTROLLERDEVICEREMOVED:
-        case SDL_CONTROLLERDEVICEREMAPPED:
-            InputHandleEvent(Event);
-            break;
-        default:
-            break;
+        case SDL_CONTROLLERDEVICEREMAPPED: InputHandleEvent(Event); break;
+        default: break;
         }
     }
 }
@@ -346,7 +355,10 @@ int ReadBackBuffer(std::vector<uint32_t>& Pixels, int* Width, int* Height)
     return 1;
 }
 
-void ScreenSetScriptFocus(int Active) { VideoScreen.ScriptActive = Active ? 1 : 0; }
+void ScreenSetScriptFocus(int Active)
+{
+    VideoScreen.ScriptActive = Active ? 1 : 0;
+}
 
 void ScreenQueueWindowEvent(int Event)
 {
@@ -354,9 +366,15 @@ void ScreenQueueWindowEvent(int Event)
         WindowEvents.push_back(Event);
 }
 
-void ScriptWindowEvent(int Event) { ScreenQueueWindowEvent(Event); }
+void ScriptWindowEvent(int Event)
+{
+    ScreenQueueWindowEvent(Event);
+}
 
-void ScriptFocus(int Active) { ScreenSetScriptFocus(Active); }
+void ScriptFocus(int Active)
+{
+    ScreenSetScriptFocus(Active);
+}
 
 // The W x H render target every frame is drawn into; it keeps its content
 // between frames. Left as the renderer's current target, cleared to black.

@@ -2,7 +2,6 @@
 // copied and re-keyed) and a texture on the current screen, uploaded lazily at
 // the first draw after a change. Drawing never allocates or uploads otherwise.
 #include "platform/platform.h"
-
 #include "platform/video_internal.h"
 
 #include <algorithm>
@@ -27,19 +26,19 @@ enum SpriteBlendKind { BlendUnset = -1, BlendPlain = 0, BlendAlpha = 1 };
 
 struct SpriteRecord {
     int InUse = 0;
-    int Width = 0;                      // pixel size
+    int Width = 0; // pixel size
     int Height = 0;
-    int DisplayWidth = 0;               // size on screen (zoom)
+    int DisplayWidth = 0; // size on screen (zoom)
     int DisplayHeight = 0;
-    double Angle = 0.0;                 // degrees, clockwise on screen
-    std::vector<uint32_t> Pixels;       // 0xAARRGGBB, the texture's own layout
+    double Angle = 0.0;           // degrees, clockwise on screen
+    std::vector<uint32_t> Pixels; // 0xAARRGGBB, the texture's own layout
     SDL_Texture* Texture = nullptr;
-    int TextureWidth = 0;               // size of the texture: the display size when
-    int TextureHeight = 0;              // the sprite is zoomed (scaled once, here)
-    int TextureScaledFiltered = -1;     // sampling the scaled content was made with
-    int Dirty = 1;                      // pixels changed since the last upload
-    int Opaque = 0;                     // every alpha is 255 (known after the upload)
-    uint32_t Version = 0;               // counts changes of pixels and display size
+    int TextureWidth = 0;           // size of the texture: the display size when
+    int TextureHeight = 0;          // the sprite is zoomed (scaled once, here)
+    int TextureScaledFiltered = -1; // sampling the scaled content was made with
+    int Dirty = 1;                  // pixels changed since the last upload
+    int Opaque = 0;                 // every alpha is 255 (known after the upload)
+    uint32_t Version = 0;           // counts changes of pixels and display size
     // Software renderer only: the sprite turned on the CPU, kept while its
     // angle (in steps of TurnStep degrees), pixels and size stay the same.
     SDL_Texture* Turned = nullptr;
@@ -78,8 +77,10 @@ void DestroyAllSprites()
 
 void MarkSpriteTexturesDirty()
 {
-    for (SpriteRecord& Record : Sprites)
+    for (SpriteRecord& Record : Sprites) {
         Record.Dirty = 1;
+        Record.TurnedKey = {};
+    }
 }
 
 int CreateSpriteFromPng(int Slot, const uint8_t* Data, size_t Size, int Transparency)
@@ -155,7 +156,10 @@ void FreeSprite(int Sprite)
     *Record = SpriteRecord();
 }
 
-int SpriteExists(int Sprite) { return FindSprite(Sprite) ? 1 : 0; }
+int SpriteExists(int Sprite)
+{
+    return FindSprite(Sprite) ? 1 : 0;
+}
 
 int SpriteWidth(int Sprite)
 {
@@ -216,6 +220,8 @@ void ZoomSprite(int Sprite, int Width, int Height)
     SpriteRecord* Record = FindSprite(Sprite);
     if (Record == nullptr || Width <= 0 || Height <= 0)
         return;
+    if (Width == Record->DisplayWidth && Height == Record->DisplayHeight)
+        return;
     Record->DisplayWidth = Width;
     Record->DisplayHeight = Height;
     ++Record->Version;
@@ -247,7 +253,10 @@ void TurnSprite(int Sprite, double Degrees)
     Record->Angle = std::fmod(Record->Angle + Degrees, 360.0);
 }
 
-void ShowSprite(int Sprite, int X, int Y) { DrawSprite(Sprite, X, Y, BlendPlain, 255, 255); }
+void ShowSprite(int Sprite, int X, int Y)
+{
+    DrawSprite(Sprite, X, Y, BlendPlain, 255, 255);
+}
 
 void ShowSpriteIntensity(int Sprite, int X, int Y, int Intensity)
 {
@@ -277,6 +286,8 @@ static SpriteRecord* PrepareSlot(int Slot, int* Handle)
         Slot = FirstFreeHandle;
         while (size_t(Slot) < Sprites.size() && Sprites[size_t(Slot)].InUse)
             ++Slot;
+        if (Slot > MaxSlot)
+            return nullptr;
     }
     if (size_t(Slot) >= Sprites.size())
         Sprites.resize(size_t(Slot) + 1);
@@ -334,8 +345,8 @@ static SDL_Texture* ReadyTexture(SpriteRecord& Record, int Blend, int ColourMod,
             Zoomed = 0;
             WantWidth = Record.Width;
             WantHeight = Record.Height;
-            Record.Texture = SDL_CreateTexture(Renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
-                                               WantWidth, WantHeight);
+            Record.Texture =
+                SDL_CreateTexture(Renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, WantWidth, WantHeight);
         }
         if (Record.Texture == nullptr)
             return nullptr;

@@ -3,7 +3,6 @@
 // pixel em size and blended into off-screen images. Glyph bitmaps are cached
 // per (size, code point), so text drawn every frame costs lookups and blends.
 #include "platform/platform.h"
-
 #include "platform/video_internal.h"
 
 #include <fontconfig/fontconfig.h>
@@ -35,24 +34,24 @@ static constexpr long MaxSize26 = 2048 * 64;
 static constexpr size_t MaxCachedGlyphs = 16384;
 
 struct GlyphRecord {
-    int Width = 0;                  // bitmap size in pixels
+    int Width = 0; // bitmap size in pixels
     int Height = 0;
-    int Left = 0;                   // bitmap offset from the pen, pixels right
-    int Top = 0;                    // bitmap top above the baseline, pixels
-    double Advance = 0.0;           // pen advance in pixels (unhinted)
-    std::vector<uint8_t> Coverage;  // Width x Height, 0-255
+    int Left = 0;                  // bitmap offset from the pen, pixels right
+    int Top = 0;                   // bitmap top above the baseline, pixels
+    double Advance = 0.0;          // pen advance in pixels (unhinted)
+    std::vector<uint8_t> Coverage; // Width x Height, 0-255
 };
 
 struct SizeMetrics {
-    double Ascender = 0.0;          // baseline below the line top, pixels
-    double LineHeight = 0.0;        // the font's line height at this size
+    double Ascender = 0.0;   // baseline below the line top, pixels
+    double LineHeight = 0.0; // the font's line height at this size
 };
 
 struct FontRecord {
-    int Tried = 0;                  // InitFont ran (successfully or not)
+    int Tried = 0; // InitFont ran (successfully or not)
     FT_Library Library = nullptr;
     FT_Face Face = nullptr;
-    long CurrentSize26 = 0;         // size now set on Face
+    long CurrentSize26 = 0;                           // size now set on Face
     std::unordered_map<uint64_t, GlyphRecord> Glyphs; // key: size26 << 32 | code point
     std::unordered_map<long, SizeMetrics> Sizes;
 };
@@ -205,8 +204,8 @@ void DrawParagraph(int Image, const std::string& Utf8, double X, double Y, doubl
                 LineEnd = WordEnd;
                 Position = WordEnd;
             }
-            DrawRun(*Target, Segment.substr(LineStart, LineEnd - LineStart), X + (BoxWidth - LineWidth) / 2.0,
-                    LineTop, Size26, Colour, Clip);
+            DrawRun(*Target, Segment.substr(LineStart, LineEnd - LineStart), X + (BoxWidth - LineWidth) / 2.0, LineTop,
+                    Size26, Colour, Clip);
             LineDrawn = 1;
             LineTop += LineHeight;
         }
@@ -383,7 +382,10 @@ static uint32_t NextCodePoint(std::string_view Text, size_t* Position)
 }
 
 // Control characters (line feeds, returns, tabs) take no room on a line.
-static inline int Printable(uint32_t CodePoint) { return CodePoint >= 0x20 && CodePoint != 0x7F; }
+static inline int Printable(uint32_t CodePoint)
+{
+    return CodePoint >= 0x20 && CodePoint != 0x7F;
+}
 
 static double RunWidth(std::string_view Text, long Size26)
 {

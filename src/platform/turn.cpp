@@ -12,8 +12,8 @@ static constexpr int64_t One = int64_t(1) << FractionBits;
 
 static constexpr int TileSide = 64;
 
-static inline uint32_t Sample(const uint32_t* Source, int SourceWidth, int SourceHeight, int64_t FixedU,
-                              int64_t FixedV, int Filtered);
+static inline uint32_t Sample(const uint32_t* Source, int SourceWidth, int SourceHeight, int64_t FixedU, int64_t FixedV,
+                              int Filtered);
 static inline uint32_t MixOpaque(uint32_t A, uint32_t B, uint32_t Weight);
 static uint32_t SampleEdge(const uint32_t* Source, int SourceWidth, int SourceHeight, int X0, int Y0, uint32_t Wx,
                            uint32_t Wy);
@@ -55,8 +55,8 @@ void TurnPixels(const uint32_t* Source, int SourceWidth, int SourceHeight, int D
 }
 
 // The source colour at a fixed-point position (bilinear or nearest).
-static inline uint32_t Sample(const uint32_t* Source, int SourceWidth, int SourceHeight, int64_t FixedU,
-                              int64_t FixedV, int Filtered)
+static inline uint32_t Sample(const uint32_t* Source, int SourceWidth, int SourceHeight, int64_t FixedU, int64_t FixedV,
+                              int Filtered)
 {
     int64_t X0 = FixedU >> FractionBits, Y0 = FixedV >> FractionBits; // floor
     if (!Filtered) {

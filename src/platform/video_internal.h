@@ -3,7 +3,6 @@
 #pragma once
 
 #include <SDL.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -22,20 +21,20 @@ int PictureSizeValid(int Width, int Height);
 // ---------------------------------------------------------------------------
 
 struct VideoScreenRecord {
-    int VideoStarted = 0;           // 1 after SDL's video subsystem was started by us
+    int VideoStarted = 0; // 1 after SDL's video subsystem was started by us
     SDL_Window* Window = nullptr;
     SDL_Renderer* Renderer = nullptr;
     SDL_Texture* BackBuffer = nullptr; // ARGB8888 render target, Width x Height
     int Open = 0;
-    int Mode = 0;                   // ScreenModeKind
+    int Mode = 0; // ScreenModeKind
     int Width = 0;
     int Height = 0;
-    int Software = 0;               // 1 when the renderer is SDL's software renderer
-    int VsyncPaced = 0;             // 1: presenting waits for a display of at most 60 Hz
-    int Filtered = 0;               // 1: linear sampling for scaled and rotated sprites
-    int FramesPerSecond = 0;        // 0: no limiter
-    uint64_t NextTick = 0;          // performance-counter time the next frame may start
-    int ScriptActive = 1;           // headless focus, set by ScriptFocus
+    int Software = 0;        // 1 when the renderer is SDL's software renderer
+    int VsyncPaced = 0;      // 1: presenting waits for a display of at most 60 Hz
+    int Filtered = 0;        // 1: linear sampling for scaled and rotated sprites
+    int FramesPerSecond = 0; // 0: no limiter
+    uint64_t NextTick = 0;   // performance-counter time the next frame may start
+    int ScriptActive = 1;    // headless focus, set by ScriptFocus
 };
 extern VideoScreenRecord VideoScreen;
 
@@ -69,8 +68,8 @@ struct ImageRecord {
     int InUse = 0;
     int Width = 0;
     int Height = 0;
-    int HasAlpha = 1;               // 0 for pictures decoded from a PNG without alpha
-    std::vector<uint32_t> Pixels;   // row-major 0xRRGGBBAA; capacity kept while free
+    int HasAlpha = 1;             // 0 for pictures decoded from a PNG without alpha
+    std::vector<uint32_t> Pixels; // row-major 0xRRGGBBAA; capacity kept while free
 };
 
 // The record of a live image, or nullptr.

@@ -115,15 +115,24 @@ Title: tSecond
 #####
 #+$ #
 #####
+
+Name: third
+Title: tThird
+########
+#@$  . #
+# $  . #
+#      #
+########
 L
-# The second level's crate cannot reach its target: compile it anyway (the
+# The second level's crate cannot reach its target: it compiles all the same (the
 # compiler checks form, the solver checks solutions).
 if ! "$Compiler" --out "$Work/good.maps" --placeholder-tiles "$Work/good.txt" > "$Work/msg" 2>&1; then
   echo "FAIL: a good source was refused:"; cat "$Work/msg"; Fail=1
 else
   "$Pack" verify "$Work/good.maps" > /dev/null || { echo "FAIL: the archive does not verify"; Fail=1; }
   "$Pack" list "$Work/good.maps" | cut -f1 | sort > "$Work/entries"
-  { echo index; echo MAPS/first; echo MAPS/second; echo THUMBS/first.png; echo THUMBS/second.png
+  { echo index; echo MAPS/first; echo MAPS/second; echo MAPS/third
+    echo THUMBS/first.png; echo THUMBS/second.png; echo THUMBS/third.png
     for T in $(seq 1 19); do echo "TILES/$T"; done; } | sort > "$Work/want"
   diff "$Work/want" "$Work/entries" > /dev/null || { echo "FAIL: archive entries differ:"; diff "$Work/want" "$Work/entries"; Fail=1; }
   "$Pack" extract "$Work/good.maps" MAPS/first -o "$Work/first.map"
@@ -152,7 +161,10 @@ fi
 # The solver: the first level is solved and replays; the second is proven unsolvable.
 Out=$("$Solver" "$Work/good.txt"); Status=$?
 [ $Status -eq 1 ] || { echo "FAIL: solver exit $Status with an unsolvable level, expected 1"; Fail=1; }
-grep -q '^first solved pushes=' <<< "$Out" || { echo "FAIL: first level not solved: $Out"; Fail=1; }
+# Fewest pushes by hand: 2 for the first level (walk one cell, push twice); 6 for the
+# third (each crate 3 cells right, the worker walking round below in between).
+grep -q '^first solved pushes=2 moves=3 .* lurd=rRR$' <<< "$Out" || { echo "FAIL: first level: $Out"; Fail=1; }
+grep -q '^third solved pushes=6 ' <<< "$Out" || { echo "FAIL: third level not solved in 6 pushes: $Out"; Fail=1; }
 grep -q '^second unsolved ' <<< "$Out" || { echo "FAIL: second level not reported unsolved: $Out"; Fail=1; }
 Out=$("$Solver" "$Work/good.txt" --level first); Status=$?
 [ $Status -eq 0 ] || { echo "FAIL: solver exit $Status for a solvable level"; Fail=1; }

@@ -113,6 +113,34 @@ grep -aq $'^Screenwidth:\t\t1366\r$' "$log" || fail "windowed: no 'Screenwidth: 
 # The desktop size is not logged again at a re-open.
 [ "$(count '^ScreenWidth:')" -eq 1 ] || fail "windowed: the desktop size was logged again"
 grep -aq '"frame": ' "$work/windowed.out" || fail "windowed: no state line"
+# The first re-open writes its lines in this order, nothing else in between.
+want='Opening screen (Windowed):
+Screenwidth:
+Screenheight:
+Joystick: 
+AspectRatio:
+AspectRatio:  16:9
+Load asset (title_16x9.png):
+AspectRatio:  16:9
+Load asset (bgs_16x9.png):
+Load asset (crate.png):
+Load asset (idle_left.png):
+Load asset (idle_right.png):
+Load asset (idle_up.png):
+Load asset (idle_down.png):
+Load asset (push_right.png):
+Load asset (push_left.png):
+Load asset (push_up.png):
+Load asset (push_down.png):
+Load asset (tile_01.png):
+Load asset (locked.png):
+Load asset (titleback_c.png):
+TileSize: 
+OffsetX: 
+OffsetY: '
+got=$(tr -d '\r' < "$log" | awk '/^Opening screen \(Windowed\)/ { on = 1 } on { print } on && /^OffsetY: / { exit }' | cut -f1)
+[ "$got" = "$want" ] || fail "windowed: re-open lines out of order:
+$got"
 
 # Windowed with a changed size, then borderless: the re-open takes the edited
 # size along as the current index.

@@ -292,6 +292,20 @@ TEST_F(LevelStrip, ASlideAt1024TakesSixFrames)
     EXPECT_EQ(SelectedLevelIndex, 1);
 }
 
+TEST_F(LevelStrip, ASlideEndsOnTheFrameTheOffsetReachesTheCardWidth)
+{
+    // w = 360 is a multiple of 45: offsets 45 ... 360, eight frames, not nine.
+    Open(1440, 900);
+    ColouredLevels(2);
+    StripSlideDirection = 1;
+    int Frames = 0;
+    while (StripSlideDirection != 0 && Frames < 50) {
+        DrawLevelSelect();
+        ++Frames;
+    }
+    EXPECT_EQ(Frames, 8);
+}
+
 TEST_F(LevelStrip, CardsShowHeaderBandAndLock)
 {
     TextLevels(2, 0);

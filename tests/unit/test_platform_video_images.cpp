@@ -13,7 +13,10 @@ std::vector<uint32_t> PixelsOf(int Image)
     return std::vector<uint32_t>(P, P + size_t(ImageWidth(Image)) * ImageHeight(Image));
 }
 
-int Load(const std::vector<uint8_t>& Png) { return LoadImagePng(Png.data(), Png.size()); }
+int Load(const std::vector<uint8_t>& Png)
+{
+    return LoadImagePng(Png.data(), Png.size());
+}
 
 TEST(PlatformVideoImages, DecodesEveryColourTypeToRgba)
 {
@@ -38,13 +41,13 @@ TEST(PlatformVideoImages, DecodesEveryColourTypeToRgba)
 
     // Palette with tRNS: entry 1 half transparent, entry 2 without a tRNS value is opaque.
     Image = Load(testpng::Make(3, 1, testpng::Palette, 8, {0, 1, 2}, {10, 20, 30, 40, 50, 60, 70, 80, 90}, {255, 128}));
-    EXPECT_EQ(PixelsOf(Image), (std::vector<uint32_t>{Rgba(10, 20, 30, 255), Rgba(40, 50, 60, 128),
-                                                       Rgba(70, 80, 90, 255)}));
+    EXPECT_EQ(PixelsOf(Image),
+              (std::vector<uint32_t>{Rgba(10, 20, 30, 255), Rgba(40, 50, 60, 128), Rgba(70, 80, 90, 255)}));
     FreeImage(Image);
 
     // 16-bit RGBA: the high byte decides at the extremes.
-    Image = Load(testpng::Make(2, 1, testpng::Rgba, 16,
-                               {0xff, 0xff, 0, 0, 0, 0, 0xff, 0xff, 0, 0, 0xff, 0xff, 0, 0, 0, 0}));
+    Image = Load(
+        testpng::Make(2, 1, testpng::Rgba, 16, {0xff, 0xff, 0, 0, 0, 0, 0xff, 0xff, 0, 0, 0xff, 0xff, 0, 0, 0, 0}));
     EXPECT_EQ(PixelsOf(Image), (std::vector<uint32_t>{Rgba(255, 0, 0, 255), Rgba(0, 255, 0, 0)}));
     FreeImage(Image);
 }
@@ -53,13 +56,13 @@ TEST(PlatformVideoImages, BadPngBytesGiveNoImage)
 {
     std::vector<uint8_t> Good = testpng::MakeRgba(2, 2, {0, 0, 0, 0});
     EXPECT_EQ(LoadImagePng(nullptr, 0), 0);
-    EXPECT_EQ(LoadImagePng(Good.data(), 7), 0);                          // cut inside the signature
-    EXPECT_EQ(LoadImagePng(Good.data(), Good.size() - 20), 0);           // cut inside the data
+    EXPECT_EQ(LoadImagePng(Good.data(), 7), 0);                // cut inside the signature
+    EXPECT_EQ(LoadImagePng(Good.data(), Good.size() - 20), 0); // cut inside the data
     std::vector<uint8_t> Wrong = Good;
     Wrong[0] = 0x88;
     EXPECT_EQ(Load(Wrong), 0);
     std::vector<uint8_t> BadCrc = Good;
-    BadCrc[20] ^= 0x55;                                                  // IHDR content, CRC now wrong
+    BadCrc[20] ^= 0x55; // IHDR content, CRC now wrong
     EXPECT_EQ(Load(BadCrc), 0);
     // A header announcing a gigantic picture with almost no data.
     EXPECT_EQ(Load(testpng::Make(60000, 60000, testpng::Grey, 8, {})), 0);
@@ -99,7 +102,7 @@ TEST(PlatformVideoImages, ResizeAveragesWhenShrinkingAndRampsWhenGrowing)
     EXPECT_GT(Red(Row[2]), 20);
     EXPECT_LT(Red(Row[2]), 200);
     EXPECT_GT(Red(Row[3]), Red(Row[2]));
-    EXPECT_EQ(Row[2], Row[6 + 2]);                                       // rows alike
+    EXPECT_EQ(Row[2], Row[6 + 2]); // rows alike
     FreeImage(Image);
 
     // A transparent neighbour lowers the alpha but lends no colour.
@@ -128,20 +131,20 @@ TEST(PlatformVideoImages, CropTakesOnlyRectanglesInside)
     EXPECT_EQ(P[4], Rgba(200, 0, 0));
     EXPECT_EQ(P[2], Rgba(1, 1, 1));
     EXPECT_EQ(P[8], Rgba(1, 1, 1));
-    EXPECT_NE(CropImage(Image, 0, 0, 10, 6), 0);                         // the whole picture
-    EXPECT_EQ(CropImage(Image, 8, 0, 3, 1), 0);                          // one column too far
+    EXPECT_NE(CropImage(Image, 0, 0, 10, 6), 0); // the whole picture
+    EXPECT_EQ(CropImage(Image, 8, 0, 3, 1), 0);  // one column too far
     EXPECT_EQ(CropImage(Image, 0, 5, 1, 2), 0);
     EXPECT_EQ(CropImage(Image, -1, 0, 2, 2), 0);
     EXPECT_EQ(CropImage(Image, 0, 0, 0, 2), 0);
-    EXPECT_EQ(CropImage(Image, 2147483000, 0, 2000, 1), 0);              // no overflow into range
+    EXPECT_EQ(CropImage(Image, 2147483000, 0, 2000, 1), 0); // no overflow into range
 }
 
 TEST(PlatformVideoImages, FillReplacesAndClips)
 {
     int Image = CreateImage(4, 3, Rgba(5, 6, 7, 255));
-    FillImageRect(Image, -2, -2, 4, 4, Rgba(0, 0, 0, 0));               // replaces, alpha included
+    FillImageRect(Image, -2, -2, 4, 4, Rgba(0, 0, 0, 0)); // replaces, alpha included
     FillImageRect(Image, 3, 2, 100, 100, Rgba(9, 9, 9, 9));
-    FillImageRect(Image, 10, 10, 2, 2, Rgba(1, 1, 1));                   // fully outside
+    FillImageRect(Image, 10, 10, 2, 2, Rgba(1, 1, 1)); // fully outside
     std::vector<uint32_t> P = PixelsOf(Image);
     EXPECT_EQ(P[0], Rgba(0, 0, 0, 0));
     EXPECT_EQ(P[5], Rgba(0, 0, 0, 0));
@@ -156,15 +159,15 @@ TEST(PlatformVideoImages, DrawImageOnImageScalesAndBlends)
     int Source = CreateImage(2, 2, Rgba(255, 255, 255, 128));
     DrawImageOnImage(Target, Source, 2, 3, 4, 4, 0);
     std::vector<uint32_t> P = PixelsOf(Target);
-    EXPECT_TRUE(Near(P[3 * 10 + 2], Rgba(128, 128, 227, 255), 1));      // half white over blue, still opaque
-    EXPECT_TRUE(Near(P[6 * 10 + 5], Rgba(128, 128, 227, 255), 1));      // last covered pixel
-    EXPECT_EQ(P[3 * 10 + 6], Rgba(0, 0, 200));                           // just right of it
-    EXPECT_EQ(P[7 * 10 + 2], Rgba(0, 0, 200));                           // just below it
-    DrawImageOnImage(Target, Source, 0, 0, 2, 2, 1);                     // opaque: copied as is
+    EXPECT_TRUE(Near(P[3 * 10 + 2], Rgba(128, 128, 227, 255), 1)); // half white over blue, still opaque
+    EXPECT_TRUE(Near(P[6 * 10 + 5], Rgba(128, 128, 227, 255), 1)); // last covered pixel
+    EXPECT_EQ(P[3 * 10 + 6], Rgba(0, 0, 200));                     // just right of it
+    EXPECT_EQ(P[7 * 10 + 2], Rgba(0, 0, 200));                     // just below it
+    DrawImageOnImage(Target, Source, 0, 0, 2, 2, 1);               // opaque: copied as is
     EXPECT_EQ(PixelsOf(Target)[0], Rgba(255, 255, 255, 128));
-    DrawImageOnImage(Target, Source, -1, 8, 3, 5, 0);                    // clipped at two edges
+    DrawImageOnImage(Target, Source, -1, 8, 3, 5, 0); // clipped at two edges
     EXPECT_TRUE(Near(PixelsOf(Target)[9 * 10 + 1], Rgba(128, 128, 227), 1));
-    DrawImageOnImage(Target, 4242, 0, 0, 2, 2, 0);                       // a missing source draws nothing
+    DrawImageOnImage(Target, 4242, 0, 0, 2, 2, 0); // a missing source draws nothing
     EXPECT_EQ(PixelsOf(Target)[99], Rgba(0, 0, 200));
     FreeImage(Source);
     FreeImage(Target);
@@ -177,11 +180,11 @@ TEST(PlatformVideoImages, FreedHandlesAreGone)
     FreeImage(Image);
     EXPECT_EQ(ImageWidth(Image), 0);
     EXPECT_EQ(ImagePixels(Image), nullptr);
-    FreeImage(Image);                                                    // twice is harmless
+    FreeImage(Image); // twice is harmless
     EXPECT_EQ(CreateImage(0, 3, 0), 0);
     EXPECT_EQ(CreateImage(3, -3, 0), 0);
     EXPECT_EQ(CreateImage(100000, 100000, 0), 0);
-    int Other = CreateImage(2, 2, Rgba(1, 2, 3));                        // a reused record starts clean
+    int Other = CreateImage(2, 2, Rgba(1, 2, 3)); // a reused record starts clean
     EXPECT_EQ(PixelsOf(Other), (std::vector<uint32_t>(4, Rgba(1, 2, 3))));
     FreeImage(Other);
 }

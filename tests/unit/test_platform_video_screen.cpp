@@ -35,7 +35,7 @@ TEST_F(PlatformVideoScreen, BackBufferStartsBlackAndKeepsItsContentAcrossPresent
     int Empty = CreateEmptySprite(3, 5, 5);
     ShowSprite(Empty, 150, 110);
     EXPECT_EQ(Pixel(152, 112), Rgba(0, 0, 0, 255));
-    ShowSprite(Sprite, -5, -5);                                  // partly off screen
+    ShowSprite(Sprite, -5, -5); // partly off screen
     EXPECT_EQ(Pixel(0, 0), Rgba(0, 200, 0));
 }
 
@@ -49,7 +49,7 @@ TEST_F(PlatformVideoScreen, ReopeningChangesTheSizeAndDropsTheSprites)
     EXPECT_EQ(ReadBackBuffer(Pixels, &W, &H), 0);
     EXPECT_EQ(W, 0);
     EXPECT_TRUE(Pixels.empty());
-    ShowSprite(22, 0, 0);                                        // no screen: ignored
+    ShowSprite(22, 0, 0); // no screen: ignored
 
     ASSERT_EQ(OpenScreen(ModeBorderless, 320, 180, "again"), 1);
     EXPECT_EQ(ScreenIsOpen(), 1);
@@ -57,7 +57,7 @@ TEST_F(PlatformVideoScreen, ReopeningChangesTheSizeAndDropsTheSprites)
     ASSERT_EQ(ReadBackBuffer(Pixels, &W, &H), 1);
     EXPECT_EQ(W, 320);
     EXPECT_EQ(H, 180);
-    ASSERT_EQ(OpenScreen(ModeFullScreen, 200, 100, "full"), 1);  // opening again closes the old one
+    ASSERT_EQ(OpenScreen(ModeFullScreen, 200, 100, "full"), 1); // opening again closes the old one
     ASSERT_EQ(ReadBackBuffer(Pixels, &W, &H), 1);
     EXPECT_EQ(W, 200);
 
@@ -101,7 +101,7 @@ TEST_F(PlatformVideoScreen, ScreenshotIsAPngOfTheBackBuffer)
 
     EXPECT_EQ(SaveScreenshot("/nonexistent-folder/x/shot.png"), 0);
     CloseScreen();
-    EXPECT_EQ(SaveScreenshot(Path), 0);                          // nothing to grab
+    EXPECT_EQ(SaveScreenshot(Path), 0); // nothing to grab
 }
 
 TEST_F(PlatformVideoScreen, WindowEventsComeOutInOrder)
@@ -111,9 +111,9 @@ TEST_F(PlatformVideoScreen, WindowEventsComeOutInOrder)
     }
     ScriptWindowEvent(WindowEventDeactivated);
     ScriptWindowEvent(WindowEventMinimised);
-    ScriptWindowEvent(99);                                       // not an event: dropped
+    ScriptWindowEvent(99); // not an event: dropped
     ScriptWindowEvent(WindowEventClose);
-    PumpEvents();                                                // does not lose queued events
+    PumpEvents(); // does not lose queued events
     EXPECT_EQ(NextWindowEvent(), WindowEventDeactivated);
     EXPECT_EQ(NextWindowEvent(), WindowEventMinimised);
     EXPECT_EQ(NextWindowEvent(), WindowEventClose);
@@ -137,7 +137,7 @@ TEST_F(PlatformVideoScreen, DesktopSizeFollowsTheOverride)
     Overrides.DesktopWidth = 0;
     Overrides.DesktopHeight = 0;
     EXPECT_EQ(DesktopSize(0, &W, &H), 1);
-    EXPECT_EQ(W, 1920);                                          // the headless default
+    EXPECT_EQ(W, 1920); // the headless default
     EXPECT_EQ(H, 1080);
     EXPECT_GE(DesktopCount(), 1);
 }
@@ -183,11 +183,11 @@ TEST(PlatformVideoLimiter, CapsFastLoopsAtTheFrameRate)
     // Slow frames are not slowed further and do not race afterwards.
     EXPECT_EQ(RunFrames(100, 1500, 0, 0), 1000u + 100 * 1500u);
     uint64_t NextTick = 0;
-    EXPECT_EQ(FrameTickPlan(5000, &NextTick, 1000, 0), 0u);      // first frame
+    EXPECT_EQ(FrameTickPlan(5000, &NextTick, 1000, 0), 0u); // first frame
     EXPECT_EQ(NextTick, 6000u);
-    EXPECT_EQ(FrameTickPlan(5200, &NextTick, 1000, 0), 6000u);   // early: sleep to the tick
+    EXPECT_EQ(FrameTickPlan(5200, &NextTick, 1000, 0), 6000u); // early: sleep to the tick
     EXPECT_EQ(NextTick, 7000u);
-    EXPECT_EQ(FrameTickPlan(9500, &NextTick, 1000, 0), 0u);      // far behind: a fresh schedule
+    EXPECT_EQ(FrameTickPlan(9500, &NextTick, 1000, 0), 0u); // far behind: a fresh schedule
     EXPECT_EQ(NextTick, 10500u);
 }
 

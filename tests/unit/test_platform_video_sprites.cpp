@@ -11,8 +11,8 @@ const uint32_t Grey = Rgba(100, 100, 100);
 // 2 x 2: opaque black, half-transparent red, opaque green, fully transparent blue.
 std::vector<uint8_t> MixedAlphaPng()
 {
-    return testpng::MakeRgba(2, 2, {Rgba(0, 0, 0, 255), Rgba(255, 0, 0, 128), Rgba(0, 255, 0, 255),
-                                    Rgba(0, 0, 255, 0)});
+    return testpng::MakeRgba(2, 2,
+                             {Rgba(0, 0, 0, 255), Rgba(255, 0, 0, 128), Rgba(0, 255, 0, 255), Rgba(0, 0, 255, 0)});
 }
 
 // Shows Sprite zoomed to 20 x 20 per source pixel block at (10, 10).
@@ -31,11 +31,11 @@ TEST_F(Sprites, ColourKeyHidesExactlyBlackAndIgnoresThePictureAlpha)
     ASSERT_EQ(Sprite, 5);
     Background(Grey);
     ShowZoomedTransparent(Sprite);
-    EXPECT_TRUE(Near(Pixel(15, 15), Grey, 0));                // black is the key
-    EXPECT_TRUE(Near(Pixel(35, 15), Rgba(255, 0, 0), 0));     // keyed sprites are opaque elsewhere
+    EXPECT_TRUE(Near(Pixel(15, 15), Grey, 0));            // black is the key
+    EXPECT_TRUE(Near(Pixel(35, 15), Rgba(255, 0, 0), 0)); // keyed sprites are opaque elsewhere
     EXPECT_TRUE(Near(Pixel(15, 35), Rgba(0, 255, 0), 0));
-    EXPECT_TRUE(Near(Pixel(35, 35), Rgba(0, 0, 255), 0));     // alpha 0 in the file does not matter
-    EXPECT_TRUE(Near(Pixel(5, 5), Grey, 0));                  // outside the sprite
+    EXPECT_TRUE(Near(Pixel(35, 35), Rgba(0, 0, 255), 0)); // alpha 0 in the file does not matter
+    EXPECT_TRUE(Near(Pixel(5, 5), Grey, 0));              // outside the sprite
     EXPECT_TRUE(Near(Pixel(55, 55), Grey, 0));
 }
 
@@ -46,10 +46,10 @@ TEST_F(Sprites, OwnAlphaKeepsThePictureAlpha)
     ASSERT_EQ(Sprite, 6);
     Background(Grey);
     ShowZoomedTransparent(Sprite);
-    EXPECT_TRUE(Near(Pixel(15, 15), Rgba(0, 0, 0), 0));       // opaque black stays black
-    EXPECT_TRUE(Near(Pixel(35, 15), Rgba(178, 50, 50), 2));   // 128/255 red over grey
+    EXPECT_TRUE(Near(Pixel(15, 15), Rgba(0, 0, 0), 0));     // opaque black stays black
+    EXPECT_TRUE(Near(Pixel(35, 15), Rgba(178, 50, 50), 2)); // 128/255 red over grey
     EXPECT_TRUE(Near(Pixel(15, 35), Rgba(0, 255, 0), 0));
-    EXPECT_TRUE(Near(Pixel(35, 35), Grey, 0));                // alpha 0 lets the background through
+    EXPECT_TRUE(Near(Pixel(35, 35), Grey, 0)); // alpha 0 lets the background through
 }
 
 TEST_F(Sprites, OwnAlphaOfAPictureWithoutAlphaFallsBackToTheColourKey)
@@ -60,8 +60,8 @@ TEST_F(Sprites, OwnAlphaOfAPictureWithoutAlphaFallsBackToTheColourKey)
     Background(Grey);
     ZoomSprite(Sprite, 40, 20);
     ShowSpriteTransparent(Sprite, 0, 0);
-    EXPECT_TRUE(Near(Pixel(10, 10), Grey, 0));                // pure black keyed
-    EXPECT_TRUE(Near(Pixel(30, 10), Rgba(1, 0, 0), 0));       // nearly black is not
+    EXPECT_TRUE(Near(Pixel(10, 10), Grey, 0));          // pure black keyed
+    EXPECT_TRUE(Near(Pixel(30, 10), Rgba(1, 0, 0), 0)); // nearly black is not
 }
 
 TEST_F(Sprites, PlainShowIgnoresTransparency)
@@ -71,8 +71,8 @@ TEST_F(Sprites, PlainShowIgnoresTransparency)
     Background(Grey);
     ZoomSprite(Sprite, 40, 40);
     ShowSprite(Sprite, 10, 10);
-    EXPECT_TRUE(Near(Pixel(35, 15), Rgba(255, 0, 0), 0));     // no blending at half alpha
-    EXPECT_TRUE(Near(Pixel(35, 35), Rgba(0, 0, 255), 0));     // nor at alpha 0
+    EXPECT_TRUE(Near(Pixel(35, 15), Rgba(255, 0, 0), 0)); // no blending at half alpha
+    EXPECT_TRUE(Near(Pixel(35, 35), Rgba(0, 0, 255), 0)); // nor at alpha 0
 }
 
 TEST_F(Sprites, IntensityDarkensAndStillBlendsTheOwnAlpha)
@@ -100,7 +100,7 @@ TEST_F(Sprites, TransparentShowAppliesTheGlobalAlpha)
     ShowSpriteTransparent(Dim, 0, 0, 128);
     EXPECT_TRUE(Near(Pixel(80, 60), Rgba(100, 50, 25), 2));
     ShowSpriteTransparent(Dim, 0, 0, 0);
-    EXPECT_TRUE(Near(Pixel(80, 60), Rgba(100, 50, 25), 2));   // alpha 0 changes nothing
+    EXPECT_TRUE(Near(Pixel(80, 60), Rgba(100, 50, 25), 2)); // alpha 0 changes nothing
 }
 
 TEST_F(Sprites, EmptySpritesAreTransparentUntilFilled)
@@ -126,7 +126,7 @@ TEST_F(Sprites, ChangedPixelsReachTheScreenAtTheNextDraw)
     FillSprite(Sprite, Rgba(0, 0, 255));
     ShowSprite(Sprite, 0, 0);
     EXPECT_TRUE(Near(Pixel(5, 5), Rgba(0, 0, 255), 0));
-    int Image = CreateImage(5, 10, Rgba(0, 255, 0));          // smaller: only its part changes
+    int Image = CreateImage(5, 10, Rgba(0, 255, 0)); // smaller: only its part changes
     CopyImageToSprite(Sprite, Image);
     FreeImage(Image);
     ShowSprite(Sprite, 0, 0);
@@ -151,7 +151,7 @@ TEST_F(Sprites, CopiesAreIndependentAndKeepTheSize)
     FillSprite(Source, Rgba(255, 255, 255));
     ShowSprite(Copy, 0, 0);
     EXPECT_TRUE(Near(Pixel(20, 14), Rgba(9, 8, 7), 0));
-    EXPECT_EQ(CopySprite(7, 999), 0);                         // missing source
+    EXPECT_EQ(CopySprite(7, 999), 0); // missing source
     EXPECT_EQ(SpriteExists(7), 0);
 }
 
@@ -164,7 +164,7 @@ TEST_F(Sprites, ZoomAndRotationKeepTheSpriteCentred)
     EXPECT_EQ(SpriteWidth(Sprite), 60);
     EXPECT_EQ(SpriteHeight(Sprite), 20);
     Background(Grey);
-    ShowSpriteTransparent(Sprite, 50, 50);                    // covers 50..109 x 50..69
+    ShowSpriteTransparent(Sprite, 50, 50); // covers 50..109 x 50..69
     EXPECT_TRUE(Near(Pixel(50, 50), Rgba(255, 255, 0), 0));
     EXPECT_TRUE(Near(Pixel(109, 69), Rgba(255, 255, 0), 0));
     EXPECT_TRUE(Near(Pixel(110, 60), Grey, 0));
@@ -180,9 +180,9 @@ TEST_F(Sprites, ZoomAndRotationKeepTheSpriteCentred)
     EXPECT_TRUE(Near(Pixel(80, 87), Rgba(255, 255, 0), 0));
     EXPECT_TRUE(Near(Pixel(80, 27), Grey, 0));
     EXPECT_TRUE(Near(Pixel(80, 93), Grey, 0));
-    EXPECT_TRUE(Near(Pixel(55, 60), Grey, 0));                // where the unturned sprite was
+    EXPECT_TRUE(Near(Pixel(55, 60), Grey, 0)); // where the unturned sprite was
     EXPECT_TRUE(Near(Pixel(105, 60), Grey, 0));
-    EXPECT_EQ(SpriteWidth(Sprite), 60);                       // turning keeps the display size
+    EXPECT_EQ(SpriteWidth(Sprite), 60); // turning keeps the display size
 }
 
 TEST_F(Sprites, ZoomedSpritesFollowLaterChanges)
@@ -194,11 +194,11 @@ TEST_F(Sprites, ZoomedSpritesFollowLaterChanges)
     EXPECT_TRUE(Near(Pixel(5, 5), Rgba(255, 0, 0), 0));
     EXPECT_TRUE(Near(Pixel(15, 5), Rgba(0, 0, 255), 0));
     EXPECT_TRUE(Near(Pixel(25, 5), Rgba(0, 0, 0), 0));
-    ZoomSprite(Sprite, 40, 10);                                // a new display size
+    ZoomSprite(Sprite, 40, 10); // a new display size
     ShowSprite(Sprite, 0, 20);
     EXPECT_TRUE(Near(Pixel(15, 25), Rgba(255, 0, 0), 0));
     EXPECT_TRUE(Near(Pixel(35, 25), Rgba(0, 0, 255), 0));
-    FillSprite(Sprite, Rgba(0, 255, 0));                       // new pixels at the same zoom
+    FillSprite(Sprite, Rgba(0, 255, 0)); // new pixels at the same zoom
     ShowSprite(Sprite, 0, 40);
     EXPECT_TRUE(Near(Pixel(35, 45), Rgba(0, 255, 0), 0));
     // Shrunk with filtering, a fine checkerboard averages to grey.
@@ -224,9 +224,9 @@ TEST_F(Sprites, PositiveAnglesTurnClockwiseWhicheverWayTheSpriteIsShown)
     for (int Filtered = 0; Filtered < 2; ++Filtered) {
         SetFilteredSampling(Filtered);
         Background(Grey);
-        ShowSpriteTransparent(Sprite, 20, 40);                 // centre (40, 45)
-        ShowSprite(Sprite, 100, 40);                           // centre (120, 45)
-        ShowSpriteIntensity(Sprite, 60, 80, 255);              // centre (80, 85)
+        ShowSpriteTransparent(Sprite, 20, 40);    // centre (40, 45)
+        ShowSprite(Sprite, 100, 40);              // centre (120, 45)
+        ShowSpriteIntensity(Sprite, 60, 80, 255); // centre (80, 85)
         for (int CentreX : {40, 120})
             EXPECT_TRUE(Near(Pixel(CentreX, 35), Rgba(255, 0, 0), 0)) << CentreX; // the left end went up
         EXPECT_TRUE(Near(Pixel(40, 55), Rgba(0, 0, 255), 0));
@@ -236,13 +236,13 @@ TEST_F(Sprites, PositiveAnglesTurnClockwiseWhicheverWayTheSpriteIsShown)
         EXPECT_TRUE(Near(Pixel(25, 45), Grey, 0));
     }
     // A small turn keeps the middle where it was and moves the ends.
-    TurnSprite(Sprite, -80.0);                                 // 10 degrees now
+    TurnSprite(Sprite, -80.0); // 10 degrees now
     Background(Grey);
-    ShowSpriteTransparent(Sprite, 60, 50);                     // centre (80, 55)
+    ShowSpriteTransparent(Sprite, 60, 50); // centre (80, 55)
     EXPECT_TRUE(Near(Pixel(70, 54), Rgba(255, 0, 0), 0));
     EXPECT_TRUE(Near(Pixel(90, 56), Rgba(0, 0, 255), 0));
-    EXPECT_TRUE(Near(Pixel(62, 59), Grey, 0));                 // below-left corner rose out of the way
-    EXPECT_TRUE(Near(Pixel(61, 49), Rgba(255, 0, 0), 10));     // the left end came up there
+    EXPECT_TRUE(Near(Pixel(62, 59), Grey, 0));             // below-left corner rose out of the way
+    EXPECT_TRUE(Near(Pixel(61, 49), Rgba(255, 0, 0), 10)); // the left end came up there
 }
 
 TEST_F(Sprites, ResizeResamplesSmoothlyOnce)
@@ -251,7 +251,7 @@ TEST_F(Sprites, ResizeResamplesSmoothlyOnce)
     int Sprite = CreateSpriteFromPng(3, Png.data(), Png.size(), SpriteOwnAlpha);
     ZoomSprite(Sprite, 100, 100);
     ResizeSprite(Sprite, 8, 1);
-    EXPECT_EQ(SpriteWidth(Sprite), 8);                        // the display size follows
+    EXPECT_EQ(SpriteWidth(Sprite), 8); // the display size follows
     EXPECT_EQ(SpriteHeight(Sprite), 1);
     ShowSprite(Sprite, 0, 0);
     std::vector<int> Row;
@@ -264,7 +264,7 @@ TEST_F(Sprites, ResizeResamplesSmoothlyOnce)
     int Between = 0;
     for (int V : Row)
         Between += V > 20 && V < 235;
-    EXPECT_GE(Between, 2);                                    // a ramp, not a hard step
+    EXPECT_GE(Between, 2); // a ramp, not a hard step
 }
 
 TEST_F(Sprites, FilteredSamplingSmoothsScaledSprites)
@@ -296,7 +296,7 @@ TEST_F(Sprites, SlotsAndHandles)
     FreeSprite(First);
     EXPECT_EQ(SpriteExists(First), 0);
     EXPECT_EQ(SpriteWidth(First), 0);
-    EXPECT_EQ(CreateEmptySprite(0, 4, 4), First);             // a freed handle is used again
+    EXPECT_EQ(CreateEmptySprite(0, 4, 4), First); // a freed handle is used again
 
     // A fixed slot is replaced; a failed creation keeps the old sprite.
     EXPECT_EQ(CreateEmptySprite(12, 4, 4), 12);

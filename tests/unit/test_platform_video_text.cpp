@@ -9,7 +9,10 @@ namespace {
 
 struct InkBox {
     int Left = 1 << 30, Top = 1 << 30, Right = -1, Bottom = -1; // inclusive; Right < 0 when empty
-    int Empty() const { return Right < 0; }
+    int Empty() const
+    {
+        return Right < 0;
+    }
 };
 
 // Where the red channel rose above Threshold on a black image.
@@ -44,8 +47,11 @@ double LineHeight(const std::string& Text, double Size)
 }
 
 class PlatformVideoText : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(InitFont(), 1) << "no bold sans font (fonts-liberation2)"; }
+  protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(InitFont(), 1) << "no bold sans font (fonts-liberation2)";
+    }
 };
 
 TEST_F(PlatformVideoText, MeasuresWidthAndLineHeight)
@@ -53,13 +59,13 @@ TEST_F(PlatformVideoText, MeasuresWidthAndLineHeight)
     EXPECT_GT(Width("A", 20), 5.0);
     EXPECT_LT(Width("AB", 20), Width("ABC", 20));
     EXPECT_NEAR(Width("ABAB", 20), 2 * Width("AB", 20), 0.01);
-    EXPECT_NEAR(Width("Kistora", 52) / Width("Kistora", 26), 2.0, 0.05);  // sizes are pixel em sizes
-    EXPECT_LT(Width("Kistora", 26.5), Width("Kistora", 27));              // fractional sizes count
-    EXPECT_LT(Width("i", 30), Width("W", 30));                            // proportional
+    EXPECT_NEAR(Width("Kistora", 52) / Width("Kistora", 26), 2.0, 0.05); // sizes are pixel em sizes
+    EXPECT_LT(Width("Kistora", 26.5), Width("Kistora", 27));             // fractional sizes count
+    EXPECT_LT(Width("i", 30), Width("W", 30));                           // proportional
     double Line = LineHeight("a", 30);
-    EXPECT_GT(Line, 30.0);                                                // the line box exceeds the em
+    EXPECT_GT(Line, 30.0); // the line box exceeds the em
     EXPECT_LT(Line, 45.0);
-    EXPECT_DOUBLE_EQ(LineHeight("ÄÖÜgjy", 30), Line);                     // the same for any text
+    EXPECT_DOUBLE_EQ(LineHeight("ÄÖÜgjy", 30), Line); // the same for any text
     EXPECT_DOUBLE_EQ(LineHeight("", 30), Line);
     EXPECT_EQ(Width("", 30), 0.0);
     EXPECT_EQ(Width("a", 0), 0.0);
@@ -89,10 +95,10 @@ TEST_F(PlatformVideoText, DrawTextPlacesTheLineBoxTopLeft)
     InkBox Ink = FindInk(Image);
     ASSERT_FALSE(Ink.Empty());
     EXPECT_GE(Ink.Left, 20);
-    EXPECT_LE(Ink.Left, 26);                                               // H has a small side bearing
+    EXPECT_LE(Ink.Left, 26); // H has a small side bearing
     EXPECT_LE(Ink.Right, 20 + int(W));
     EXPECT_GE(Ink.Right, 20 + int(W) - 8);
-    EXPECT_GE(Ink.Top, 30);                                                // nothing above the line box
+    EXPECT_GE(Ink.Top, 30); // nothing above the line box
     EXPECT_LE(Ink.Bottom, 30 + int(H));
     EXPECT_NEAR(Ink.Bottom - Ink.Top + 1, MeasureTextInk("HHH", 40), 1.0);
     // Inside a stem the colour is the full colour.
@@ -108,7 +114,7 @@ TEST_F(PlatformVideoText, ColourAlphaBlendsIntoTheImage)
     const uint32_t* P = ImagePixels(Image);
     for (int I = 0; I < 100 * 60; ++I) {
         Strongest = std::max(Strongest, Red(P[I]));
-        EXPECT_EQ(Alpha(P[I]), 255);                                       // the image stays opaque
+        EXPECT_EQ(Alpha(P[I]), 255); // the image stays opaque
         EXPECT_EQ(Green(P[I]), 0);
     }
     EXPECT_NEAR(Strongest, 128, 1);
@@ -139,7 +145,7 @@ TEST_F(PlatformVideoText, ParagraphWrapsAtTheBoxAndCentresEachLine)
 {
     const double Size = 24;
     double Line = LineHeight("x", Size);
-    double Box = Width("MMMM MMMM", Size) + 4;                              // two words fit, three do not
+    double Box = Width("MMMM MMMM", Size) + 4; // two words fit, three do not
     int Image = CreateImage(400, 200, Rgba(0, 0, 0));
     DrawParagraph(Image, "MMMM MMMM MM\nM", 50, 20, Box, 150, Size, Rgba(255, 255, 255));
     InkBox First = FindInk(Image, 40, 20, 20 + int(Line));
@@ -153,9 +159,9 @@ TEST_F(PlatformVideoText, ParagraphWrapsAtTheBoxAndCentresEachLine)
     double Centre = 50 + Box / 2;
     for (const InkBox& Ink : {First, Second, Third})
         EXPECT_NEAR((Ink.Left + Ink.Right + 1) / 2.0, Centre, 2.5);
-    EXPECT_GT(First.Right - First.Left, 2 * (Second.Right - Second.Left));  // "MMMM MMMM" over "MM"
-    EXPECT_LT(Third.Right - Third.Left, Second.Right - Second.Left);        // "M" after the line feed
-    EXPECT_LT(First.Top, 20 + int(Line) / 2);                               // the first line at the top
+    EXPECT_GT(First.Right - First.Left, 2 * (Second.Right - Second.Left)); // "MMMM MMMM" over "MM"
+    EXPECT_LT(Third.Right - Third.Left, Second.Right - Second.Left);       // "M" after the line feed
+    EXPECT_LT(First.Top, 20 + int(Line) / 2);                              // the first line at the top
     FreeImage(Image);
 }
 
@@ -172,7 +178,7 @@ TEST_F(PlatformVideoText, ParagraphIsClippedToTheBox)
     EXPECT_LE(Ink.Right, 159);
     EXPECT_GE(Ink.Top, 40);
     EXPECT_LE(Ink.Bottom, 40 + int(Line * 1.5));
-    EXPECT_FALSE(FindInk(Image, 40, 40 + int(Line), 200).Empty());          // the second line, cut
+    EXPECT_FALSE(FindInk(Image, 40, 40 + int(Line), 200).Empty()); // the second line, cut
     // Boxes partly outside the image and empty boxes are safe.
     DrawParagraph(Image, "HH HH HH", -30, -10, 500, 500, Size, Rgba(255, 255, 255));
     DrawParagraph(Image, "HH", 10, 10, 0, 50, Size, Rgba(255, 255, 255));

@@ -4,15 +4,26 @@
 
 #include "platform/platform.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <vector>
 
-inline int Red(uint32_t P) { return int(P >> 24); }
-inline int Green(uint32_t P) { return int((P >> 16) & 255); }
-inline int Blue(uint32_t P) { return int((P >> 8) & 255); }
-inline int Alpha(uint32_t P) { return int(P & 255); }
+inline int Red(uint32_t P)
+{
+    return int(P >> 24);
+}
+inline int Green(uint32_t P)
+{
+    return int((P >> 16) & 255);
+}
+inline int Blue(uint32_t P)
+{
+    return int((P >> 8) & 255);
+}
+inline int Alpha(uint32_t P)
+{
+    return int(P & 255);
+}
 
 // Channels of A and B differ by at most Tolerance.
 inline ::testing::AssertionResult Near(uint32_t A, uint32_t B, int Tolerance)
@@ -30,7 +41,7 @@ inline ::testing::AssertionResult Near(uint32_t A, uint32_t B, int Tolerance)
 
 // A windowed headless screen of 160 x 120, opened fresh for every test.
 class HeadlessScreen : public ::testing::Test {
-protected:
+  protected:
     static constexpr int Width = 160;
     static constexpr int Height = 120;
 

@@ -361,22 +361,22 @@ void Scramble(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
             }
         }
         // Every pull: crate C, worker at C + s, worker retreats to C + 2s.
-        std::vector<std::pair<int, int>> Options2;
+        std::vector<std::pair<int, int>> Choices;
         for (int Cell = 0; Cell < Cells; Cell++) {
             if (!Crate[Cell]) continue;
             for (int D = 0; D < 4; D++) {
                 int Stand = Cell + Step[D], Back = Stand + Step[D];
                 if (Back < 0 || Back >= Cells) continue;
-                if (Reach[Stand] && Grid.Inside[Back] && !Crate[Back]) Options2.push_back({Cell, D});
+                if (Reach[Stand] && Grid.Inside[Back] && !Crate[Back]) Choices.push_back({Cell, D});
             }
         }
-        if (Options2.empty()) break;
+        if (Choices.empty()) break;
         std::vector<std::pair<int, int>> Farther;
-        for (auto [C, D] : Options2) {
+        for (auto [C, D] : Choices) {
             if (Away[C + Step[D]] > Away[C]) Farther.push_back({C, D});
         }
-        if (!Farther.empty() && Random.Below(100) < Options.Away) Options2.swap(Farther);
-        auto [Cell, D] = Options2[Random.Below((int)Options2.size())];
+        if (!Farther.empty() && Random.Below(100) < Options.Away) Choices.swap(Farther);
+        auto [Cell, D] = Choices[Random.Below((int)Choices.size())];
         int Run = 1 + Random.Below(4);
         for (int R = 0; R < Run && Done < Pulls; R++) {
             int Stand = Cell + Step[D], Back = Stand + Step[D];
