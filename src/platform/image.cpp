@@ -187,11 +187,17 @@ void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, u
     ComputeContributions(SourceWidth, TargetWidth, FirstX, CountX, WeightsX, &StrideX);
     ComputeContributions(SourceHeight, TargetHeight, FirstY, CountY, WeightsY, &StrideY);
 
-    // Horizontal pass into premultiplied floats (4 per pixel: c0, c1, c2, alpha).
-    std::vector<float> Wide(size_t(TargetWidth) * SourceHeight * 4);
-    for (int Row = 0; Row < SourceHeight; ++Row) {
+    // Horizontal pass into premultiplied floats (4 per pixel: c0, c1, c2,
+    // alpha), one source row at a time, kept in a ring of StrideY rows: the
+    // rows one target row needs always lie within StrideY of each other.
+    std::vector<float> Ring(size_t(TargetWidth) * StrideY * 4);
+    std::vector<int> RowInRing(size_t(StrideY), -1);
+    auto WideRow = [&](int Row) -> const float* {
+        float* Out = Ring.data() + size_t(Row % StrideY) * TargetWidth * 4;
+        if (RowInRing[size_t(Row % StrideY)] == Row)
+            return Out;
+        RowInRing[size_t(Row % StrideY)] = Row;
         const uint32_t* In = Source + size_t(Row) * SourceWidth;
-        float* Out = Wide.data() + size_t(Row) * TargetWidth * 4;
         for (int X = 0; X < TargetWidth; ++X) {
             float C0 = 0, C1 = 0, C2 = 0, A = 0;
             const float* W = WeightsX.data() + size_t(X) * StrideX;
@@ -202,14 +208,15 @@ void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, u
                 C0 += Wa * float((P >> Shifts[0]) & 255);
                 C1 += Wa * float((P >> Shifts[1]) & 255);
                 C2 += Wa * float((P >> Shifts[2]) & 255);
-                A += W[K] * Alpha;
+                A += Wa;
             }
             Out[X * 4 + 0] = C0;
             Out[X * 4 + 1] = C1;
             Out[X * 4 + 2] = C2;
             Out[X * 4 + 3] = A;
         }
-    }
+        return Out;
+    };
 
     // Vertical pass, then back to straight alpha and bytes.
     std::vector<float> Sum(size_t(TargetWidth) * 4);
@@ -217,7 +224,7 @@ void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, u
         std::fill(Sum.begin(), Sum.end(), 0.0f);
         const float* W = WeightsY.data() + size_t(Y) * StrideY;
         for (int K = 0; K < CountY[size_t(Y)]; ++K) {
-            const float* In = Wide.data() + size_t(FirstY[size_t(Y)] + K) * TargetWidth * 4;
+            const float* In = WideRow(FirstY[size_t(Y)] + K);
             float Weight = W[K];
             for (size_t I = 0; I < Sum.size(); ++I)
                 Sum[I] += Weight * In[I];
