@@ -5,6 +5,8 @@
 # each fuzz target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# ccache may reuse objects compiled in another checkout of the same sources.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 root=$PWD
 FUZZ_SECONDS=${KISTORA_FUZZ_SECONDS:-60}
 jobs=$(nproc)

@@ -42,7 +42,8 @@ int DecodePng(const uint8_t* Data, size_t Size, std::vector<uint32_t>& Pixels, i
     int FileHasAlpha = (Image.format & PNG_FORMAT_FLAG_ALPHA) ? 1 : 0;
     Image.format = WordFormatRgba;
     Pixels.resize(size_t(Image.width) * Image.height);
-    // Colour-map PNGs against a background are not wanted: the alpha stays.
+    // No background colour: transparency stays in the alpha byte. libpng turns
+    // palettes, grey, tRNS and 16-bit samples into 8-bit RGBA on the way.
     if (!png_image_finish_read(&Image, nullptr, Pixels.data(), int(Image.width * 4), nullptr)) {
         png_image_free(&Image);
         Pixels.clear();

@@ -74,21 +74,9 @@ static int ToMixRate(std::vector<int16_t>& Source, int Channels, int Rate, std::
 static uint32_t ReadLe32(const uint8_t* Bytes);
 static uint16_t ReadLe16(const uint8_t* Bytes);
 
-int InitSound()
+// Opens the output device on the audio driver SDL is using now; 1 or 0.
+static int OpenMixerDevice()
 {
-    if (Mixer.Device != 0) {
-        return 1;
-    }
-    if (Overrides.Headless) {
-        SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
-    }
-    if (!SDL_WasInit(SDL_INIT_AUDIO)) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-            // Scripted runs still need sounds to load and channels to count.
-            return Overrides.Headless ? 1 : 0;
-        }
-        Mixer.AudioStarted = 1;
-    }
     SDL_AudioSpec Want{};
     Want.freq = MixRate;
     Want.format = AUDIO_S16SYS;
@@ -98,11 +86,41 @@ int InitSound()
     SDL_AudioSpec Have{};
     // No changes allowed: SDL converts if the hardware wants another format.
     Mixer.Device = SDL_OpenAudioDevice(nullptr, 0, &Want, &Have, 0);
-    if (Mixer.Device == 0) {
-        return Overrides.Headless ? 1 : 0;
-    }
+    if (Mixer.Device == 0)
+        return 0;
     SDL_PauseAudioDevice(Mixer.Device, 0);
     return 1;
+}
+
+int InitSound()
+{
+    if (Mixer.Device != 0) {
+        return 1;
+    }
+    if (Overrides.Headless) {
+        SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
+    }
+    if (!SDL_WasInit(SDL_INIT_AUDIO)) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
+            Mixer.AudioStarted = 1;
+    }
+    if (Mixer.AudioStarted && OpenMixerDevice())
+        return 1;
+    // A machine without a sound card (a server, a virtual display) still plays
+    // the game: the mixer then runs on SDL's silent driver, and channels, pauses
+    // and loops behave as they would with speakers.
+    if (Mixer.AudioStarted) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        Mixer.AudioStarted = 0;
+    }
+    SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+        Mixer.AudioStarted = 1;
+        if (OpenMixerDevice())
+            return 1;
+    }
+    // Scripted runs still need sounds to load and channels to count.
+    return Overrides.Headless ? 1 : 0;
 }
 
 int LoadSoundFromMemory(int Number, const uint8_t* Data, size_t Size)

@@ -24,7 +24,7 @@ struct VideoScreenRecord {
     int VideoStarted = 0; // 1 after SDL's video subsystem was started by us
     SDL_Window* Window = nullptr;
     SDL_Renderer* Renderer = nullptr;
-    SDL_Texture* BackBuffer = nullptr; // ARGB8888 render target, Width x Height
+    SDL_Texture* BackBuffer = nullptr; // Width x Height render target (ARGB8888, or the window's RGB888)
     int Open = 0;
     int Mode = 0; // ScreenModeKind
     int Width = 0;
