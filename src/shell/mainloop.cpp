@@ -341,59 +341,38 @@ static void StartSelectedLevel()
         SetUpLevel(SelectedLevelIndex);
 }
 
-static void ReleasedDown()
+// Moves a 1-based selection by Delta within 1..Last; 1 when it moved.
+static int StepSelection(int& Selection, int Delta, int Last)
 {
-    switch (GameState) {
-    case MainMenu:
-        if (!Sliding(PanelMainMenu) && MainMenuSelection < 4) {
-            ++MainMenuSelection;
-            PlaySoundEffect(SoundRollover);
-            RenderMainMenu(MainMenuSelection);
-        }
-        break;
-    case InGameMenu:
-        if (InGameSelection < 4) {
-            ++InGameSelection;
-            PlaySoundEffect(SoundRollover);
-            RenderInGameMenu(InGameSelection);
-        }
-        break;
-    case MenuSettings:
-    case InGameSettings:
-        if (!Sliding(PanelSettings) && SettingsRow < 6) {
-            SettingsRow = (SettingsRow == 3 && PendingSettings.GameScreen != ModeWindowed) ? 5 : SettingsRow + 1;
-            PlaySoundEffect(SoundRollover);
-            RenderSettingsPanel();
-        }
-        break;
-    default: break;
-    }
+    int Next = Selection + Delta;
+    if (Next < 1 || Next > Last)
+        return 0;
+    Selection = Next;
+    PlaySoundEffect(SoundRollover);
+    return 1;
 }
 
-static void ReleasedUp()
+// Up (-1) or Down (+1) released.
+static void ReleasedVertical(int Delta)
 {
     switch (GameState) {
     case MainMenu:
-        if (!Sliding(PanelMainMenu) && MainMenuSelection > 1) {
-            --MainMenuSelection;
-            PlaySoundEffect(SoundRollover);
+        if (!Sliding(PanelMainMenu) && StepSelection(MainMenuSelection, Delta, 4))
             RenderMainMenu(MainMenuSelection);
-        }
         break;
     case InGameMenu:
-        if (InGameSelection > 1) {
-            --InGameSelection;
-            PlaySoundEffect(SoundRollover);
+        if (StepSelection(InGameSelection, Delta, 4))
             RenderInGameMenu(InGameSelection);
-        }
         break;
     case MenuSettings:
     case InGameSettings:
-        if (!Sliding(PanelSettings) && SettingsRow > 1) {
-            SettingsRow = (SettingsRow == 5 && PendingSettings.GameScreen != ModeWindowed) ? 3 : SettingsRow - 1;
-            PlaySoundEffect(SoundRollover);
+        if (Sliding(PanelSettings))
+            break;
+        // The window-size row (4) is skipped both ways unless the pending mode is windowed.
+        if (PendingSettings.GameScreen != ModeWindowed && SettingsRow == (Delta > 0 ? 3 : 5))
+            Delta *= 2;
+        if (StepSelection(SettingsRow, Delta, 6))
             RenderSettingsPanel();
-        }
         break;
     default: break;
     }
@@ -419,15 +398,10 @@ static void ReleasedHorizontal(int Delta)
         }
         break;
     }
-    case LevelComplete: {
-        int Next = LevelCompleteSelection + Delta;
-        if (Next >= 1 && Next <= 3) {
-            LevelCompleteSelection = Next;
-            PlaySoundEffect(SoundRollover);
+    case LevelComplete:
+        if (StepSelection(LevelCompleteSelection, Delta, 3))
             RenderLevelComplete(LevelCompleteSelection);
-        }
         break;
-    }
     default: break;
     }
 }
@@ -633,9 +607,9 @@ static void ReadKeyboard()
     if (KeyHeld(KeyDown))
         HeldVertical(DirDown);
     if (KeyReleased(KeyDown))
-        ReleasedDown();
+        ReleasedVertical(+1);
     if (KeyReleased(KeyUp))
-        ReleasedUp();
+        ReleasedVertical(-1);
     if (KeyReleased(KeyLeft))
         ReleasedHorizontal(-1);
     if (KeyReleased(KeyRight))
