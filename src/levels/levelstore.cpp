@@ -211,8 +211,12 @@ void DrawLevel(const std::string& LevelName)
     auto Found = levelsByName.find(LevelName);
     if (Found == levelsByName.end()) return;
     const LevelRecord& Record = Found->second;
-    // Cell values name tiles by their decimal text; look each value up once per frame.
-    std::map<int, const TileRecord*> TileByValue;
+    // Cell values name tiles by their decimal text. Small values (every level of
+    // ours uses them) are looked up once per frame in a fixed table, without
+    // allocating; larger ones are looked up for each cell.
+    constexpr int CachedValues = 256;
+    const TileRecord* TileByValue[CachedValues];
+    uint8_t Known[CachedValues] = {};
     for (int X = 0; X < Record.Width && X < MaxMapSide; X++) {
         for (int Y = 0; Y < Record.Height && Y < MaxMapSide; Y++) {
             for (int Layer = 0; Layer < Record.LayerCount && Layer < MaxLayers; Layer++) {
@@ -220,12 +224,17 @@ void DrawLevel(const std::string& LevelName)
                 if (!Slot.Present) continue;
                 int Value = Slot.Cells[X][Y];
                 if (Value <= 0) continue;
-                auto Cached = TileByValue.find(Value);
-                if (Cached == TileByValue.end()) {
-                    auto Tile = tilesByName.find(std::to_string(Value));
-                    Cached = TileByValue.emplace(Value, Tile == tilesByName.end() ? nullptr : &Tile->second).first;
+                const TileRecord* Tile = nullptr;
+                if (Value < CachedValues && Known[Value]) {
+                    Tile = TileByValue[Value];
+                } else {
+                    auto Found = tilesByName.find(std::to_string(Value));
+                    Tile = Found == tilesByName.end() ? nullptr : &Found->second;
+                    if (Value < CachedValues) {
+                        TileByValue[Value] = Tile;
+                        Known[Value] = 1;
+                    }
                 }
-                const TileRecord* Tile = Cached->second;
                 if (Tile == nullptr || Tile->Image == 0) continue;
                 // Halves go to the even neighbour (the default rounding mode).
                 int ScreenX = int(std::nearbyint(double(BoardOriginX) + double(X) * TileSize));

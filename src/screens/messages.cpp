@@ -65,13 +65,20 @@ void RenderCredits()
     int Image = BeginPanel(Panel, Text("tCreditsTITLE"));
     if (!Image)
         return;
-    std::string Lines = "Kistora 1.0\n";
-    Lines += Text("tCreditsCODEDESIGN") + "\n" + CreditsCodeName + "\n\n";
-    for (const char* Line : CreditsMakerLines)
-        Lines += std::string(Line) + "\n";
-    Lines += "\n" + Text("tCreditsMUSIC") + "\n" + CreditsMusicName + "\n\n";
-    Lines += Text("tCreditsGFX") + "\n" + CreditsGfxName + "\n\n";
-    Lines += Text("tCreditsCRATE") + "\n" + CreditsCrateName;
+    // Seventeen lines: the version, then each role heading followed by its name line.
+    const std::string Paragraph[] = {
+        "Kistora 1.0", Text("tCreditsCODEDESIGN"), CreditsCodeName, "",
+        CreditsMakerLines[0], CreditsMakerLines[1], CreditsMakerLines[2], CreditsMakerLines[3], "",
+        Text("tCreditsMUSIC"), CreditsMusicName, "",
+        Text("tCreditsGFX"), CreditsGfxName, "",
+        Text("tCreditsCRATE"), CreditsCrateName,
+    };
+    std::string Lines;
+    for (const std::string& Line : Paragraph) {
+        if (&Line != &Paragraph[0])
+            Lines += '\n';
+        Lines += Line;
+    }
     DrawParagraph(Image, Lines, 0, P.Header + P.Gap, P.Width, P.Height - P.Header, CreditsParagraphFont, ColourWhite);
     OkButton(Panel, Image);
     FinishPanel(Panel, Image);

@@ -37,7 +37,8 @@ class ProgressScores : public ::testing::Test {
         ProgressList.clear();
         for (int I = 0; I < Count; I++) {
             LevelProgress Entry;
-            Entry.Name = "L" + std::to_string(I + 1);
+            Entry.Name = "L";
+            Entry.Name += std::to_string(I + 1);
             Entry.TimeMs = 777;
             Entry.Steps = 77;
             Entry.Unlocked = 7;

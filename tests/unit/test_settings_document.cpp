@@ -100,7 +100,7 @@ TEST(SettingsDocument, Enumeration)
     ParseDocument(Doc, "Lost=1\n[A]\nk1=v1\n;note\nk2 = v2\n[B]\n[C]\nk3=v3\n");
     std::vector<std::string> Seen;
     for (int G = FirstGroup(Doc); G; G = NextGroup(Doc)) {
-        Seen.push_back("[" + CurrentGroupName(Doc) + "]");
+        Seen.push_back(std::string(1, '[').append(CurrentGroupName(Doc)).append("]"));
         for (int K = FirstKey(Doc); K; K = NextKey(Doc))
             Seen.push_back(CurrentKeyName(Doc) + "=" + CurrentKeyValue(Doc));
     }
