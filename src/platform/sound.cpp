@@ -70,9 +70,9 @@ static int DecodeOgg(const uint8_t* Data, size_t Size, std::vector<int16_t>& Ste
 static size_t OggRead(void* Target, size_t ItemSize, size_t Items, void* UserData);
 static int OggSeek(void* UserData, ogg_int64_t Offset, int Whence);
 static long OggTell(void* UserData);
-static int ToMixRate(std::vector<int16_t>& Source, int Channels, int Rate, std::vector<int16_t>& Stereo);
+static int ConvertToMix(SDL_AudioFormat Format, int Channels, int Rate, const void* Bytes, size_t Length,
+                        std::vector<int16_t>& Stereo);
 static uint32_t ReadLe32(const uint8_t* Bytes);
-static uint16_t ReadLe16(const uint8_t* Bytes);
 
 // Opens the output device on the audio driver SDL is using now; 1 or 0.
 static int OpenMixerDevice()
@@ -333,81 +333,31 @@ static void RemoveStoppedChannels()
     std::erase_if(Mixer.Channels, [](const ChannelRecord& Channel) { return Channel.Status == ChannelStopped; });
 }
 
-// RIFF WAVE with PCM samples: 8-bit unsigned or 16-bit signed, mono or
-// stereo. Every chunk must lie inside the data; nothing is read past Size.
+// RIFF WAVE with PCM samples, 8-bit unsigned or 16-bit signed, mono or
+// stereo, read by SDL's WAV loader. Damaged files are refused rather than
+// guessed at: a truncated data chunk, or a RIFF size claiming more than there is.
 static int DecodeWav(const uint8_t* Data, size_t Size, std::vector<int16_t>& Stereo)
 {
-    if (Size < 12 || std::memcmp(Data, "RIFF", 4) != 0 || std::memcmp(Data + 8, "WAVE", 4) != 0) {
+    if (Size < 12 || Size > size_t(INT32_MAX) || std::memcmp(Data + 8, "WAVE", 4) != 0 ||
+        uint64_t(ReadLe32(Data + 4)) + 8 > Size) {
         return 0;
     }
-    // The RIFF size may claim less than the buffer holds (padding after it),
-    // never more.
-    uint64_t RiffEnd = uint64_t(ReadLe32(Data + 4)) + 8;
-    if (RiffEnd > Size || RiffEnd < 12) {
+    SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "verystrict");
+    SDL_SetHint(SDL_HINT_WAVE_FACT_CHUNK, "strict");
+    SDL_RWops* Stream = SDL_RWFromConstMem(Data, int(Size));
+    if (Stream == nullptr) {
         return 0;
     }
-    int Channels = 0;
-    int Rate = 0;
-    int Bits = 0;
-    int HaveFormat = 0;
-    const uint8_t* Samples = nullptr;
-    uint64_t SampleBytes = 0;
-    uint64_t Offset = 12;
-    while (Offset + 8 <= RiffEnd) {
-        const uint8_t* Chunk = Data + Offset;
-        uint64_t ChunkSize = ReadLe32(Chunk + 4);
-        uint64_t Body = Offset + 8;
-        if (ChunkSize > RiffEnd - Body) {
-            return 0;                            // a chunk that runs past the end: truncated
-        }
-        if (std::memcmp(Chunk, "fmt ", 4) == 0) {
-            if (ChunkSize < 16) {
-                return 0;
-            }
-            const uint8_t* Format = Data + Body;
-            unsigned Tag = ReadLe16(Format);
-            Channels = ReadLe16(Format + 2);
-            uint32_t RawRate = ReadLe32(Format + 4);
-            unsigned BlockAlign = ReadLe16(Format + 12);
-            Bits = ReadLe16(Format + 14);
-            if (Tag == 0xFFFE) {
-                // WAVE_FORMAT_EXTENSIBLE: the sub-format's first two bytes give the real tag.
-                if (ChunkSize < 40) {
-                    return 0;
-                }
-                Tag = ReadLe16(Format + 24);
-            }
-            if (Tag != 1 || (Channels != 1 && Channels != 2) || (Bits != 8 && Bits != 16) ||
-                RawRate < uint32_t(MinSourceRate) || RawRate > uint32_t(MaxSourceRate) ||
-                BlockAlign != unsigned(Channels * Bits / 8)) {
-                return 0;
-            }
-            Rate = int(RawRate);
-            HaveFormat = 1;
-        } else if (std::memcmp(Chunk, "data", 4) == 0 && Samples == nullptr) {
-            Samples = Data + Body;
-            SampleBytes = ChunkSize;
-        }
-        // Chunks are padded to an even length; the pad byte may be missing at the end.
-        Offset = Body + ChunkSize + (ChunkSize & 1);
-    }
-    if (!HaveFormat || Samples == nullptr) {
+    SDL_AudioSpec Spec{};
+    Uint8* Samples = nullptr;
+    Uint32 Length = 0;
+    if (SDL_LoadWAV_RW(Stream, 1, &Spec, &Samples, &Length) == nullptr) {
         return 0;
     }
-    uint64_t FrameBytes = uint64_t(Channels) * uint64_t(Bits / 8);
-    uint64_t Frames = SampleBytes / FrameBytes;
-    if (Frames == 0 || int64_t(Frames) > MaxSoundFrames * MaxSourceRate / MixRate) {
-        return 0;
-    }
-    std::vector<int16_t> Source(size_t(Frames) * size_t(Channels));
-    for (size_t I = 0; I < Source.size(); I++) {
-        if (Bits == 8) {
-            Source[I] = int16_t((int(Samples[I]) - 128) * 256);
-        } else {
-            Source[I] = int16_t(ReadLe16(Samples + 2 * I));
-        }
-    }
-    return ToMixRate(Source, Channels, Rate, Stereo);
+    int Ok = (Spec.format == AUDIO_U8 || Spec.format == AUDIO_S16LSB) &&
+             ConvertToMix(Spec.format, Spec.channels, Spec.freq, Samples, Length, Stereo);
+    SDL_FreeWAV(Samples);
+    return Ok;
 }
 
 static size_t OggRead(void* Target, size_t ItemSize, size_t Items, void* UserData)
@@ -513,50 +463,53 @@ static int DecodeOgg(const uint8_t* Data, size_t Size, std::vector<int16_t>& Ste
     if (Decoded.empty()) {
         return 0;
     }
-    return ToMixRate(Decoded, Channels, Rate, Stereo);
+    return ConvertToMix(AUDIO_S16SYS, Channels, Rate, Decoded.data(), Decoded.size() * 2, Stereo);
 }
 
 // Mono or stereo at Rate to stereo at MixRate, by linear interpolation
 // between neighbouring source frames (the last frame is held at the end).
 // Source may be taken over (stereo at MixRate already: the music tracks).
-static int ToMixRate(std::vector<int16_t>& Source, int Channels, int Rate, std::vector<int16_t>& Stereo)
+// Interleaved samples of an SDL format, 1 or 2 channels, any common rate, to the
+// mixer's 44.1 kHz stereo 16-bit samples through SDL's audio converter.
+static int ConvertToMix(SDL_AudioFormat Format, int Channels, int Rate, const void* Bytes, size_t Length,
+                        std::vector<int16_t>& Stereo)
 {
-    int64_t InFrames = int64_t(Source.size()) / Channels;
+    int FrameBytes = int(SDL_AUDIO_BITSIZE(Format)) / 8 * Channels;
+    if (Channels < 1 || Channels > 2 || Rate < MinSourceRate || Rate > MaxSourceRate || FrameBytes <= 0) {
+        return 0;
+    }
+    int64_t InFrames = int64_t(Length) / FrameBytes;
     if (InFrames <= 0 || InFrames > MaxSoundFrames * MaxSourceRate / MixRate) {
         return 0;
     }
-    if (Channels == 2 && Rate == MixRate) {
-        Stereo.swap(Source);
+    const uint8_t* In = static_cast<const uint8_t*>(Bytes);
+    if (Format == AUDIO_S16SYS && Channels == 2 && Rate == MixRate) {
         Stereo.resize(size_t(InFrames) * 2);
+        std::memcpy(Stereo.data(), In, Stereo.size() * 2);
         return 1;
     }
-    int64_t OutFrames = (InFrames * MixRate + Rate - 1) / Rate;
-    if (OutFrames > MaxSoundFrames) {
+    SDL_AudioCVT Convert;
+    if (SDL_BuildAudioCVT(&Convert, Format, Uint8(Channels), Rate, AUDIO_S16SYS, 2, MixRate) < 0) {
         return 0;
     }
-    Stereo.assign(size_t(OutFrames) * 2, 0);
-    for (int64_t Out = 0; Out < OutFrames; Out++) {
-        // Source position of this frame in 1/MixRate steps: Out x Rate / MixRate.
-        int64_t Scaled = Out * Rate;
-        int64_t Index = Scaled / MixRate;
-        int64_t Fraction = Scaled % MixRate;
-        int64_t Next = std::min(Index + 1, InFrames - 1);
-        for (int Side = 0; Side < 2; Side++) {
-            int Lane = Channels == 2 ? Side : 0;
-            int64_t A = Source[size_t(Index * Channels + Lane)];
-            int64_t B = Source[size_t(Next * Channels + Lane)];
-            Stereo[size_t(Out * 2 + Side)] = int16_t(A + (B - A) * Fraction / MixRate);
-        }
+    // The converter works in place in one buffer of len x len_mult bytes, sized in an int.
+    const int64_t InBytes = InFrames * FrameBytes;
+    if (InBytes * Convert.len_mult > int64_t(INT32_MAX)) {
+        return 0;
     }
+    std::vector<uint8_t> Work(size_t(InBytes) * size_t(Convert.len_mult));
+    std::memcpy(Work.data(), In, size_t(InBytes));
+    Convert.buf = Work.data();
+    Convert.len = int(InBytes);
+    if (SDL_ConvertAudio(&Convert) != 0 || Convert.len_cvt < 4 || int64_t(Convert.len_cvt) / 4 > MaxSoundFrames) {
+        return 0;
+    }
+    Stereo.resize(size_t(Convert.len_cvt / 4) * 2);
+    std::memcpy(Stereo.data(), Work.data(), Stereo.size() * 2);
     return 1;
 }
 
 static uint32_t ReadLe32(const uint8_t* Bytes)
 {
     return uint32_t(Bytes[0]) | (uint32_t(Bytes[1]) << 8) | (uint32_t(Bytes[2]) << 16) | (uint32_t(Bytes[3]) << 24);
-}
-
-static uint16_t ReadLe16(const uint8_t* Bytes)
-{
-    return uint16_t(Bytes[0] | (Bytes[1] << 8));
 }
