@@ -10,7 +10,7 @@ PACKAGES=(
   librsvg2-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth time
 )
 
 missing=()
