@@ -130,6 +130,16 @@ protected:
         ASSERT_NE(Lock, 0);
         LockImage = Lock;
     }
+
+    // Draws the strip until its slide ends (at most 50 frames); the frames drawn.
+    int FramesUntilTheSlideEnds(int Frames = 0)
+    {
+        while (StripSlideDirection != 0 && Frames < 50) {
+            DrawLevelSelect();
+            ++Frames;
+        }
+        return Frames;
+    }
 };
 
 TEST_F(LevelStrip, CardMeasuresAndSlotsAt1920)
@@ -268,12 +278,7 @@ TEST_F(LevelStrip, ASlideBackMovesTheStripRight)
     EXPECT_EQ(CardAt(720 + 45), 2);
     EXPECT_EQ(CardAt(720 + 44), -1);
     EXPECT_EQ(CardAt(160 + 45), 1);
-    int Frames = 1;
-    while (StripSlideDirection != 0 && Frames < 50) {
-        DrawLevelSelect();
-        ++Frames;
-    }
-    EXPECT_EQ(Frames, 11);
+    EXPECT_EQ(FramesUntilTheSlideEnds(1), 11);
     EXPECT_EQ(SelectedLevelIndex, 1);
 }
 
@@ -282,13 +287,8 @@ TEST_F(LevelStrip, ASlideAt1024TakesSixFrames)
     Open(1024, 768);
     ColouredLevels(2);
     StripSlideDirection = 1;
-    int Frames = 0;
-    while (StripSlideDirection != 0 && Frames < 50) {
-        DrawLevelSelect();
-        ++Frames;
-    }
     // w = 256: offsets 45 ... 270, the first multiple of 45 that reaches it.
-    EXPECT_EQ(Frames, 6);
+    EXPECT_EQ(FramesUntilTheSlideEnds(), 6);
     EXPECT_EQ(SelectedLevelIndex, 1);
 }
 
@@ -298,12 +298,7 @@ TEST_F(LevelStrip, ASlideEndsOnTheFrameTheOffsetReachesTheCardWidth)
     Open(1440, 900);
     ColouredLevels(2);
     StripSlideDirection = 1;
-    int Frames = 0;
-    while (StripSlideDirection != 0 && Frames < 50) {
-        DrawLevelSelect();
-        ++Frames;
-    }
-    EXPECT_EQ(Frames, 8);
+    EXPECT_EQ(FramesUntilTheSlideEnds(), 8);
 }
 
 TEST_F(LevelStrip, CardsShowHeaderBandAndLock)
