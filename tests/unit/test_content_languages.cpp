@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_text_keys.h"
+
 #include <fstream>
 #include <map>
 #include <set>
@@ -25,23 +27,6 @@ struct LanguageCase {
 
 const LanguageCase Languages[] = {
     {"en_GB", "English"}, {"de_DE", "Deutsch"}, {"fr_FR", "Français"}, {"es_ES", "Español"}, {"it_IT", "Italiano"}};
-
-const char* const HeaderKeys[] = {"tLangFileNAME",   "tLangFileVERSION", "tLangFileDATE",
-                                  "tLangFileAUTHOR", "tLangFileLANGID",  "tLangFileSOFTWARE"};
-
-// Every key the game reads from the text table (besides the level titles).
-const char* const GameKeys[] = {
-    "tStartHEADER", "tStartTIME", "tStartSTEPS",
-    "tMenuSTART", "tMenuSETTINGS", "tMenuCREDITS", "tMenuQUIT",
-    "tInGameRESUME", "tInGameRESTART", "tInGameSETTINGS", "tInGameQUIT",
-    "tQuitQUESTION", "tQuitYES", "tQuitNO",
-    "tSettingsTITLE", "tSettingsLANGUAGE", "tSettingsMUSIC", "tSettingsON", "tSettingsOFF",
-    "tSettingsSCREENMODE", "tSettingsFULLSCREEN", "TSettingsWINDOWED", "tSettingsBORDERLESS",
-    "tSettingsRESOLUTION", "tSettingsOK", "tSettingsCANCEL",
-    "tCompleteTITLE", "tCompleteTIME", "tCompleteSTEPS", "tCompleteRETRY", "tCompleteMENU", "tCompleteNEXT",
-    "tGcCONGRATULATIONS", "tGcGAMECOMPLETE",
-    "tCreditsTITLE", "tCreditsCODEDESIGN", "tCreditsMUSIC", "tCreditsGFX", "tCreditsCRATE",
-    "tErrorERROR", "tErrorSUBSYSTEM", "tErrorSCREEN", "tErrorASSET"};
 
 // Items of the two W/4-wide menus and the short labels beside values or buttons.
 const char* const ShortKeys[] = {
@@ -94,8 +79,8 @@ void CollectKeys(Document& Doc, std::map<std::string, std::string>& Keys, std::v
 }
 
 std::set<std::string> ExpectedKeys() {
-    std::set<std::string> Keys(std::begin(GameKeys), std::end(GameKeys));
-    Keys.insert(std::begin(HeaderKeys), std::end(HeaderKeys));
+    std::set<std::string> Keys(std::begin(GameTextKeys), std::end(GameTextKeys));
+    Keys.insert(std::begin(LanguageHeaderKeys), std::end(LanguageHeaderKeys));
     for (int N = 1; N <= LevelCount; N++) Keys.insert(LevelKey(N));
     return Keys;
 }
@@ -125,7 +110,7 @@ TEST(ContentLanguages, HeaderGroupHasTheSixKeys) {
         Document Doc;
         ASSERT_EQ(OpenDocument(Doc, SourcePath(L.Code)), 1);
         ASSERT_EQ(SelectGroup(Doc, "LANGUAGE FILE"), 1);
-        for (const char* Key : HeaderKeys) EXPECT_NE(ReadText(Doc, Key, ""), "") << Key;
+        for (const char* Key : LanguageHeaderKeys) EXPECT_NE(ReadText(Doc, Key, ""), "") << Key;
         EXPECT_EQ(ReadText(Doc, "tLangFileNAME", ""), L.DisplayName);
         EXPECT_EQ(ReadText(Doc, "tLangFileSOFTWARE", ""), "Kistora");
         // The header group comes first, so no text key is read as part of it.

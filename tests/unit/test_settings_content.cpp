@@ -6,27 +6,20 @@
 
 #include <gtest/gtest.h>
 
+#include "test_text_keys.h"
+
 #include <set>
 #include <string>
 #include <vector>
 
 namespace {
 
-const std::vector<std::string> ProgramKeys = {
-    "tStartHEADER", "tStartTIME", "tStartSTEPS",
-    "tMenuSTART", "tMenuSETTINGS", "tMenuCREDITS", "tMenuQUIT",
-    "tInGameRESUME", "tInGameRESTART", "tInGameSETTINGS", "tInGameQUIT",
-    "tQuitQUESTION", "tQuitYES", "tQuitNO",
-    "tSettingsTITLE", "tSettingsLANGUAGE", "tSettingsMUSIC", "tSettingsON", "tSettingsOFF",
-    "tSettingsSCREENMODE", "tSettingsFULLSCREEN", "TSettingsWINDOWED", "tSettingsBORDERLESS",
-    "tSettingsRESOLUTION", "tSettingsOK", "tSettingsCANCEL",
-    "tCompleteTITLE", "tCompleteTIME", "tCompleteSTEPS", "tCompleteRETRY", "tCompleteMENU", "tCompleteNEXT",
-    "tGcCONGRATULATIONS", "tGcGAMECOMPLETE",
-    "tCreditsTITLE", "tCreditsCODEDESIGN", "tCreditsMUSIC", "tCreditsGFX", "tCreditsCRATE",
-    "tErrorERROR", "tErrorSUBSYSTEM", "tErrorSCREEN", "tErrorASSET",
-    "tLangFileNAME", "tLangFileVERSION", "tLangFileDATE", "tLangFileAUTHOR", "tLangFileLANGID",
-    "tLangFileSOFTWARE",
-};
+// What the game reads from every language: its text keys and the header keys.
+const std::vector<std::string> ProgramKeys = [] {
+    std::vector<std::string> Keys(std::begin(GameTextKeys), std::end(GameTextKeys));
+    Keys.insert(Keys.end(), std::begin(LanguageHeaderKeys), std::end(LanguageHeaderKeys));
+    return Keys;
+}();
 
 // Loads every listed language on its own and checks the program's keys.
 void CheckSource(const std::string& Source, size_t MinimumLanguages)
@@ -71,8 +64,9 @@ TEST(SettingsContent, BuiltLanguageArchive)
     std::set<std::string> Packed(Entries.begin(), Entries.end());
     ScanLanguages(Archive);
     for (const auto& [Name, Info] : languagesByName) {
-        if (Packed.count(Info.Code + ".flag"))
+        if (Packed.count(Info.Code + ".flag")) {
             EXPECT_NE(Info.Flag, 0) << Info.Code;
+        }
     }
     ScanLanguages("");
 }
