@@ -16,6 +16,20 @@ export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 
 phase() { printf '\n=== %s (%s)\n' "$1" "$(date +%H:%M:%S)"; }
 
+# The tests get a temporary folder of their own, which must be empty again
+# after each test phase: a test removes whatever it creates.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+tidy_check() {
+  local left
+  left=$(ls -A "$scratch")
+  if [ -n "$left" ]; then
+    echo "tests left these behind in the temporary folder:" >&2
+    echo "$left" | head -n 20 >&2
+    exit 1
+  fi
+}
+
 phase "install"
 bash scripts/install-deps.sh
 
@@ -23,7 +37,8 @@ phase "release build"
 bash scripts/build.sh
 
 phase "release tests"
-ctest --test-dir build --output-on-failure -j "$jobs"
+TMPDIR=$scratch ctest --test-dir build --output-on-failure -j "$jobs"
+tidy_check
 
 phase "sanitizer build"
 cmake -S . -B build-asan "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DKISTORA_SANITIZE=ON \
@@ -31,8 +46,9 @@ cmake -S . -B build-asan "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DKISTORA_SA
 cmake --build build-asan -j "$jobs"
 
 phase "sanitizer tests"
-ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 TMPDIR=$scratch \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+tidy_check
 
 if [ -f tests/fuzz/CMakeLists.txt ]; then
   phase "fuzz build"

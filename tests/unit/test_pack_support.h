@@ -10,24 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "test_scratch.h"
+
 namespace packtest {
 
 // A fresh folder, removed at the end of the test. Path() ends with "/".
-struct Scratch {
-    std::filesystem::path Root;
-    Scratch()
-    {
-        std::random_device Device;
-        Root = std::filesystem::temp_directory_path() /
-               ("kistora-pack-test-" + std::to_string(Device()) + "-" + std::to_string(Device()));
-        std::filesystem::create_directories(Root);
-    }
-    ~Scratch()
-    {
-        std::error_code Ignored;
-        std::filesystem::remove_all(Root, Ignored);
-    }
-    std::string Path() const { return Root.string() + "/"; }
+struct Scratch : ScratchFolder {
+    Scratch() : ScratchFolder("kistora-pack-test") {}
 };
 
 inline std::vector<uint8_t> ReadFile(const std::string& Path)

@@ -8,24 +8,7 @@
 #include <random>
 #include <string>
 
-// A fresh empty folder under the system temporary folder, removed at the end
-// of the test. Path ends with "/".
-struct ScratchFolder {
-    std::filesystem::path Root;
-    ScratchFolder()
-    {
-        std::random_device Device;
-        Root = std::filesystem::temp_directory_path() /
-               ("kistora-settings-test-" + std::to_string(Device()) + "-" + std::to_string(Device()));
-        std::filesystem::create_directories(Root);
-    }
-    ~ScratchFolder()
-    {
-        std::error_code Ignored;
-        std::filesystem::remove_all(Root, Ignored);
-    }
-    std::string Path() const { return Root.string() + "/"; }
-};
+#include "test_scratch.h"
 
 inline void WriteBytes(const std::string& Path, const std::string& Bytes)
 {

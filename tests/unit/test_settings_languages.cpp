@@ -78,8 +78,15 @@ int TempLeftovers()
 
 class SettingsLanguages : public ::testing::Test {
 protected:
+    // The zip path extracts into the temporary folder: each test gets one of
+    // its own, so files of tests running beside it are never counted.
     void SetUp() override
     {
+        const char* Old = std::getenv("TMPDIR");
+        HadTemp = Old != nullptr;
+        OldTemp = HadTemp ? Old : "";
+        std::filesystem::create_directories(Temp.Path() + "tmp");
+        setenv("TMPDIR", (Temp.Path() + "tmp").c_str(), 1);
         TextTable.clear();
         ScanLanguages(Folder.Path() + "nothing here");
     }
@@ -87,9 +94,16 @@ protected:
     {
         TextTable.clear();
         ScanLanguages(Folder.Path() + "nothing here");
+        if (HadTemp)
+            setenv("TMPDIR", OldTemp.c_str(), 1);
+        else
+            unsetenv("TMPDIR");
     }
+    ScratchFolder Temp;
     ScratchFolder Folder;
     ScratchFolder Stage;
+    bool HadTemp = false;
+    std::string OldTemp;
 };
 
 }  // namespace

@@ -1,0 +1,59 @@
+// A folder of the test's own under the system's temporary folder.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <random>
+#include <set>
+#include <string>
+
+// Made fresh for each test and removed at its end. It is also removed when the
+// process ends through exit(): that is how a death test's child leaves after a
+// fatal error, and it never unwinds to the destructor. Path() ends with "/".
+class ScratchFolder {
+  public:
+    explicit ScratchFolder(const std::string& Prefix = "kistora-test")
+    {
+        std::random_device Device;
+        Root = std::filesystem::temp_directory_path() /
+               (Prefix + "-" + std::to_string(Device()) + "-" + std::to_string(Device()));
+        std::filesystem::create_directories(Root);
+        std::lock_guard<std::mutex> Lock(LiveMutex());
+        static const int Registered = std::atexit(RemoveLive);
+        (void)Registered;
+        Live().insert(Root.string());
+    }
+    ~ScratchFolder()
+    {
+        std::error_code Ignored;
+        std::filesystem::remove_all(Root, Ignored);
+        std::lock_guard<std::mutex> Lock(LiveMutex());
+        Live().erase(Root.string());
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    std::string Path() const { return Root.string() + "/"; }
+    std::filesystem::path Root;
+
+  private:
+    static std::set<std::string>& Live()
+    {
+        // Never destroyed: the exit handler may run after static destructors.
+        static auto* Folders = new std::set<std::string>;
+        return *Folders;
+    }
+    static std::mutex& LiveMutex()
+    {
+        static auto* Mutex = new std::mutex;
+        return *Mutex;
+    }
+    static void RemoveLive()
+    {
+        std::error_code Ignored;
+        for (const std::string& Folder : Live())
+            std::filesystem::remove_all(Folder, Ignored);
+        Live().clear();
+    }
+};
