@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "play/play.h"
 #include "screens/screens.h"
+#include "base/base.h"
 #include "shell/shell.h"
 
 #include <benchmark/benchmark.h>

@@ -2,9 +2,9 @@
 // the current screen; and the fatal path when one of them cannot be had.
 #include "display/display.h"
 
+#include "base/base.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
-#include "shell/shell.h"
 
 #include <cmath>
 #include <new>
@@ -74,6 +74,11 @@ static const AspectPictures PicturesByClass[6] = {
 // ---------------------------------------------------------------------------
 // Globals
 // ---------------------------------------------------------------------------
+
+uint32_t ColourPanelBackground = Rgba(74, 74, 74);
+uint32_t ColourAccent = Rgba(232, 106, 23);
+uint32_t ColourAccentDark = Rgba(166, 74, 15);
+uint32_t ColourGrey = Rgba(86, 86, 86);
 
 int LockImage = 0;
 int TitleBackgroundX = 0;

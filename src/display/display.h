@@ -1,5 +1,5 @@
-// Display and assets: screen modes, the resolution list, aspect classes, the
-// screen re-open; the pack container with its block decompressor; asset slots.
+// Display and assets: screen modes, the resolution list, aspect classes; the
+// pack container with its block decompressor; asset slots and the palette.
 #pragma once
 
 #include <cstddef>
@@ -26,8 +26,9 @@ int ParseResolution(const std::string& Entry, int* Width, int* Height);
 // ScreenWidth/Height from desktop 0, or from the resolution list when windowed.
 void ChooseScreenSize();
 const char* ScreenModeName(int Mode);             // "Fullscreen", "Windowed", "Borderless" or ""
+// Opens the screen in GameScreen at ScreenWidth x ScreenHeight; ScreenOpenResult
+// says whether it opened. Writes the "Opening screen" log lines.
 void OpenGameScreen();
-void ReopenScreen();
 
 // ---------------------------------------------------------------------------
 // pack.cpp, blz.cpp: the pack container ("2zlp"/"1zlp") and "1zlb" blocks
@@ -68,6 +69,12 @@ enum SpriteSlot {
     SpriteHudBackground = 17, SpriteHudTitle = 18, SpriteHudTime = 19, SpriteHudSteps = 20, SpriteHudSpare = 21,
     SpritePanelFirst = 22,    // 22 to 28: the seven panels
 };
+
+// The palette of the HUD, the panels and the level cards (0xRRGGBBAA).
+extern uint32_t ColourPanelBackground;
+extern uint32_t ColourAccent;
+extern uint32_t ColourAccentDark;
+extern uint32_t ColourGrey;
 
 extern int LockImage;                 // image handle of "locked.png" (image 16)
 extern int TitleBackgroundX;

@@ -1,12 +1,9 @@
-// Screen modes, the resolution list, aspect classes and the screen re-open.
+// Screen modes, the resolution list and aspect classes.
 #include "display/display.h"
 
-#include "levels/levels.h"
+#include "base/base.h"
 #include "platform/platform.h"
-#include "play/play.h"
-#include "screens/screens.h"
 #include "settings/settings.h"
-#include "shell/shell.h"
 
 #include <cstdio>
 
@@ -108,54 +105,4 @@ void OpenGameScreen()
     LogValue("Screenheight:", int64_t(ScreenHeight));
     if (GameScreen != ModeWindowed)
         ShowMouseCursor(0);
-}
-
-void ReopenScreen()
-{
-    // 1-2. Close, take the edited mode and size.
-    CloseScreen();
-    // The cards and tiles went with the old screen: forget their numbers, so
-    // freeing an "old" card later cannot hit a new sprite that got its number.
-    for (LevelProgress& Entry : ProgressList)
-        Entry.CardImage = 0;
-    for (auto& Tile : tilesByName)
-        Tile.second.Image = 0;
-    GameScreen = PendingSettings.GameScreen;
-    Resolution = PendingSettings.Resolution;
-
-    // 3-4. Size and screen.
-    ChooseScreenSize();
-    OpenGameScreen();
-    if (!ScreenOpenResult)
-        ShowFatalError("tErrorSCREEN");
-    ShowMouseCursor(GameScreen == ModeWindowed);
-
-    // 5-6. Gamepads, class, layout.
-    JoystickCount = InitJoystick();
-    LogValue("Joystick: ", int64_t(JoystickCount));
-    ScreenAspectClass = AspectClass(ScreenWidth, ScreenHeight);
-    LogValue("AspectRatio:", int64_t(ScreenAspectClass));
-    ComputePlayLayout(ScreenWidth, ScreenHeight, ScreenAspectClass);
-
-    // 7. Levels again (records kept, tile images replaced).
-    LoadLevelArchive(GameDir + "Kistora.maps");
-
-    // 8. Pictures, HUD, panels and cards with their current selections.
-    LoadPictures();
-    RenderHudBackground();
-    ComputeCardGeometry();
-    ComputePanelLayouts();
-
-    // 9. The level title and clock of a level in play.
-    if (Play.InLevel) {
-        RenderHudTitle();
-        RenderHudTime();
-    }
-
-    // 10-11. Board art, frame rate, sampling, window.
-    ScaleBoardArt();
-    SetFrameRate(60);
-    SetFilteredSampling(1);
-    if (GameScreen != ModeFullScreen)
-        ShowScreenWindow();
 }

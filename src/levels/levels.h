@@ -1,5 +1,5 @@
-// Levels: the level archive and level store, the level-select strip, the
-// progress list and the scores file.
+// Levels: the level archive and level store, the progress list and the
+// scores file.
 #pragma once
 
 #include <cstdint>
@@ -68,6 +68,9 @@ void DrawLevel(const std::string& LevelName);
 void SetTileSize(double Size);
 void SetBoardOriginX(int32_t X);
 void SetBoardOriginY(int32_t Y);
+// The tile and card sprites went with a closed screen: forget their numbers,
+// so that freeing an old one later cannot hit a new sprite that got its number.
+void ForgetScreenImages();
 
 // ---------------------------------------------------------------------------
 // progress.cpp: progress list and scores file
@@ -89,27 +92,3 @@ void BuildProgressList();        // from LevelNameList, titles from GetLevelProp
 int LoadScores(const std::string& Folder);
 void SaveScores(const std::string& Folder);
 std::string ScoresFileText();    // the exact bytes SaveScores writes
-
-// ---------------------------------------------------------------------------
-// levelselect.cpp: the strip of cards
-// ---------------------------------------------------------------------------
-
-extern int SelectedLevelIndex;   // 0-based position in the progress list
-extern int StripSlideDirection;  // 0 none, 1 towards next, 2 towards previous
-extern int StripSlideOffset;     // 45 at rest
-constexpr int StripSlideStep = 45;
-
-void ComputeCardGeometry();
-// The card measures of the opened screen: edge W, header H, text size F,
-// thumbnail height T (16:9), lock symbol edge Lock (3F), gap G; all pixels.
-struct CardGeometryRecord {
-    int W = 0, H = 0, F = 0, Lock = 0, G = 0;
-    double T = 0;
-};
-CardGeometryRecord CardGeometry();
-// Left edge of strip slot -2 to +2 at rest (slot 0 holds the selected level).
-int CardSlotX(int Slot);
-void BuildAllCards();
-void RedrawCard(int Entry);
-int LoadThumbnail(const std::string& ArchivePath, const std::string& LevelName);
-void DrawLevelSelect();

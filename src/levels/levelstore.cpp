@@ -268,6 +268,14 @@ void SetBoardOriginY(int32_t Y)
     BoardOriginY = Y;
 }
 
+void ForgetScreenImages()
+{
+    for (auto& Tile : tilesByName)
+        Tile.second.Image = 0;
+    for (LevelProgress& Entry : ProgressList)
+        Entry.CardImage = 0;
+}
+
 // ---------------------------------------------------------------------------
 // Static helpers
 // ---------------------------------------------------------------------------

@@ -1,12 +1,13 @@
-// Play: the play state and move rules, the play-screen layout and drawing.
+// Play: the rules of the board, the one play state of the game, and the
+// play-screen layout and drawing.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-// ---------------------------------------------------------------------------
-// board.cpp: play state and move rules (no drawing, no input)
-// ---------------------------------------------------------------------------
+// The playing field: columns 0..29, rows 0..14. Nothing ever moves outside it.
+constexpr int FieldColumns = 30;
+constexpr int FieldRows = 15;
 
 enum Direction { DirLeft = 2, DirRight = 3, DirUp = 4, DirDown = 5 };   // also the Facing values
 
@@ -43,16 +44,51 @@ struct PlayStateRecord {
     int64_t LevelStartMs = 0;
     int64_t PauseStartMs = 0;
     int32_t InLevel = 0;
+    int32_t ClockPaused = 0;          // 1 from a pause until play resumes
+    // The level's obstacle layer, copied at set-up: 1 where nothing may enter.
+    uint8_t Blocked[FieldColumns][FieldRows] = {};
 };
+
+// ---------------------------------------------------------------------------
+// board.cpp: the rules, over one record; no platform, no other globals
+// ---------------------------------------------------------------------------
+
+// What a set-up reads of a level: its properties 9 to 12 as texts (crate
+// count; crates, targets and worker as "x,y,x,y..."), and its walls.
+struct BoardLevel {
+    std::string CrateCount, CrateList, TargetList, WorkerStart;
+    uint8_t Blocked[FieldColumns][FieldRows] = {};
+};
+
+// Crates, targets, worker and walls from Level; steps 0, in level. 1, or 0
+// when the level is refused (a position outside the field, more than 12
+// crates): the board is then left exactly as it was. Facing carries over.
+int SetUpBoard(PlayStateRecord& Board, const BoardLevel& Level);
+// One direction request: a turn, a walk or a push (counted as a step), or
+// nothing; ignored while a slide runs or outside a level.
+void MoveWorker(PlayStateRecord& Board, int Dir);
+// One frame of a running slide at TileSize pixels per cell (8 frames a cell).
+void SlideWorker(PlayStateRecord& Board, int TileSize);
+// Counts the covered targets and fills the crate indicators from the first;
+// 1 when every target holds a crate.
+int CoverTargets(PlayStateRecord& Board);
+// The play clock: started at set-up, moved forward by every pause.
+void StartBoardClock(PlayStateRecord& Board, int64_t NowMs);
+void PauseBoardClock(PlayStateRecord& Board, int64_t NowMs);
+void ResumeBoardClock(PlayStateRecord& Board, int64_t NowMs);
+int64_t BoardElapsedMs(const PlayStateRecord& Board, int64_t NowMs);
+
+// ---------------------------------------------------------------------------
+// playstate.cpp: the game's one play state, with the level store and clock
+// ---------------------------------------------------------------------------
 
 extern PlayStateRecord Play;
 
-// 1 when the level was set up; 0 when its data was refused (positions outside
-// the field, more than 12 crates): nothing changes then.
-int SetUpLevel(int ProgressIndex);
-void RequestMove(int Dir);
-void AdvanceSlide();
-void CheckCompletion();
+// The board of the level at ProgressIndex set up from the level store, its
+// name and position noted and the HUD title drawn. 1, or 0 when refused.
+int PrepareLevel(int ProgressIndex);
+void AdvanceSlide();               // one slide frame at the current tile size
+void StartPlayClock();
 void PauseClock();
 void ResumeClock();
 int64_t ElapsedPlayMs();
@@ -76,5 +112,7 @@ void RenderHudBackground();        // sprite 17 and the text sprites at their si
 void RenderHudTitle();
 void RenderHudTime();
 void ScaleBoardArt();              // crate, fill tile and worker sprites to TileSize, SetTileSize, origin, log lines
-void DrawPlayScreen();             // one frame, states 7 to 12
+// One frame of the play screen, states 7 to 12. The time text is drawn anew
+// only while the clock runs, so it stands still under every panel.
+void DrawPlayScreen();
 std::string FormatPlayTime(int64_t Ms);   // "05:07", "75:00"

@@ -1,19 +1,16 @@
 // The play screen: where board and head-up display lie for every screen size,
 // the HUD sprites, and the drawing of one play frame (states 7 to 12).
+#include "play/play.h"
+
+#include "base/base.h"
 #include "display/display.h"
 #include "levels/levels.h"
 #include "platform/platform.h"
-#include "play/play.h"
-#include "screens/screens.h"
 #include "settings/settings.h"
-#include "shell/shell.h"
 
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
-
-constexpr int FieldColumns = 30;
-constexpr int FieldRows = 15;
 
 // Layout values (pixels). 0 in a fill value means "no such fill".
 int TileSize = 0;
@@ -260,7 +257,7 @@ void DrawPlayScreen()
     ShowSprite(SpriteHudTitle, M, M);
     RenderHudSteps();
     ShowSprite(SpriteHudSteps, HudStepsX + M, M);
-    if (GameState == Playing) {
+    if (Play.InLevel == 1 && !Play.ClockPaused) {
         RenderHudTime();
     }
     ShowSprite(SpriteHudTime, HudTimeX + M, M);

@@ -2,6 +2,7 @@
 #include "screens/screens.h"
 #include "screens/screens_local.h"
 
+#include "display/display.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 

@@ -1,20 +1,12 @@
-// Panel geometry, palette and the common rendering steps of every panel.
+// Panel geometry and the common rendering steps of every panel.
 #include "screens/screens.h"
 #include "screens/screens_local.h"
 
 #include "display/display.h"
-#include "levels/levels.h"
 #include "platform/platform.h"
-#include "settings/settings.h"
-#include "shell/shell.h"
 
 PanelLayout Panels[PanelCount];
 int CreditsParagraphFont = 0;
-
-uint32_t ColourPanelBackground = Rgba(74, 74, 74);
-uint32_t ColourAccent = Rgba(232, 106, 23);
-uint32_t ColourAccentDark = Rgba(166, 74, 15);
-uint32_t ColourGrey = Rgba(86, 86, 86);
 
 const uint32_t ColourWhite = Rgba(255, 255, 255, 255);
 const uint32_t ColourDisabled = Rgba(95, 95, 95, 95);
@@ -63,14 +55,6 @@ void ComputePanelLayouts()
     ComputePanelGeometry(ScreenWidth, ScreenHeight);
     for (const PanelLayout& P : Panels)
         CreateEmptySprite(P.Sprite, P.Width, P.Height);
-    RenderInGameMenu(InGameSelection);
-    RenderSettings(SettingsRow, PendingSettings.GameScreen);
-    RenderMainMenu(MainMenuSelection);
-    RenderLevelComplete(LevelCompleteSelection);
-    RenderCredits();
-    RenderQuitQuestion(QuitSelection);
-    BuildAllCards();
-    RenderGameComplete();
 }
 
 int PanelRowTop(int Panel, int Slot)

@@ -5,7 +5,8 @@
 #include "display/display.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
-#include "shell/shell.h"
+
+PendingSettingsRecord PendingSettings;
 
 void RenderSettings(int SelectedRow, int ShownScreenMode)
 {

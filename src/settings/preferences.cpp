@@ -2,12 +2,33 @@
 // read at start-up and written once at the normal shutdown.
 #include "settings/settings.h"
 
-#include "shell/shell.h"
+#include "base/base.h"
 
 static const char* const PreferencesFileName = "Kistora.prefs";
 static const char* const PreferencesGroup = "Settings";
 // The resolution list always holds ten sizes (indices 0 to 9).
 static const int32_t ResolutionCount = 10;
+
+std::string Language;
+int32_t Music = 1;
+int32_t GameScreen = 2;
+int32_t Resolution = 1;
+int32_t Gamepad = 0;
+int32_t Pad = 0;
+int32_t Button = 0;
+int32_t LastPlayed = 0;
+
+void SetSettingsStartValues()
+{
+    Language.clear();
+    Music = 1;
+    GameScreen = 2;
+    Resolution = 1;
+    Gamepad = 0;
+    Pad = 0;
+    Button = 0;
+    LastPlayed = 0;
+}
 
 // 1 when the file could be opened (the settings are then read from it), 0 when
 // there is none (the settings keep their values). Keys the file lacks take the

@@ -67,9 +67,21 @@ std::string SerialiseDocument(const Document& Doc);
 int CloseDocument(Document& Doc);
 
 // ---------------------------------------------------------------------------
-// preferences.cpp
+// preferences.cpp: the settings and their file
 // ---------------------------------------------------------------------------
 
+// The settings, stored in the preferences file.
+extern std::string Language;     // locale code such as "en_GB"
+extern int32_t Music;            // 1 on, 0 off
+extern int32_t GameScreen;       // 0 full screen, 1 windowed, 2 borderless
+extern int32_t Resolution;       // index into the resolution list (windowed only)
+extern int32_t Gamepad;          // joystick number that is read
+extern int32_t Pad;              // its pad index
+extern int32_t Button;           // its button that starts a level
+extern int32_t LastPlayed;       // progress index of the last level played
+
+// Every setting back to its start value (before any file is read).
+void SetSettingsStartValues();
 int LoadPreferences(const std::string& Folder);   // 1 when the file could be opened
 int SavePreferences(const std::string& Folder);   // 1 when written
 

@@ -2,6 +2,7 @@
 // gamepad bindings, music switching, settings, screenshots and the way out.
 #include "shell/shell.h"
 
+#include "base/base.h"
 #include "display/display.h"
 #include "levels/levels.h"
 #include "platform/platform.h"
@@ -108,8 +109,6 @@ static void ToggleMusic()
     }
 }
 
-// Which track is audible now: 0 menu, 1 game, -1 none (for the scripted driver).
-int PlayingMusicTrack();
 int PlayingMusicTrack()
 {
     for (int Track = 0; Track < 2; ++Track)

@@ -7,6 +7,7 @@
 // the script, 2 on a script error, 3 on a failed expect.
 #include "shell/shell.h"
 
+#include "base/base.h"
 #include "display/display.h"
 #include "levels/levels.h"
 #include "platform/platform.h"
@@ -21,8 +22,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-int PlayingMusicTrack();
 
 struct ScriptCommand {
     int Line = 0;

@@ -1,47 +1,41 @@
-// Application shell: start-up and folders, the main loop and its states, the
-// shutdown and fatal exit, the diagnostic log.
+// Application shell: the top layer. Start-up and the screen re-open, the main
+// loop with its states and bindings, the level flow between the rules and the
+// screens, the normal shutdown. Nothing below includes this header.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 // ---------------------------------------------------------------------------
-// startup.cpp: settings, folders, start-up, exits
+// startup.cpp: start-up, screen re-open, fatal errors
 // ---------------------------------------------------------------------------
 
-extern const char* const GameVersion;      // "1.0"
-extern std::string ProductTitle;
-
-// Settings (stored in the preferences file).
-extern std::string Language;
-extern int32_t Music;
-extern int32_t GameScreen;
-extern int32_t Resolution;
-extern int32_t Gamepad;
-extern int32_t Pad;
-extern int32_t Button;
-extern int32_t LastPlayed;
-
-struct PendingSettingsRecord {
-    std::string Language;
-    int32_t Music = 1;
-    int32_t GameScreen = 2;
-    int32_t Resolution = 1;
-};
-extern PendingSettingsRecord PendingSettings;
-
-extern std::string GameDir;    // each ends with "/"
-extern std::string UserDir;
-extern std::string SaveTo;
-extern int PreferencesFoundInGameDir;
-
-std::string ResolveUserDir(const std::string& SubPath);
-int CreatePath(const std::string& Path);
+// A message box titled "Kistora::" + the word for error, with the text of Key
+// + Suffix, then the end of the process without saving (status 1).
 [[noreturn]] void ShowFatalError(const std::string& Key, const std::string& Suffix = "");
-[[noreturn]] void FatalExit(int Status);
 // Runs the start-up sequence up to the first frame (the screen is open,
 // everything loaded). Args are the game's own parameters (without argv[0]).
 void GameStartUp(int ArgCount, char** Args);
+// From LogTimeStamp to the "[INITIAL SETTINGS]" Language line.
+void LogStartupReport();
+// Every panel and level card rendered with the loop's current selections.
+void RenderEveryPanel();
+// Closes the screen and opens it again in the pending mode and size; every
+// layout, picture, panel and card is made again for the new screen.
+void ReopenScreen();
+
+// ---------------------------------------------------------------------------
+// levelplay.cpp: a level started, played and finished
+// ---------------------------------------------------------------------------
+
+// Starts an attempt at the level at that progress position and switches to
+// Playing. 1, or 0 when its data was refused (nothing changes then).
+int SetUpLevel(int ProgressIndex);
+// A held direction: a move on the board, only while Playing.
+void RequestMove(int Dir);
+// Once per frame while Playing: when every target holds a crate, the result
+// is stored, the next level unlocked, and the level-complete panel shown.
+void CheckCompletion();
 
 // ---------------------------------------------------------------------------
 // mainloop.cpp: states, bindings, frame
@@ -74,26 +68,9 @@ void PlaySoundEffect(int Sound);          // rollover or click on a new channel
 void SwitchToMenuTrack();
 void SwitchToGameTrack();
 void BeforeFirstFrame();
+// Which music track is audible now: 0 menu, 1 game, -1 none.
+int PlayingMusicTrack();
 // One frame of the loop; returns 0 once ExitRequested ended the loop.
 int RunFrame();
 // Normal shutdown: preferences, scores, exit 0.
 [[noreturn]] void NormalShutdown();
-
-// ---------------------------------------------------------------------------
-// log.cpp
-// ---------------------------------------------------------------------------
-
-extern std::string LogTimeStamp;
-int LogOpen(const std::string& FileName, const std::string& FirstLine);
-void LogEnable();
-void LogLine(const std::string& Text);
-std::string Tabs(int Count);
-// Label + two tabs + value.
-void LogValue(const std::string& Label, const std::string& Value);
-void LogValue(const std::string& Label, int64_t Value);
-void LogStartupReport();   // from LogTimeStamp to the "[INITIAL SETTINGS]" Language line
-// 1 while lines are being written (opened, enabled, no write failed yet).
-int LoggingOn();
-// Flushes and closes the log and switches logging off (the platform's file
-// shutdown does the same at the end of the run; the tests need it earlier).
-void LogClose();

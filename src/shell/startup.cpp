@@ -1,6 +1,8 @@
-// Start-up, folders and the two ways out: the normal shutdown and the fatal exit.
+// Start-up in its fixed order, the start-up report, the screen re-open and
+// the fatal error box.
 #include "shell/shell.h"
 
+#include "base/base.h"
 #include "display/display.h"
 #include "levels/levels.h"
 #include "platform/platform.h"
@@ -8,68 +10,11 @@
 #include "screens/screens.h"
 #include "settings/settings.h"
 
-const char* const GameVersion = "1.0";
-std::string ProductTitle = "Kistora 1.0 - a game by brindlewood game studio (brindlewood.games)";
-
-std::string Language;
-int32_t Music = 1;
-int32_t GameScreen = 2;
-int32_t Resolution = 1;
-int32_t Gamepad = 0;
-int32_t Pad = 0;
-int32_t Button = 0;
-int32_t LastPlayed = 0;
-
-PendingSettingsRecord PendingSettings;
-
-std::string GameDir;
-std::string UserDir;
-std::string SaveTo;
-int PreferencesFoundInGameDir = 0;
-
 static const char* const UserSubPath = "brindlewood game studio/Kistora";
 
 static std::string LanguageSource()
 {
     return GameDir + "Kistora.languages";
-}
-
-std::string ResolveUserDir(const std::string& SubPath)
-{
-    std::string Roaming = RoamingDataFolder();
-    if (Roaming.empty())
-        return "";
-    if (Roaming.size() < 4096)
-        return Roaming + "/" + SubPath + "/";
-    return HomeFolder() + SubPath + "/";
-}
-
-int CreatePath(const std::string& Path)
-{
-    std::string Full = Path;
-    if (Full.empty() || Full.back() != '/')
-        Full += '/';
-    if (FileExists(Full))
-        return 1;
-    int Result = 1;
-    std::string Accumulator;
-    size_t Start = 0;
-    while (Start < Full.size()) {
-        size_t Slash = Full.find('/', Start);
-        Accumulator += Full.substr(Start, Slash - Start);
-        // The root ("" before the first "/") and folders already there are passed over.
-        if (!Accumulator.empty() && !FileExists(Accumulator) && !CreateFolder(Accumulator))
-            Result = 0;
-        Accumulator += '/';
-        Start = Slash + 1;
-    }
-    return Result;
-}
-
-void FatalExit(int Status)
-{
-    PlatformShutdown();
-    PlatformExit(Status);
 }
 
 void ShowFatalError(const std::string& Key, const std::string& Suffix)
@@ -87,14 +32,7 @@ static void StartService(const char* Label, int Ok, const char* Name)
 
 static void SetStartValues()
 {
-    Language.clear();
-    Music = 1;
-    GameScreen = 2;
-    Resolution = 1;
-    Gamepad = 0;
-    Pad = 0;
-    Button = 0;
-    LastPlayed = 0;
+    SetSettingsStartValues();
     PendingSettings = {Language, Music, GameScreen, Resolution};
     FillResolutionList();
     ColourPanelBackground = Rgba(74, 74, 74);
@@ -124,6 +62,42 @@ static void SettleLanguage()
     int Loaded = LoadLanguage(LanguageSource(), Language);
     LogValue("Load language (" + Language + "):", Loaded ? "OK" : "FAILED");
     SelectLanguageEntry(Language);
+}
+
+// From the time stamp (the line after "Kistora") to the "Language:" line of
+// [INITIAL SETTINGS]; start-up writes the rest of that section itself.
+void LogStartupReport()
+{
+    LogLine(LogTimeStamp);
+    LogLine("");
+    LogLine("[SYSTEM DETAILS]");
+    LogValue("CPU Name:", CpuName());
+    LogValue("Total CPU cores:", int64_t(CpuCoresTotal()));
+    LogValue("Available CPU cores:", int64_t(CpuCoresAvailable()));
+    LogValue("Total physical memory:", PhysicalMemoryBytes());
+    LogValue("Free physical memory:", FreeMemoryBytes());
+    LogValue("Number of desktops:", int64_t(DesktopCount()));
+    LogValue("Operating system:", int64_t(OperatingSystemCode()));
+    LogLine("");
+    LogLine("[GAME DETAILS]");
+    LogValue("Title:", "Kistora");
+    LogValue("Family:", "Orbel Games");
+    LogValue("Version:", GameVersion);
+    // A display text, not a path: the backslash stays on every system.
+    LogValue("Directory:", "brindlewood game studio\\Kistora");
+    LogValue("Bit:", "(x86)");
+    LogLine("");
+    LogLine("[CODE SUBSYSTEMS]");
+    LogValue("Language:", LanguageModuleVersion);
+    LogValue("Log:", LogModuleVersion);
+    LogLine("");
+    LogLine("[PATHS]");
+    LogValue("GameDir:", GameDir);
+    LogValue("UserDir:", UserDir);
+    LogValue("SaveTo:", SaveTo);
+    LogLine("");
+    LogLine("[INITIAL SETTINGS]");
+    LogValue("Language:", Language);
 }
 
 void GameStartUp(int ArgCount, char** Args)
@@ -214,10 +188,70 @@ void GameStartUp(int ArgCount, char** Args)
     RenderHudBackground();
     ComputeCardGeometry();
     ComputePanelLayouts();
+    RenderEveryPanel();
 
     // 19. Board art at the tile size, board origin, log lines.
     ScaleBoardArt();
 
     // 20. 60 frames per second.
     SetFrameRate(60);
+}
+
+// Start-up step 18: the panels in this order, with the loop's selections.
+void RenderEveryPanel()
+{
+    RenderInGameMenu(InGameSelection);
+    RenderSettings(SettingsRow, PendingSettings.GameScreen);
+    RenderMainMenu(MainMenuSelection);
+    RenderLevelComplete(LevelCompleteSelection);
+    RenderCredits();
+    RenderQuitQuestion(QuitSelection);
+    BuildAllCards();
+    RenderGameComplete();
+}
+
+void ReopenScreen()
+{
+    // 1-2. Close, take the edited mode and size.
+    CloseScreen();
+    ForgetScreenImages();
+    GameScreen = PendingSettings.GameScreen;
+    Resolution = PendingSettings.Resolution;
+
+    // 3-4. Size and screen.
+    ChooseScreenSize();
+    OpenGameScreen();
+    if (!ScreenOpenResult)
+        ShowFatalError("tErrorSCREEN");
+    ShowMouseCursor(GameScreen == ModeWindowed);
+
+    // 5-6. Gamepads, class, layout.
+    JoystickCount = InitJoystick();
+    LogValue("Joystick: ", int64_t(JoystickCount));
+    ScreenAspectClass = AspectClass(ScreenWidth, ScreenHeight);
+    LogValue("AspectRatio:", int64_t(ScreenAspectClass));
+    ComputePlayLayout(ScreenWidth, ScreenHeight, ScreenAspectClass);
+
+    // 7. Levels again (records kept, tile images replaced).
+    LoadLevelArchive(GameDir + "Kistora.maps");
+
+    // 8. Pictures, HUD, panels and cards with their current selections.
+    LoadPictures();
+    RenderHudBackground();
+    ComputeCardGeometry();
+    ComputePanelLayouts();
+    RenderEveryPanel();
+
+    // 9. The level title and clock of a level in play.
+    if (Play.InLevel) {
+        RenderHudTitle();
+        RenderHudTime();
+    }
+
+    // 10-11. Board art, frame rate, sampling, window.
+    ScaleBoardArt();
+    SetFrameRate(60);
+    SetFilteredSampling(1);
+    if (GameScreen != ModeFullScreen)
+        ShowScreenWindow();
 }

@@ -6,6 +6,7 @@
 #include "packwriter.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
+#include "base/base.h"
 #include "shell/shell.h"
 #include "test_pack_support.h"
 #include "test_platform_video_png.h"

@@ -4,6 +4,7 @@
 // claims, the level must not count as solved early, and must end solved.
 #include "levels/levels.h"
 #include "play/play.h"
+#include "base/base.h"
 #include "shell/shell.h"
 
 #include <gtest/gtest.h>

@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "screens/screens.h"
 #include "settings/settings.h"
+#include "base/base.h"
 #include "shell/shell.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 // The diagnostic log: bytes on disk, the switch, the start-up report.
 #include "platform/platform.h"
 #include "settings/settings.h"
+#include "base/base.h"
 #include "shell/shell.h"
 #include "test_settings_helpers.h"
 

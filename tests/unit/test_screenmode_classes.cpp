@@ -1,6 +1,8 @@
 // Aspect classes, the resolution list and the choice of the screen size.
 #include "display/display.h"
+#include "settings/settings.h"
 #include "platform/platform.h"
+#include "base/base.h"
 #include "shell/shell.h"
 
 #include <gtest/gtest.h>

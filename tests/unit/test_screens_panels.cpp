@@ -7,6 +7,7 @@
 #include "screens/screens.h"
 #include "screens/screens_local.h"
 #include "settings/settings.h"
+#include "base/base.h"
 #include "shell/shell.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // The preferences file Kistora.prefs.
 #include "settings/settings.h"
+#include "base/base.h"
 #include "shell/shell.h"
 #include "test_settings_helpers.h"
 

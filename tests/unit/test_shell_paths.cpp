@@ -1,5 +1,6 @@
 // The per-user folder and the creation of folder paths.
 #include "platform/platform.h"
+#include "base/base.h"
 #include "shell/shell.h"
 
 #include <gtest/gtest.h>

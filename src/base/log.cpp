@@ -1,16 +1,14 @@
 // The diagnostic log of one run: "Log <start time>.log" in SaveTo, UTF-8
 // without byte-order mark, CR LF line ends, labelled lines as label + two tabs
 // + value. Written only when the game was started with "/LOG".
-#include "shell/shell.h"
-
+#include "base/base.h"
 #include "platform/platform.h"
-#include "settings/settings.h"
 
 std::string LogTimeStamp;
+const char* const LogModuleVersion = "1.2";
 
-static const char* const LogModuleVersion = "1.2";
-static int LogFile = 0;      // buffered file handle, 0 while no log is open
-static int LogEnabled = 0;   // switched on only after the file was created
+static int LogFile = 0;    // buffered file handle, 0 while no log is open
+static int LogEnabled = 0; // switched on only after the file was created
 
 // Creates (or replaces) the log file and writes its first line. 1 or 0; on 0
 // the handle stays 0 and logging can never be switched on. One log per run:
@@ -64,42 +62,6 @@ void LogValue(const std::string& Label, const std::string& Value)
 void LogValue(const std::string& Label, int64_t Value)
 {
     LogLine(Label + Tabs(2) + std::to_string(Value));
-}
-
-// From the time stamp (the line after "Kistora") to the "Language:" line of
-// [INITIAL SETTINGS]; start-up writes the rest of that section itself.
-void LogStartupReport()
-{
-    LogLine(LogTimeStamp);
-    LogLine("");
-    LogLine("[SYSTEM DETAILS]");
-    LogValue("CPU Name:", CpuName());
-    LogValue("Total CPU cores:", int64_t(CpuCoresTotal()));
-    LogValue("Available CPU cores:", int64_t(CpuCoresAvailable()));
-    LogValue("Total physical memory:", PhysicalMemoryBytes());
-    LogValue("Free physical memory:", FreeMemoryBytes());
-    LogValue("Number of desktops:", int64_t(DesktopCount()));
-    LogValue("Operating system:", int64_t(OperatingSystemCode()));
-    LogLine("");
-    LogLine("[GAME DETAILS]");
-    LogValue("Title:", "Kistora");
-    LogValue("Family:", "Orbel Games");
-    LogValue("Version:", GameVersion);
-    // A display text, not a path: the backslash stays on every system.
-    LogValue("Directory:", "brindlewood game studio\\Kistora");
-    LogValue("Bit:", "(x86)");
-    LogLine("");
-    LogLine("[CODE SUBSYSTEMS]");
-    LogValue("Language:", LanguageModuleVersion);
-    LogValue("Log:", LogModuleVersion);
-    LogLine("");
-    LogLine("[PATHS]");
-    LogValue("GameDir:", GameDir);
-    LogValue("UserDir:", UserDir);
-    LogValue("SaveTo:", SaveTo);
-    LogLine("");
-    LogLine("[INITIAL SETTINGS]");
-    LogValue("Language:", Language);
 }
 
 int LoggingOn()

@@ -1,13 +1,13 @@
 // The level-select strip: one pre-rendered card per level, five slots shown,
 // sliding one card at a time.
-#include "levels/levels.h"
+#include "screens/screens.h"
 
+#include "base/base.h"
 #include "display/display.h"
+#include "levels/levels.h"
 #include "platform/platform.h"
 #include "play/play.h"
-#include "screens/screens.h"
 #include "settings/settings.h"
-#include "shell/shell.h"
 
 #include <cmath>
 

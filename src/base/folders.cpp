@@ -1,0 +1,50 @@
+// The product's name, the three folders the game works with, and the one way
+// out of the process.
+#include "base/base.h"
+#include "platform/platform.h"
+
+const char* const GameVersion = "1.0";
+std::string ProductTitle = "Kistora 1.0 - a game by brindlewood game studio (brindlewood.games)";
+
+std::string GameDir;
+std::string UserDir;
+std::string SaveTo;
+int PreferencesFoundInGameDir = 0;
+
+std::string ResolveUserDir(const std::string& SubPath)
+{
+    std::string Roaming = RoamingDataFolder();
+    if (Roaming.empty())
+        return "";
+    if (Roaming.size() < 4096)
+        return Roaming + "/" + SubPath + "/";
+    return HomeFolder() + SubPath + "/";
+}
+
+int CreatePath(const std::string& Path)
+{
+    std::string Full = Path;
+    if (Full.empty() || Full.back() != '/')
+        Full += '/';
+    if (FileExists(Full))
+        return 1;
+    int Result = 1;
+    std::string Accumulator;
+    size_t Start = 0;
+    while (Start < Full.size()) {
+        size_t Slash = Full.find('/', Start);
+        Accumulator += Full.substr(Start, Slash - Start);
+        // The root ("" before the first "/") and folders already there are passed over.
+        if (!Accumulator.empty() && !FileExists(Accumulator) && !CreateFolder(Accumulator))
+            Result = 0;
+        Accumulator += '/';
+        Start = Slash + 1;
+    }
+    return Result;
+}
+
+void FatalExit(int Status)
+{
+    PlatformShutdown();
+    PlatformExit(Status);
+}

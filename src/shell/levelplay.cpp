@@ -1,0 +1,58 @@
+// A level from its start to its end: the board rules joined to the game's
+// states, selections, music, panels and progress.
+#include "levels/levels.h"
+#include "platform/platform.h"
+#include "play/play.h"
+#include "screens/screens.h"
+#include "shell/shell.h"
+
+int SetUpLevel(int ProgressIndex)
+{
+    if (!PrepareLevel(ProgressIndex))
+        return 0;
+    JoystickCount = InitJoystick();
+    InGameSelection = 1;
+    if (GameState < Playing && MusicOn)
+        SwitchToGameTrack();
+    StartPlayClock();
+    // Started from the level select: the menu panels slide in again later.
+    if (GameState == LevelSelect) {
+        Panels[PanelMainMenu].SlideCounter = 0;
+        Panels[PanelSettings].SlideCounter = 0;
+        Panels[PanelQuitQuestion].SlideCounter = 0;
+    }
+    GameState = Playing;
+    return 1;
+}
+
+void RequestMove(int Dir)
+{
+    if (GameState == Playing)
+        MoveWorker(Play, Dir);
+}
+
+void CheckCompletion()
+{
+    if (Play.InLevel != 1 || GameState != Playing)
+        return;
+    if (!CoverTargets(Play))
+        return;
+
+    const int64_t Elapsed = ElapsedPlayMs();
+    const int Entry = Play.LastPlayedIndex;
+    const int HasEntry = Entry >= 0 && size_t(Entry) < ProgressList.size();
+    if (HasEntry) {
+        // The latest result replaces the stored one, better or not.
+        ProgressList[size_t(Entry)].TimeMs = Elapsed;
+        ProgressList[size_t(Entry)].Steps = Play.StepCount;
+        RedrawCard(Entry);
+    }
+    LevelCompleteSelection = 3;
+    RenderLevelComplete(3);
+    Play.InLevel = 0;
+    if (HasEntry && size_t(Entry) + 1 < ProgressList.size()) {
+        ProgressList[size_t(Entry) + 1].Unlocked = 1;
+        RedrawCard(Entry + 1);
+    }
+    GameState = LevelComplete;
+}
