@@ -143,8 +143,10 @@ void ShowSpriteTransparent(int Sprite, int X, int Y, int Alpha = 255); // blende
 enum ChannelStatusKind { ChannelStopped = 0, ChannelPlaying = 1, ChannelPaused = 2 };
 
 int InitSound();                                          // 1 or 0
-// Decodes Ogg Vorbis or WAV (PCM 8/16-bit, mono/stereo, any common rate) held
-// in memory into sound number Number. 1 or 0.
+// Loads Ogg Vorbis or WAV (PCM 8/16-bit, mono/stereo, any common rate) held
+// in memory into sound number Number (the bytes are copied). 44.1 kHz stereo
+// Ogg Vorbis stays compressed and is decoded as it plays; everything else is
+// decoded now. 1 or 0.
 int LoadSoundFromMemory(int Number, const uint8_t* Data, size_t Size);
 int PlaySound(int Number, int Loop);                      // new channel (> 0), or 0
 int ChannelStatus(int Channel);
@@ -159,8 +161,16 @@ void StopChannel(int Channel);
 void MixInto(int16_t* Out, int Frames);
 // Frames (at 44.1 kHz, stereo) held by sound Number; 0 when it is not loaded.
 int64_t SoundFrames(int Number);
-// Decoded samples of sound Number (interleaved left/right), or nullptr.
+// Decoded samples of sound Number (interleaved left/right), or nullptr (also
+// for a streamed sound: see ReadSoundFrames).
 const int16_t* SoundSamples(int Number);
+// 1 when sound Number is 44.1 kHz stereo Ogg Vorbis kept compressed and
+// decoded as it plays (the music), 0 for decoded samples or no sound.
+int SoundIsStreamed(int Number);
+// Frames First .. First + Count - 1 of sound Number (interleaved left/right),
+// decoded or streamed, as a channel playing it from its start would give them.
+// Returns the frames written (fewer at the end of the sound).
+int64_t ReadSoundFrames(int Number, int64_t First, int16_t* Out, int64_t Count);
 
 // ---------------------------------------------------------------------------
 // input.cpp: keyboard and gamepad
