@@ -31,6 +31,7 @@ int PlatformInit()
 
 void PlatformShutdown()
 {
+    WorkerShutdown();
     VideoStop(); // closes the screen: every sprite, the renderer and the window
     FontShutdown();
     FreeAllImages();

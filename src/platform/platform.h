@@ -120,6 +120,18 @@ enum SpriteTransparency { SpriteColourKey = 0, SpriteOwnAlpha = 1 };
 int CreateSpriteFromPng(int Slot, const uint8_t* Data, size_t Size, int Transparency);
 int CreateSpriteFromImage(int Slot, int Image, int Transparency);
 int CreateEmptySprite(int Slot, int Width, int Height);   // fully transparent
+// A deferred sprite: Render(Sprite, Argument) fills it (CopyImageToSprite)
+// the first time it is shown, and again whenever it is shown after the
+// platform has taken its pixels back for memory (it keeps only the few most
+// recently shown deferred sprites drawn). Render must draw the same picture
+// each time; changing a deferred sprite's pixels from outside its renderer
+// makes it an ordinary sprite.
+using SpriteRenderFunction = void (*)(int Sprite, int Argument);
+int CreateDeferredSprite(int Slot, int Width, int Height, SpriteRenderFunction Render, int Argument);
+// Makes Sprite deferred with a new renderer; its present pixels are dropped.
+void SetSpriteRenderer(int Sprite, SpriteRenderFunction Render, int Argument);
+// 1 when the sprite holds its pixels now (a deferred sprite drawn and kept).
+int SpritePixelsHeld(int Sprite);
 int CopySprite(int Slot, int Source);                     // new slot with the same pixels and size
 void FreeSprite(int Sprite);
 int SpriteExists(int Sprite);

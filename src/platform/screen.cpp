@@ -5,7 +5,10 @@
 #include "platform/video_internal.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
+#include <glob.h>
 
 // What "examine the desktops" reports when headless and not told otherwise.
 static constexpr int HeadlessDesktopWidth = 1920;
@@ -17,6 +20,7 @@ VideoScreenRecord VideoScreen;
 static std::deque<int> WindowEvents;
 
 static int CreateBackBuffer();
+static int GraphicsCardLikely();
 static void HandleWindowEvent(const SDL_WindowEvent& Event);
 static void WaitForFrameTick();
 
@@ -28,6 +32,11 @@ int VideoStart()
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
         SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_OVERRIDE);
     }
+    // The software renderer's window surface is the window system's own
+    // (X11 shared memory), never a texture of an OpenGL context made for it:
+    // that would load a GL driver (on a machine without a graphics card a
+    // software rasteriser of some 90 MB) just to show a picture.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return 0;
     VideoScreen.VideoStarted = 1;
@@ -111,9 +120,11 @@ int OpenScreen(int Mode, int Width, int Height, const std::string& Title)
         return 0;
 
     // The graphics card's renderer with synchronised presents when there is
-    // one that can draw into a texture; SDL's software renderer otherwise.
+    // one that can draw into a texture; SDL's software renderer otherwise,
+    // and also where OpenGL itself would only be a software rasteriser (no
+    // graphics card, a virtual display): our own drawing is far cheaper there.
     VideoScreen.Software = 0;
-    if (!Overrides.Headless)
+    if (!Overrides.Headless && GraphicsCardLikely())
         VideoScreen.Renderer = SDL_CreateRenderer(
             VideoScreen.Window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC | SDL_RENDERER_TARGETTEXTURE);
     if (VideoScreen.Renderer != nullptr && !SDL_RenderTargetSupported(VideoScreen.Renderer)) {
@@ -124,7 +135,7 @@ int OpenScreen(int Mode, int Width, int Height, const std::string& Title)
         VideoScreen.Renderer = SDL_CreateRenderer(VideoScreen.Window, -1, SDL_RENDERER_SOFTWARE);
         VideoScreen.Software = 1;
     }
-    if (VideoScreen.Renderer == nullptr || !SDL_RenderTargetSupported(VideoScreen.Renderer)) {
+    if (VideoScreen.Renderer == nullptr || (!VideoScreen.Software && !SDL_RenderTargetSupported(VideoScreen.Renderer))) {
         CloseScreen();
         return 0;
     }
@@ -239,7 +250,10 @@ void SetFrameRate(int FramesPerSecond)
 
 void PresentScreen()
 {
-    if (VideoScreen.Open) {
+    if (VideoScreen.Open && VideoScreen.BackBuffer == nullptr) {
+        // Software: the window surface itself goes to the display.
+        SDL_RenderPresent(VideoScreen.Renderer);
+    } else if (VideoScreen.Open) {
         SDL_Renderer* Renderer = VideoScreen.Renderer;
         SDL_SetRenderTarget(Renderer, nullptr);
         SDL_RenderCopy(Renderer, VideoScreen.BackBuffer, nullptr, nullptr);
@@ -342,8 +356,10 @@ int ReadBackBuffer(std::vector<uint32_t>& Pixels, int* Width, int* Height)
         return 0;
     int W = VideoScreen.Width, H = VideoScreen.Height;
     Pixels.resize(size_t(W) * H);
-    // The back buffer is the current target between presents.
-    if (SDL_RenderReadPixels(VideoScreen.Renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, Pixels.data(), W * 4) != 0) {
+    // The back buffer (or the software renderer's window surface) is the
+    // current target between presents.
+    SDL_Rect Area = {0, 0, W, H};
+    if (SDL_RenderReadPixels(VideoScreen.Renderer, &Area, SDL_PIXELFORMAT_ARGB8888, Pixels.data(), W * 4) != 0) {
         Pixels.clear();
         return 0;
     }
@@ -376,16 +392,34 @@ void ScriptFocus(int Active)
     ScreenSetScriptFocus(Active);
 }
 
-// The W x H render target every frame is drawn into; it keeps its content
-// between frames. Left as the renderer's current target, cleared to black.
+int SoftwareScreenTarget(ScreenTarget* View)
+{
+    if (!VideoScreen.Open || !VideoScreen.Software || VideoScreen.BackBuffer != nullptr)
+        return 0;
+    SDL_Surface* Surface = SDL_GetWindowSurface(VideoScreen.Window);
+    if (Surface == nullptr || Surface->pixels == nullptr || Surface->format->BytesPerPixel != 4 ||
+        Surface->format->Rmask != 0x00ff0000u || Surface->format->Gmask != 0x0000ff00u ||
+        Surface->format->Bmask != 0x000000ffu || SDL_MUSTLOCK(Surface))
+        return 0;
+    SDL_RenderFlush(VideoScreen.Renderer);
+    View->Pixels = static_cast<uint32_t*>(Surface->pixels);
+    View->Pitch = Surface->pitch / 4;
+    View->Width = std::min(Surface->w, VideoScreen.Width);
+    View->Height = std::min(Surface->h, VideoScreen.Height);
+    return 1;
+}
+
+// The screen every frame is drawn into; it keeps its content between frames.
+// With the graphics card a W x H render target texture, left as the
+// renderer's current target; with the software renderer the window surface.
+// Cleared to black.
 static int CreateBackBuffer()
 {
-    // The software renderer presents by copying the back buffer into the
-    // window surface: the same pixel layout makes that a plain memory copy.
+    if (VideoScreen.Software) {
+        SDL_SetRenderDrawColor(VideoScreen.Renderer, 0, 0, 0, 255);
+        return SDL_RenderClear(VideoScreen.Renderer) == 0 ? 1 : 0;
+    }
     Uint32 Format = SDL_PIXELFORMAT_ARGB8888;
-    Uint32 WindowFormat = SDL_GetWindowPixelFormat(VideoScreen.Window);
-    if (VideoScreen.Software && WindowFormat == SDL_PIXELFORMAT_RGB888)
-        Format = WindowFormat;
     VideoScreen.BackBuffer = SDL_CreateTexture(VideoScreen.Renderer, Format, SDL_TEXTUREACCESS_TARGET,
                                                VideoScreen.Width, VideoScreen.Height);
     if (VideoScreen.BackBuffer == nullptr)
@@ -396,6 +430,54 @@ static int CreateBackBuffer()
     SDL_SetRenderDrawColor(VideoScreen.Renderer, 0, 0, 0, 255);
     SDL_RenderClear(VideoScreen.Renderer);
     return 1;
+}
+
+// 0 when OpenGL (or another accelerated API) would run on the processor:
+// no graphics card device, an X server without direct rendering (a virtual
+// display such as Xvfb), or Mesa told to rasterise in software. 1 otherwise,
+// and always when the player names a render driver (SDL_RENDER_DRIVER).
+static int GraphicsCardLikely()
+{
+    const char* Chosen = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    if (Chosen != nullptr && *Chosen != '\0')
+        return SDL_strcasecmp(Chosen, "software") != 0;
+    const char* Driver = SDL_GetCurrentVideoDriver();
+    if (Driver == nullptr)
+        return 0;
+    if (SDL_strcmp(Driver, "x11") != 0 && SDL_strcmp(Driver, "wayland") != 0 && SDL_strcmp(Driver, "kmsdrm") != 0)
+        return 1; // Windows, macOS and the like: their accelerated renderer is the card's
+    const char* Software = std::getenv("LIBGL_ALWAYS_SOFTWARE");
+    if (Software != nullptr && *Software != '\0' && std::strcmp(Software, "0") != 0)
+        return 0;
+    glob_t Devices;
+    int Found = glob("/dev/dri/renderD*", 0, nullptr, &Devices) == 0 && Devices.gl_pathc > 0;
+    globfree(&Devices);
+    if (!Found)
+        return 0;
+    if (SDL_strcmp(Driver, "x11") != 0)
+        return 1;
+    // X11: the server must offer direct rendering (DRI2 or DRI3), which a
+    // virtual display lacks. Asked through the Xlib SDL itself loaded.
+    void* Xlib = SDL_LoadObject("libX11.so.6");
+    if (Xlib == nullptr)
+        return 1;
+    using OpenDisplayFunction = void* (*)(const char*);
+    using CloseDisplayFunction = int (*)(void*);
+    using QueryExtensionFunction = int (*)(void*, const char*, int*, int*, int*);
+    auto OpenDisplay = reinterpret_cast<OpenDisplayFunction>(SDL_LoadFunction(Xlib, "XOpenDisplay"));
+    auto CloseDisplay = reinterpret_cast<CloseDisplayFunction>(SDL_LoadFunction(Xlib, "XCloseDisplay"));
+    auto QueryExtension = reinterpret_cast<QueryExtensionFunction>(SDL_LoadFunction(Xlib, "XQueryExtension"));
+    int Direct = 1;
+    void* Display = OpenDisplay != nullptr ? OpenDisplay(nullptr) : nullptr;
+    if (Display != nullptr && QueryExtension != nullptr) {
+        int Opcode = 0, Event = 0, Error = 0;
+        Direct = QueryExtension(Display, "DRI3", &Opcode, &Event, &Error) ||
+                 QueryExtension(Display, "DRI2", &Opcode, &Event, &Error);
+    }
+    if (Display != nullptr && CloseDisplay != nullptr)
+        CloseDisplay(Display);
+    SDL_UnloadObject(Xlib);
+    return Direct;
 }
 
 static void HandleWindowEvent(const SDL_WindowEvent& Event)

@@ -1,6 +1,15 @@
-// Numbered sprite slots: a CPU copy of the pixels (so sprites can be resized,
-// copied and re-keyed) and a texture on the current screen, uploaded lazily at
-// the first draw after a change. Drawing never allocates or uploads otherwise.
+// Numbered sprite slots. Every sprite keeps its pixels in memory (so sprites
+// can be resized, copied and re-keyed). With a graphics card's renderer each
+// also has a texture, uploaded lazily at the first draw after a change. With
+// the software renderer the pixels in memory are the only copy: they are
+// drawn straight onto the window's surface (blit.cpp, with SDL's own
+// arithmetic), so no sprite is held twice. Drawing never allocates or
+// uploads otherwise.
+//
+// A deferred sprite has a renderer instead of fixed pixels: it is drawn by
+// its renderer the first time it is shown, and only the few most recently
+// shown deferred sprites keep their pixels; the others give them up and are
+// drawn again when next shown. Sixty level cards thus cost what a handful do.
 #include "platform/platform.h"
 #include "platform/video_internal.h"
 
@@ -17,10 +26,13 @@ static constexpr int MaxSlot = 65535;
 // scales at each draw instead.
 static constexpr int64_t MaxPrescaledPixels = int64_t(1) << 24;
 static constexpr size_t KeptScalePixels = size_t(1) << 20;
-// Turning a screen-sized sprite costs the software renderer tens of
-// milliseconds, so it is turned again only when its angle moves by this many
-// degrees (the title background sways 0.01 degrees per frame).
+// Turning a screen-sized sprite costs the software renderer milliseconds,
+// so it is turned again only when its angle moves by this many degrees (the
+// title background sways 0.01 degrees per frame).
 static constexpr double TurnStep = 0.05;
+// Deferred sprites that keep their pixels at once: the five cards of the
+// level strip and the ones a slide brings in next.
+static constexpr int MaxDeferredKept = 8;
 
 enum SpriteBlendKind { BlendUnset = -1, BlendPlain = 0, BlendAlpha = 1 };
 
@@ -31,40 +43,60 @@ struct SpriteRecord {
     int DisplayWidth = 0; // size on screen (zoom)
     int DisplayHeight = 0;
     double Angle = 0.0;           // degrees, clockwise on screen
-    std::vector<uint32_t> Pixels; // 0xAARRGGBB, the texture's own layout
+    std::vector<uint32_t> Pixels; // 0xAARRGGBB; empty while a deferred sprite has none
+    uint32_t Version = 0;         // counts changes of pixels and display size
+    // Graphics card renderer: the texture and what it is set to now, so a
+    // draw only calls SDL for changes.
     SDL_Texture* Texture = nullptr;
     int TextureWidth = 0;           // size of the texture: the display size when
     int TextureHeight = 0;          // the sprite is zoomed (scaled once, here)
     int TextureScaledFiltered = -1; // sampling the scaled content was made with
     int Dirty = 1;                  // pixels changed since the last upload
     int Opaque = 0;                 // every alpha is 255 (known after the upload)
-    uint32_t Version = 0;           // counts changes of pixels and display size
-    // Software renderer only: the sprite turned on the CPU, kept while its
-    // angle (in steps of TurnStep degrees), pixels and size stay the same.
-    SDL_Texture* Turned = nullptr;
-    int TurnedWidth = 0;
-    int TurnedHeight = 0;
-    std::array<int64_t, 7> TurnedKey = {}; // step, version, sampling, box and visible corner
-    // What the texture is set to now, so a draw only calls SDL for changes.
     int TextureBlend = BlendUnset;
     int TextureColourMod = -1;
     int TextureAlphaMod = -1;
     int TextureFiltered = -1;
+    // Software renderer: a zoomed sprite at its display size, made once per version.
+    std::vector<uint32_t> Scaled;
+    int64_t ScaledKey = -1; // version x 2 + sampling
+    // Software renderer: the sprite turned on the CPU, the part of its box on
+    // the screen, kept while its angle (in steps of TurnStep degrees), pixels
+    // and size stay the same.
+    std::vector<uint32_t> Turned;
+    std::array<int64_t, 7> TurnedKey = {}; // step, version, sampling, box and visible corner
+    // Deferred sprites.
+    int Deferred = 0;
+    SpriteRenderFunction Render = nullptr;
+    int RenderArgument = 0;
+    uint64_t LastShown = 0; // draw counter at its last draw
 };
 
 // Sprites by handle; index 0 is never used.
 static std::vector<SpriteRecord> Sprites(1);
 // Scaled pixels on their way into a texture; kept to avoid reallocating.
 static std::vector<uint32_t> ScaleBuffer;
+// Counts draws, for the least recently shown deferred sprite.
+static uint64_t ShowCounter = 0;
+// The deferred sprite whose renderer runs now (0: none).
+static int RenderingSprite = 0;
+// Pixels given up by a deferred sprite, kept for the next one drawn.
+static std::vector<uint32_t> SparePixels;
 
 static SpriteRecord* FindSprite(int Sprite);
 static SpriteRecord* PrepareSlot(int Slot, int* Handle);
 static void SetPixelsFromRgba(SpriteRecord& Record, const uint32_t* Rgba, int Width, int Height, int ColourKeyed);
+static SpriteRecord* ReadySprite(int Sprite);
+static SpriteRecord* WritableSprite(int Sprite, int Replacing);
+static void GiveUpPixels(SpriteRecord& Record);
+static void TakePixels(SpriteRecord& Record);
+static void MakeRoomForDeferred(int Sprite);
 static SDL_Texture* ReadyTexture(SpriteRecord& Record, int Blend, int ColourMod, int AlphaMod);
 static void DrawSprite(int Sprite, int X, int Y, int Blend, int ColourMod, int AlphaMod);
+static int DrawSoftware(SpriteRecord& Record, int X, int Y, int Blend, int ColourMod, int AlphaMod);
 static void DropTexture(SpriteRecord& Record);
 static void ScaleNearest(const SpriteRecord& Record, uint32_t* Target, int Width, int Height);
-static int DrawTurnedSoftware(SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod);
+static int DrawTurnedSoftware(SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod, const ScreenTarget& View);
 
 void DestroyAllSprites()
 {
@@ -73,14 +105,15 @@ void DestroyAllSprites()
     Sprites.clear();
     Sprites.shrink_to_fit();
     Sprites.resize(1);
+    SparePixels.clear();
+    SparePixels.shrink_to_fit();
+    RenderingSprite = 0;
 }
 
 void MarkSpriteTexturesDirty()
 {
-    for (SpriteRecord& Record : Sprites) {
+    for (SpriteRecord& Record : Sprites)
         Record.Dirty = 1;
-        Record.TurnedKey = {};
-    }
 }
 
 int CreateSpriteFromPng(int Slot, const uint8_t* Data, size_t Size, int Transparency)
@@ -127,9 +160,38 @@ int CreateEmptySprite(int Slot, int Width, int Height)
     return Handle;
 }
 
+int CreateDeferredSprite(int Slot, int Width, int Height, SpriteRenderFunction Render, int Argument)
+{
+    if (Slot < 0 || Render == nullptr || !PictureSizeValid(Width, Height))
+        return 0;
+    int Handle = 0;
+    SpriteRecord* Record = PrepareSlot(Slot, &Handle);
+    if (Record == nullptr)
+        return 0;
+    GiveUpPixels(*Record);
+    Record->Width = Record->DisplayWidth = Width;
+    Record->Height = Record->DisplayHeight = Height;
+    Record->Deferred = 1;
+    Record->Render = Render;
+    Record->RenderArgument = Argument;
+    return Handle;
+}
+
+void SetSpriteRenderer(int Sprite, SpriteRenderFunction Render, int Argument)
+{
+    SpriteRecord* Record = FindSprite(Sprite);
+    if (Record == nullptr || Render == nullptr)
+        return;
+    GiveUpPixels(*Record);
+    Record->Deferred = 1;
+    Record->Render = Render;
+    Record->RenderArgument = Argument;
+    ++Record->Version;
+}
+
 int CopySprite(int Slot, int Source)
 {
-    if (Slot < 0 || FindSprite(Source) == nullptr)
+    if (ReadySprite(Source) == nullptr || Slot < 0)
         return 0;
     if (Slot == Source)
         return Source;
@@ -175,8 +237,14 @@ int SpriteHeight(int Sprite)
 
 void CopyImageToSprite(int Sprite, int Image)
 {
-    SpriteRecord* Record = FindSprite(Sprite);
     ImageRecord* Source = FindImage(Image);
+    SpriteRecord* Target = FindSprite(Sprite);
+    if (Target == nullptr || Source == nullptr)
+        return;
+    // An image that covers the whole sprite replaces all of it: a deferred
+    // sprite need not be drawn first.
+    SpriteRecord* Record = WritableSprite(Sprite, Source->Width >= Target->Width && Source->Height >= Target->Height);
+    Source = FindImage(Image); // a renderer that ran may have moved the images
     if (Record == nullptr || Source == nullptr)
         return;
     // The part of the image that overlaps the sprite replaces its pixels.
@@ -194,7 +262,7 @@ void CopyImageToSprite(int Sprite, int Image)
 
 void FillSprite(int Sprite, uint32_t Colour)
 {
-    SpriteRecord* Record = FindSprite(Sprite);
+    SpriteRecord* Record = WritableSprite(Sprite, 1);
     if (Record == nullptr)
         return;
     std::fill(Record->Pixels.begin(), Record->Pixels.end(), (Colour >> 8) | (Colour << 24));
@@ -204,7 +272,7 @@ void FillSprite(int Sprite, uint32_t Colour)
 
 void SetSpriteKeyColour(int Sprite, uint32_t Colour)
 {
-    SpriteRecord* Record = FindSprite(Sprite);
+    SpriteRecord* Record = WritableSprite(Sprite, 0);
     if (Record == nullptr)
         return;
     uint32_t Key = Colour >> 8; // 0x00RRGGBB
@@ -229,8 +297,10 @@ void ZoomSprite(int Sprite, int Width, int Height)
 
 void ResizeSprite(int Sprite, int Width, int Height)
 {
-    SpriteRecord* Record = FindSprite(Sprite);
-    if (Record == nullptr || !PictureSizeValid(Width, Height))
+    if (!PictureSizeValid(Width, Height))
+        return;
+    SpriteRecord* Record = WritableSprite(Sprite, 0);
+    if (Record == nullptr)
         return;
     if (Width != Record->Width || Height != Record->Height) {
         std::vector<uint32_t> Resized(size_t(Width) * Height);
@@ -268,11 +338,108 @@ void ShowSpriteTransparent(int Sprite, int X, int Y, int Alpha)
     DrawSprite(Sprite, X, Y, BlendAlpha, 255, std::clamp(Alpha, 0, 255));
 }
 
+int SpritePixelsHeld(int Sprite)
+{
+    SpriteRecord* Record = FindSprite(Sprite);
+    return Record != nullptr && !Record->Pixels.empty() ? 1 : 0;
+}
+
 static SpriteRecord* FindSprite(int Sprite)
 {
     if (Sprite <= 0 || size_t(Sprite) >= Sprites.size() || !Sprites[size_t(Sprite)].InUse)
         return nullptr;
     return &Sprites[size_t(Sprite)];
+}
+
+// The sprite with its pixels at hand: a deferred sprite without them is drawn
+// by its renderer first. nullptr when there is no such sprite.
+static SpriteRecord* ReadySprite(int Sprite)
+{
+    SpriteRecord* Record = FindSprite(Sprite);
+    if (Record == nullptr || !Record->Deferred || !Record->Pixels.empty() || RenderingSprite == Sprite)
+        return Record;
+    MakeRoomForDeferred(Sprite);
+    Record = FindSprite(Sprite);
+    TakePixels(*Record);
+    SpriteRenderFunction Render = Record->Render;
+    int Argument = Record->RenderArgument;
+    int Outer = RenderingSprite;
+    RenderingSprite = Sprite;
+    Render(Sprite, Argument); // may create sprites and so move the records
+    RenderingSprite = Outer;
+    return FindSprite(Sprite);
+}
+
+// The sprite about to have its pixels changed from outside its renderer:
+// from then on it keeps its pixels like any other sprite. Replacing = 1 when
+// every pixel is about to be overwritten (a deferred sprite is then not drawn first).
+static SpriteRecord* WritableSprite(int Sprite, int Replacing)
+{
+    SpriteRecord* Record = FindSprite(Sprite);
+    if (Record == nullptr || !Record->Deferred || RenderingSprite == Sprite)
+        return Record;
+    if (Record->Pixels.empty()) {
+        if (Replacing)
+            TakePixels(*Record);
+        else
+            Record = ReadySprite(Sprite);
+    }
+    if (Record != nullptr) {
+        Record->Deferred = 0;
+        Record->Render = nullptr;
+    }
+    return Record;
+}
+
+// A deferred sprite's pixels (and texture) go; the buffer is kept for the next one drawn.
+static void GiveUpPixels(SpriteRecord& Record)
+{
+    DropTexture(Record);
+    if (SparePixels.capacity() < Record.Pixels.capacity())
+        SparePixels.swap(Record.Pixels);
+    Record.Pixels.clear();
+    Record.Pixels.shrink_to_fit();
+    Record.Scaled.clear();
+    Record.Scaled.shrink_to_fit();
+    Record.Turned.clear();
+    Record.Turned.shrink_to_fit();
+    Record.ScaledKey = -1;
+    Record.TurnedKey = {};
+    ++Record.Version;
+}
+
+// Fully transparent pixels for a deferred sprite about to be drawn, in the
+// spare buffer when it is big enough (no allocation while the strip slides).
+static void TakePixels(SpriteRecord& Record)
+{
+    size_t Count = size_t(Record.Width) * size_t(Record.Height);
+    if (SparePixels.capacity() >= Count)
+        Record.Pixels.swap(SparePixels);
+    Record.Pixels.assign(Count, 0u);
+    Record.Dirty = 1;
+    ++Record.Version;
+}
+
+// At most MaxDeferredKept deferred sprites keep their pixels: before Sprite
+// is drawn, the least recently shown of the others give theirs up.
+static void MakeRoomForDeferred(int Sprite)
+{
+    for (;;) {
+        int Kept = 0;
+        SpriteRecord* Oldest = nullptr;
+        for (size_t I = 1; I < Sprites.size(); ++I) {
+            SpriteRecord& Record = Sprites[I];
+            if (!Record.InUse || !Record.Deferred || Record.Pixels.empty() || int(I) == Sprite ||
+                int(I) == RenderingSprite)
+                continue;
+            ++Kept;
+            if (Oldest == nullptr || Record.LastShown < Oldest->LastShown)
+                Oldest = &Record;
+        }
+        if (Kept < MaxDeferredKept || Oldest == nullptr)
+            return;
+        GiveUpPixels(*Oldest);
+    }
 }
 
 // The record for Slot (0: the lowest free handle from 1000 on), emptied and
@@ -384,7 +551,7 @@ static SDL_Texture* ReadyTexture(SpriteRecord& Record, int Blend, int ColourMod,
         Record.Opaque = AllAlpha == 0xff000000u;
     }
     // Blending an opaque sprite at full strength gives what a plain copy
-    // gives, and the software renderer copies several times faster.
+    // gives, and the renderer copies several times faster.
     if (Blend == BlendAlpha && Record.Opaque && ColourMod == 255 && AlphaMod == 255 && Record.Angle == 0.0)
         Blend = BlendPlain;
     if (Record.TextureBlend != Blend) {
@@ -410,11 +577,13 @@ static SDL_Texture* ReadyTexture(SpriteRecord& Record, int Blend, int ColourMod,
 // about the centre of that rectangle by its angle.
 static void DrawSprite(int Sprite, int X, int Y, int Blend, int ColourMod, int AlphaMod)
 {
-    SpriteRecord* Record = FindSprite(Sprite);
-    if (Record == nullptr || !VideoScreen.Open)
+    if (!VideoScreen.Open)
         return;
-    if (Record->Angle != 0.0 && VideoScreen.Software && Blend == BlendAlpha &&
-        DrawTurnedSoftware(*Record, X, Y, ColourMod, AlphaMod))
+    SpriteRecord* Record = ReadySprite(Sprite);
+    if (Record == nullptr || Record->Pixels.empty())
+        return;
+    Record->LastShown = ++ShowCounter;
+    if (VideoScreen.Software && DrawSoftware(*Record, X, Y, Blend, ColourMod, AlphaMod))
         return;
     SDL_Texture* Texture = ReadyTexture(*Record, Blend, ColourMod, AlphaMod);
     if (Texture == nullptr)
@@ -426,6 +595,54 @@ static void DrawSprite(int Sprite, int X, int Y, int Blend, int ColourMod, int A
         SDL_RenderCopyEx(VideoScreen.Renderer, Texture, nullptr, &Target, Record->Angle, nullptr, SDL_FLIP_NONE);
 }
 
+// The software renderer's draw, straight onto the screen surface. 0 when
+// this case is left to SDL (a sprite too big to scale in memory, a screen
+// surface of an unusual pixel layout).
+static int DrawSoftware(SpriteRecord& Record, int X, int Y, int Blend, int ColourMod, int AlphaMod)
+{
+    ScreenTarget View;
+    if (!SoftwareScreenTarget(&View))
+        return 0;
+    if (Record.Angle != 0.0)
+        return Blend == BlendAlpha && DrawTurnedSoftware(Record, X, Y, ColourMod, AlphaMod, View);
+    if (Blend == BlendPlain && (ColourMod != 255 || AlphaMod != 255))
+        return 0;
+    const uint32_t* Pixels = Record.Pixels.data();
+    int Width = Record.Width, Height = Record.Height;
+    if (Record.DisplayWidth != Record.Width || Record.DisplayHeight != Record.Height) {
+        // Zoomed: scaled once into a buffer of the display size, like a texture.
+        if (!PictureSizeValid(Record.DisplayWidth, Record.DisplayHeight) ||
+            int64_t(Record.DisplayWidth) * Record.DisplayHeight > MaxPrescaledPixels)
+            return 0;
+        Width = Record.DisplayWidth;
+        Height = Record.DisplayHeight;
+        int64_t Key = int64_t(Record.Version) * 2 + VideoScreen.Filtered;
+        if (Record.ScaledKey != Key) {
+            Record.Scaled.resize(size_t(Width) * Height);
+            if (VideoScreen.Filtered)
+                ResamplePixels(Record.Pixels.data(), Record.Width, Record.Height, Record.Scaled.data(), Width, Height,
+                               24);
+            else
+                ScaleNearest(Record, Record.Scaled.data(), Width, Height);
+            Record.ScaledKey = Key;
+        }
+        Pixels = Record.Scaled.data();
+    }
+    // Clipped to the screen.
+    int Left = std::max(X, 0), Top = std::max(Y, 0);
+    int Right = int(std::min<int64_t>(int64_t(X) + Width, View.Width));
+    int Bottom = int(std::min<int64_t>(int64_t(Y) + Height, View.Height));
+    if (Left >= Right || Top >= Bottom)
+        return 1;
+    const uint32_t* From = Pixels + size_t(Top - Y) * size_t(Width) + size_t(Left - X);
+    uint32_t* To = View.Pixels + size_t(Top) * size_t(View.Pitch) + size_t(Left);
+    if (Blend == BlendPlain)
+        BlitCopy(From, Width, To, View.Pitch, Right - Left, Bottom - Top);
+    else
+        BlitBlendModulated(From, Width, To, View.Pitch, Right - Left, Bottom - Top, ColourMod, AlphaMod);
+    return 1;
+}
+
 static void DropTexture(SpriteRecord& Record)
 {
     if (Record.Texture != nullptr)
@@ -434,9 +651,6 @@ static void DropTexture(SpriteRecord& Record)
     Record.TextureWidth = 0;
     Record.TextureHeight = 0;
     Record.TextureScaledFiltered = -1;
-    if (Record.Turned != nullptr)
-        SDL_DestroyTexture(Record.Turned);
-    Record.Turned = nullptr;
     Record.Dirty = 1;
     Record.TextureBlend = BlendUnset;
     Record.TextureColourMod = -1;
@@ -456,10 +670,9 @@ static void ScaleNearest(const SpriteRecord& Record, uint32_t* Target, int Width
     }
 }
 
-// Draws a turned sprite through a texture turned on the CPU (see TurnStep),
+// Draws a turned sprite through a picture turned on the CPU (see TurnStep),
 // holding only the part of the turned box that lies on the screen.
-// 0 when that texture cannot be made; the caller then lets SDL turn it.
-static int DrawTurnedSoftware(SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod)
+static int DrawTurnedSoftware(SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod, const ScreenTarget& View)
 {
     long Step = std::lround(Record.Angle / TurnStep);
     double Degrees = double(Step) * TurnStep;
@@ -472,40 +685,23 @@ static int DrawTurnedSoftware(SpriteRecord& Record, int X, int Y, int ColourMod,
     int BoxX = int(std::lround(X + Record.DisplayWidth / 2.0 - BoxWidth / 2.0));
     int BoxY = int(std::lround(Y + Record.DisplayHeight / 2.0 - BoxHeight / 2.0));
     int Left = std::max(BoxX, 0), Top = std::max(BoxY, 0);
-    int Right = int(std::min<int64_t>(int64_t(BoxX) + BoxWidth, VideoScreen.Width));
-    int Bottom = int(std::min<int64_t>(int64_t(BoxY) + BoxHeight, VideoScreen.Height));
+    int Right = int(std::min<int64_t>(int64_t(BoxX) + BoxWidth, View.Width));
+    int Bottom = int(std::min<int64_t>(int64_t(BoxY) + BoxHeight, View.Height));
     if (Left >= Right || Top >= Bottom)
         return 1; // wholly off the screen
     int Width = Right - Left, Height = Bottom - Top;
-    if (Record.Turned != nullptr && (Record.TurnedWidth != Width || Record.TurnedHeight != Height)) {
-        SDL_DestroyTexture(Record.Turned);
-        Record.Turned = nullptr;
-    }
-    if (Record.Turned == nullptr) {
-        Record.Turned = SDL_CreateTexture(VideoScreen.Renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                          Width, Height);
-        if (Record.Turned == nullptr)
-            return 0;
-        SDL_SetTextureBlendMode(Record.Turned, SDL_BLENDMODE_BLEND);
-        Record.TurnedWidth = Width;
-        Record.TurnedHeight = Height;
-        Record.TurnedKey = {};
-    }
     std::array<int64_t, 7> Key = {Step, Record.Version, VideoScreen.Filtered, BoxX, BoxY, Left, Top};
-    if (Record.TurnedKey != Key) {
-        void* Pixels = nullptr;
-        int Pitch = 0;
-        if (SDL_LockTexture(Record.Turned, nullptr, &Pixels, &Pitch) != 0)
-            return 0;
+    if (Record.TurnedKey != Key || Record.Turned.size() != size_t(Width) * size_t(Height)) {
+        // Room for the tallest part the sway can show, once, so swaying never reallocates.
+        if (Record.Turned.capacity() < size_t(Width) * size_t(View.Height))
+            Record.Turned.reserve(size_t(Width) * size_t(View.Height));
+        Record.Turned.resize(size_t(Width) * size_t(Height));
         TurnPixels(Record.Pixels.data(), Record.Width, Record.Height, Record.DisplayWidth, Record.DisplayHeight,
-                   Degrees, BoxWidth, BoxHeight, Left - BoxX, Top - BoxY, static_cast<uint32_t*>(Pixels), Pitch / 4,
-                   Width, Height, VideoScreen.Filtered);
-        SDL_UnlockTexture(Record.Turned);
+                   Degrees, BoxWidth, BoxHeight, Left - BoxX, Top - BoxY, Record.Turned.data(), Width, Width, Height,
+                   VideoScreen.Filtered);
         Record.TurnedKey = Key;
     }
-    SDL_SetTextureColorMod(Record.Turned, Uint8(ColourMod), Uint8(ColourMod), Uint8(ColourMod));
-    SDL_SetTextureAlphaMod(Record.Turned, Uint8(AlphaMod));
-    SDL_Rect Target = {Left, Top, Width, Height};
-    SDL_RenderCopy(VideoScreen.Renderer, Record.Turned, nullptr, &Target);
+    BlitBlendModulated(Record.Turned.data(), Width, View.Pixels + size_t(Top) * size_t(View.Pitch) + size_t(Left),
+                       View.Pitch, Width, Height, ColourMod, AlphaMod);
     return 1;
 }

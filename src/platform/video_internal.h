@@ -24,7 +24,10 @@ struct VideoScreenRecord {
     int VideoStarted = 0; // 1 after SDL's video subsystem was started by us
     SDL_Window* Window = nullptr;
     SDL_Renderer* Renderer = nullptr;
-    SDL_Texture* BackBuffer = nullptr; // Width x Height render target (ARGB8888, or the window's RGB888)
+    // Graphics card renderer: the Width x Height render target every frame is
+    // drawn into, keeping its content between frames. The software renderer
+    // draws into the window's own surface instead, which keeps its content too.
+    SDL_Texture* BackBuffer = nullptr;
     int Open = 0;
     int Mode = 0; // ScreenModeKind
     int Width = 0;
@@ -45,6 +48,19 @@ extern VideoScreenRecord VideoScreen;
 // then never makes a present miss its refresh, yet still caps the rate when
 // presents stop waiting).
 uint64_t FrameTickPlan(uint64_t Now, uint64_t* NextTick, uint64_t Period, uint64_t Tolerance);
+
+// The software renderer's screen: the window surface's 32-bit pixels
+// (0x..RRGGBB) that sprites are drawn onto, limited to the screen's size.
+struct ScreenTarget {
+    uint32_t* Pixels = nullptr;
+    int Pitch = 0; // pixels per row
+    int Width = 0;
+    int Height = 0;
+};
+// The software renderer's screen with SDL's queued drawing done, so that what
+// is drawn into it next lands on top. 0 with another renderer, or when the
+// surface is not 32-bit RGB.
+int SoftwareScreenTarget(ScreenTarget* View);
 
 // Starts SDL video (dummy driver when headless) once; 1 or 0.
 int VideoStart();
@@ -106,6 +122,18 @@ inline uint32_t BlendOver(uint32_t Under, uint32_t Over, uint32_t OverAlpha)
 // 0xAARRGGBB); the other three bytes are treated alike.
 void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, uint32_t* Target, int TargetWidth,
                     int TargetHeight, int AlphaShift);
+
+// ---------------------------------------------------------------------------
+// blit.cpp: sprite pixels (0xAARRGGBB) onto the software renderer's screen,
+// with SDL's own arithmetic; pitches in pixels.
+// ---------------------------------------------------------------------------
+
+void BlitCopy(const uint32_t* Source, int SourcePitch, uint32_t* Target, int TargetPitch, int Width, int Height);
+// Blended by the source's alpha.
+void BlitBlend(const uint32_t* Source, int SourcePitch, uint32_t* Target, int TargetPitch, int Width, int Height);
+// Blended by the source's alpha, with colour and alpha modulation (0-255).
+void BlitBlendModulated(const uint32_t* Source, int SourcePitch, uint32_t* Target, int TargetPitch, int Width,
+                        int Height, int ColourMod, int AlphaMod);
 
 // ---------------------------------------------------------------------------
 // turn.cpp
