@@ -1,17 +1,42 @@
 // Off-screen CPU images: 0xRRGGBBAA pixel buffers behind integer handles,
 // for the panels, cards and pictures drawn before they become sprites.
 #include "platform/platform.h"
+#include "platform/platform_internal.h"
 #include "platform/video_internal.h"
 
 #include <algorithm>
 #include <cmath>
 
-// Freed images keep their buffers for reuse (the head-up display creates and
-// frees small images every frame); a buffer above this many pixels is released.
-static constexpr size_t KeptCapacityPixels = size_t(1) << 21;
+// Freed images keep their buffers for reuse (the head-up display and the
+// level cards make and free images of the same sizes again and again); a
+// buffer above this many pixels (a screen-sized picture) is released.
+static constexpr size_t KeptCapacityPixels = size_t(1) << 18;
+
+// PNG decodes under way on the second core, at most this many at once.
+static constexpr int MaxDecodes = 160;
 
 // Images by handle; index 0 is never used (handle 0 means none).
 static std::vector<ImageRecord> Images(1);
+
+// One PNG being decoded (and brought to its size) on the second core. The
+// worker touches only its own record; the game's thread reads it after
+// FinishWork.
+struct DecodeRecord {
+    int InUse = 0;
+    int Ticket = 0;
+    const uint8_t* Data = nullptr; // the caller's bytes, alive until taken
+    size_t Size = 0;
+    int WantWidth = 0; // 0: as decoded
+    int WantHeight = 0; // 0 with a width: the height that keeps the proportions
+    std::vector<uint32_t> Pixels;
+    int Width = 0;
+    int Height = 0;
+    int HasAlpha = 0;
+    int Ok = 0;
+};
+static DecodeRecord Decodes[MaxDecodes + 1]; // index 0 is never used
+
+static void DecodeOnWorker(void* Argument);
 
 static int NewImage(int Width, int Height);
 static void ComputeContributions(int SourceSize, int TargetSize, std::vector<int>& First, std::vector<int>& Count,
@@ -38,6 +63,42 @@ int CreateImage(int Width, int Height, uint32_t Fill)
         return 0;
     ImageRecord& Record = Images[size_t(Handle)];
     std::fill(Record.Pixels.begin(), Record.Pixels.end(), Fill);
+    return Handle;
+}
+
+int QueueImageDecode(const uint8_t* Data, size_t Size, int Width, int Height)
+{
+    if (Data == nullptr || Width < 0 || Height < 0 || (Width == 0 && Height > 0))
+        return 0;
+    for (int Job = 1; Job <= MaxDecodes; ++Job) {
+        DecodeRecord& Record = Decodes[Job];
+        if (Record.InUse)
+            continue;
+        Record = DecodeRecord();
+        Record.InUse = 1;
+        Record.Data = Data;
+        Record.Size = Size;
+        Record.WantWidth = Width;
+        Record.WantHeight = Height;
+        Record.Ticket = PostWork(DecodeOnWorker, &Record);
+        return Job;
+    }
+    return 0;
+}
+
+int TakeDecodedImage(int Job)
+{
+    if (Job <= 0 || Job > MaxDecodes || !Decodes[Job].InUse)
+        return 0;
+    DecodeRecord& Record = Decodes[Job];
+    FinishWork(Record.Ticket);
+    int Handle = Record.Ok ? NewImage(Record.Width, Record.Height) : 0;
+    if (Handle != 0) {
+        ImageRecord& Image = Images[size_t(Handle)];
+        Image.Pixels.swap(Record.Pixels);
+        Image.HasAlpha = Record.HasAlpha;
+    }
+    Record = DecodeRecord();
     return Handle;
 }
 
@@ -244,6 +305,36 @@ void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, u
             Out[X] = Pixel;
         }
     }
+}
+
+// The work of one QueueImageDecode: decode, then resample to the wanted size
+// the way ResizeImage does, so the picture arrives as it will be used.
+static void DecodeOnWorker(void* Argument)
+{
+    DecodeRecord& Record = *static_cast<DecodeRecord*>(Argument);
+    Record.Ok = DecodePng(Record.Data, Record.Size, Record.Pixels, &Record.Width, &Record.Height, &Record.HasAlpha);
+    if (!Record.Ok || Record.WantWidth == 0)
+        return;
+    int Width = Record.WantWidth, Height = Record.WantHeight;
+    if (Height == 0) {
+        // As wide as wanted, the height in proportion; a picture already that
+        // wide keeps its own height.
+        if (Record.Width == Width)
+            return;
+        long Scaled = std::lround(double(Record.Height) / double(Record.Width) * double(Width));
+        Height = Scaled < 1 ? 1 : int(Scaled);
+    }
+    if (Width == Record.Width && Height == Record.Height)
+        return;
+    if (!PictureSizeValid(Width, Height)) {
+        Record.Ok = 0;
+        return;
+    }
+    std::vector<uint32_t> Resized(size_t(Width) * Height);
+    ResamplePixels(Record.Pixels.data(), Record.Width, Record.Height, Resized.data(), Width, Height, 0);
+    Record.Pixels.swap(Resized);
+    Record.Width = Width;
+    Record.Height = Height;
 }
 
 // A free record (reusing one whose buffer is big enough) sized Width x Height;

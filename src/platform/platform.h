@@ -83,6 +83,16 @@ int ReadBackBuffer(std::vector<uint32_t>& Pixels, int* Width, int* Height);
 
 int CreateImage(int Width, int Height, uint32_t Fill);   // handle or 0
 int LoadImagePng(const uint8_t* Data, size_t Size);      // decodes PNG bytes; handle or 0
+// Decoding on the second core, for pictures needed a little later: the bytes
+// must stay as they are until the job is taken. With Width and Height the
+// picture is resampled smoothly to that size (as ResizeImage); with Width
+// alone to that width and the height in proportion, rounded (a picture
+// already that wide is kept as it is). Returns a job (> 0), or 0 when none
+// could be queued (then decode with LoadImagePng).
+int QueueImageDecode(const uint8_t* Data, size_t Size, int Width, int Height);
+// The image of a queued job (waiting for it, or decoding it here if it has
+// not begun): handle or 0 when the bytes did not decode. The job is done with.
+int TakeDecodedImage(int Job);
 void FreeImage(int Image);
 int ImageWidth(int Image);
 int ImageHeight(int Image);
@@ -120,6 +130,10 @@ enum SpriteTransparency { SpriteColourKey = 0, SpriteOwnAlpha = 1 };
 int CreateSpriteFromPng(int Slot, const uint8_t* Data, size_t Size, int Transparency);
 int CreateSpriteFromImage(int Slot, int Image, int Transparency);
 int CreateEmptySprite(int Slot, int Width, int Height);   // fully transparent
+// A sprite of the image's size made of the image's own pixels, alpha as it is
+// (what CreateEmptySprite and CopyImageToSprite of the whole image give); the
+// image is freed. Handle or 0 (the image is then left alone).
+int MoveImageToSprite(int Slot, int Image);
 // A deferred sprite: Render(Sprite, Argument) fills it (CopyImageToSprite)
 // the first time it is shown, and again whenever it is shown after the
 // platform has taken its pixels back for memory (it keeps only the few most

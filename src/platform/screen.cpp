@@ -250,6 +250,8 @@ void SetFrameRate(int FramesPerSecond)
 
 void PresentScreen()
 {
+    if (VideoScreen.Open)
+        SpriteHousekeeping();
     if (VideoScreen.Open && VideoScreen.BackBuffer == nullptr) {
         // Software: the window surface itself goes to the display.
         SDL_RenderPresent(VideoScreen.Renderer);

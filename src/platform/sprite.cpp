@@ -33,6 +33,13 @@ static constexpr double TurnStep = 0.05;
 // Deferred sprites that keep their pixels at once: the five cards of the
 // level strip and the ones a slide brings in next.
 static constexpr int MaxDeferredKept = 8;
+// Software renderer: a sprite of at least this many pixels not shown for
+// this many frames is packed (its runs of equal pixels counted), and
+// unpacked when next needed; so are its scaled and turned copies dropped.
+// Panels and the splash pack to a tenth or less; a sprite that would not
+// pack to half its size is left as it is.
+static constexpr size_t PackablePixels = size_t(1) << 18;
+static constexpr uint64_t IdleFrames = 30;
 
 enum SpriteBlendKind { BlendUnset = -1, BlendPlain = 0, BlendAlpha = 1 };
 
@@ -70,6 +77,11 @@ struct SpriteRecord {
     SpriteRenderFunction Render = nullptr;
     int RenderArgument = 0;
     uint64_t LastShown = 0; // draw counter at its last draw
+    // Software renderer, idle sprites: the pixels packed (see PackPixels)
+    // while Pixels is empty.
+    std::vector<uint32_t> Packed;
+    uint64_t ShownFrame = 0;       // frame of its last draw
+    int64_t UnpackableVersion = -1; // the version that did not pack well
 };
 
 // Sprites by handle; index 0 is never used.
@@ -82,6 +94,9 @@ static uint64_t ShowCounter = 0;
 static int RenderingSprite = 0;
 // Pixels given up by a deferred sprite, kept for the next one drawn.
 static std::vector<uint32_t> SparePixels;
+// Frames presented, and where the look for idle sprites goes on next frame.
+static uint64_t FrameCounter = 0;
+static size_t IdleLookFrom = 1;
 
 static SpriteRecord* FindSprite(int Sprite);
 static SpriteRecord* PrepareSlot(int Slot, int* Handle);
@@ -97,6 +112,8 @@ static int DrawSoftware(SpriteRecord& Record, int X, int Y, int Blend, int Colou
 static void DropTexture(SpriteRecord& Record);
 static void ScaleNearest(const SpriteRecord& Record, uint32_t* Target, int Width, int Height);
 static int DrawTurnedSoftware(SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod, const ScreenTarget& View);
+static int PackPixels(const std::vector<uint32_t>& Pixels, std::vector<uint32_t>& Packed);
+static void UnpackPixels(SpriteRecord& Record);
 
 void DestroyAllSprites()
 {
@@ -143,6 +160,30 @@ int CreateSpriteFromImage(int Slot, int Image, int Transparency)
     Source = FindImage(Image);
     SetPixelsFromRgba(*Record, Source->Pixels.data(), Source->Width, Source->Height,
                       Transparency != SpriteOwnAlpha || !HasAlpha);
+    return Handle;
+}
+
+int MoveImageToSprite(int Slot, int Image)
+{
+    ImageRecord* Source = FindImage(Image);
+    if (Slot < 0 || Source == nullptr)
+        return 0;
+    int Handle = 0;
+    SpriteRecord* Record = PrepareSlot(Slot, &Handle);
+    Source = FindImage(Image);
+    if (Record == nullptr || Source == nullptr)
+        return 0;
+    // The image's own buffer becomes the sprite's, turned in place from
+    // 0xRRGGBBAA into the sprite's 0xAARRGGBB: no second copy of a picture
+    // the size of the screen.
+    Record->Pixels.swap(Source->Pixels);
+    for (uint32_t& P : Record->Pixels)
+        P = (P >> 8) | (P << 24);
+    Record->Width = Record->DisplayWidth = Source->Width;
+    Record->Height = Record->DisplayHeight = Source->Height;
+    Record->Dirty = 1;
+    ++Record->Version;
+    FreeImage(Image);
     return Handle;
 }
 
@@ -344,6 +385,48 @@ int SpritePixelsHeld(int Sprite)
     return Record != nullptr && !Record->Pixels.empty() ? 1 : 0;
 }
 
+int SpritePixelsPacked(int Sprite)
+{
+    SpriteRecord* Record = FindSprite(Sprite);
+    return Record != nullptr && !Record->Packed.empty() ? 1 : 0;
+}
+
+void SpriteHousekeeping()
+{
+    ++FrameCounter;
+    if (!VideoScreen.Software || Sprites.size() < 2)
+        return;
+    // At most one sprite a frame, looked for where the last look stopped.
+    for (size_t Looked = 0; Looked < Sprites.size(); ++Looked, ++IdleLookFrom) {
+        if (IdleLookFrom >= Sprites.size())
+            IdleLookFrom = 1;
+        SpriteRecord& Record = Sprites[IdleLookFrom];
+        if (!Record.InUse || Record.ShownFrame + IdleFrames > FrameCounter || int(IdleLookFrom) == RenderingSprite)
+            continue;
+        if (Record.Scaled.size() >= PackablePixels || Record.Turned.size() >= PackablePixels) {
+            // A copy made for drawing: made again when next drawn.
+            Record.Scaled.clear();
+            Record.Scaled.shrink_to_fit();
+            Record.Turned.clear();
+            Record.Turned.shrink_to_fit();
+            Record.ScaledKey = -1;
+            Record.TurnedKey = {};
+            ++IdleLookFrom;
+            return;
+        }
+        if (Record.Deferred || Record.Pixels.size() < PackablePixels || Record.UnpackableVersion == Record.Version)
+            continue;
+        if (!PackPixels(Record.Pixels, Record.Packed)) {
+            Record.UnpackableVersion = Record.Version;
+            continue;
+        }
+        Record.Pixels.clear();
+        Record.Pixels.shrink_to_fit();
+        ++IdleLookFrom;
+        return;
+    }
+}
+
 static SpriteRecord* FindSprite(int Sprite)
 {
     if (Sprite <= 0 || size_t(Sprite) >= Sprites.size() || !Sprites[size_t(Sprite)].InUse)
@@ -351,11 +434,14 @@ static SpriteRecord* FindSprite(int Sprite)
     return &Sprites[size_t(Sprite)];
 }
 
-// The sprite with its pixels at hand: a deferred sprite without them is drawn
-// by its renderer first. nullptr when there is no such sprite.
+// The sprite with its pixels at hand: packed ones are unpacked, a deferred
+// sprite without them is drawn by its renderer first. nullptr when there is
+// no such sprite.
 static SpriteRecord* ReadySprite(int Sprite)
 {
     SpriteRecord* Record = FindSprite(Sprite);
+    if (Record != nullptr && !Record->Packed.empty())
+        UnpackPixels(*Record);
     if (Record == nullptr || !Record->Deferred || !Record->Pixels.empty() || RenderingSprite == Sprite)
         return Record;
     MakeRoomForDeferred(Sprite);
@@ -376,6 +462,15 @@ static SpriteRecord* ReadySprite(int Sprite)
 static SpriteRecord* WritableSprite(int Sprite, int Replacing)
 {
     SpriteRecord* Record = FindSprite(Sprite);
+    if (Record != nullptr && !Record->Packed.empty()) {
+        if (Replacing) {
+            Record->Packed.clear();
+            Record->Packed.shrink_to_fit();
+            Record->Pixels.assign(size_t(Record->Width) * size_t(Record->Height), 0u);
+        } else {
+            UnpackPixels(*Record);
+        }
+    }
     if (Record == nullptr || !Record->Deferred || RenderingSprite == Sprite)
         return Record;
     if (Record->Pixels.empty()) {
@@ -399,6 +494,8 @@ static void GiveUpPixels(SpriteRecord& Record)
         SparePixels.swap(Record.Pixels);
     Record.Pixels.clear();
     Record.Pixels.shrink_to_fit();
+    Record.Packed.clear();
+    Record.Packed.shrink_to_fit();
     Record.Scaled.clear();
     Record.Scaled.shrink_to_fit();
     Record.Turned.clear();
@@ -583,6 +680,7 @@ static void DrawSprite(int Sprite, int X, int Y, int Blend, int ColourMod, int A
     if (Record == nullptr || Record->Pixels.empty())
         return;
     Record->LastShown = ++ShowCounter;
+    Record->ShownFrame = FrameCounter;
     if (VideoScreen.Software && DrawSoftware(*Record, X, Y, Blend, ColourMod, AlphaMod))
         return;
     SDL_Texture* Texture = ReadyTexture(*Record, Blend, ColourMod, AlphaMod);
@@ -704,4 +802,62 @@ static int DrawTurnedSoftware(SpriteRecord& Record, int X, int Y, int ColourMod,
     BlitBlendModulated(Record.Turned.data(), Width, View.Pixels + size_t(Top) * size_t(View.Pitch) + size_t(Left),
                        View.Pitch, Width, Height, ColourMod, AlphaMod);
     return 1;
+}
+
+// Packs pixels as runs: a word of Count x 2 + 1 followed by the pixel
+// repeated Count times, or a word of Count x 2 followed by Count pixels as
+// they are. 0 (Packed left empty) when that would not take under half the
+// room of the pixels.
+static int PackPixels(const std::vector<uint32_t>& Pixels, std::vector<uint32_t>& Packed)
+{
+    const size_t Count = Pixels.size(), Limit = Count / 2;
+    Packed.clear();
+    Packed.reserve(Count / 8);
+    size_t I = 0;
+    while (I < Count) {
+        size_t Run = 1;
+        while (I + Run < Count && Pixels[I + Run] == Pixels[I] && Run < 0x7fffffffu)
+            ++Run;
+        if (Run >= 3) {
+            Packed.push_back(uint32_t(Run) * 2 + 1);
+            Packed.push_back(Pixels[I]);
+            I += Run;
+        } else {
+            // Pixels as they are, up to the next run of three.
+            size_t Start = I;
+            while (I < Count && I - Start < 0x7fffffffu &&
+                   !(I + 2 < Count && Pixels[I] == Pixels[I + 1] && Pixels[I] == Pixels[I + 2]))
+                ++I;
+            Packed.push_back(uint32_t(I - Start) * 2);
+            Packed.insert(Packed.end(), Pixels.begin() + long(Start), Pixels.begin() + long(I));
+        }
+        if (Packed.size() > Limit) {
+            Packed.clear();
+            Packed.shrink_to_fit();
+            return 0;
+        }
+    }
+    Packed.shrink_to_fit();
+    return 1;
+}
+
+static void UnpackPixels(SpriteRecord& Record)
+{
+    std::vector<uint32_t>& Pixels = Record.Pixels;
+    Pixels.resize(size_t(Record.Width) * size_t(Record.Height));
+    size_t At = 0, Read = 0;
+    const std::vector<uint32_t>& Packed = Record.Packed;
+    while (Read < Packed.size() && At < Pixels.size()) {
+        size_t Count = std::min<size_t>(Packed[Read] / 2, Pixels.size() - At);
+        if (Packed[Read] & 1) {
+            std::fill_n(Pixels.begin() + long(At), Count, Packed[Read + 1]);
+            Read += 2;
+        } else {
+            std::copy_n(Packed.begin() + long(Read + 1), Count, Pixels.begin() + long(At));
+            Read += 1 + Packed[Read] / 2;
+        }
+        At += Count;
+    }
+    Record.Packed.clear();
+    Record.Packed.shrink_to_fit();
 }

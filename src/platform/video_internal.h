@@ -75,6 +75,11 @@ void DestroyAllSprites();
 // Uploads every sprite's pixels again at its next draw (after the renderer
 // lost the contents of its textures).
 void MarkSpriteTexturesDirty();
+// Once per presented frame: the software renderer packs one large sprite
+// that has not been shown for a while (and drops copies made for drawing).
+void SpriteHousekeeping();
+// 1 while a sprite's pixels are packed (tests).
+int SpritePixelsPacked(int Sprite);
 
 // ---------------------------------------------------------------------------
 // image.cpp

@@ -62,6 +62,10 @@ int CardSlotX(int Slot)
 
 int LoadThumbnail(const std::string& ArchivePath, const std::string& LevelName)
 {
+    // The level archive loaded last is held in memory: no file to open.
+    int Held = TakeLevelThumbnail(ArchivePath, LevelName, 0, 0);
+    if (Held >= 0)
+        return Held;
     int Archive = OpenArchive(ArchivePath);
     if (!Archive)
         return 0;
@@ -104,8 +108,11 @@ static int DrawCard(int Entry, int Number, int Unlocked)
     DrawText(Image, Line2, CardW / 2.0 - W2 / 2.0, CardH / 2.0, CardF, CardWhite);
 
     int ThumbHeight = int(std::lround(CardT));
-    int Thumb = LoadThumbnail(GameDir + "Kistora.maps", Level.Name);
-    if (Thumb) {
+    // Decoded at the card's size (often ahead, on the second core).
+    int Thumb = TakeLevelThumbnail(GameDir + "Kistora.maps", Level.Name, CardW, ThumbHeight);
+    if (Thumb < 0)
+        Thumb = LoadThumbnail(GameDir + "Kistora.maps", Level.Name);
+    if (Thumb > 0) {
         DrawImageOnImage(Image, Thumb, 0, CardH, CardW, ThumbHeight, 1);
         FreeImage(Thumb);
     } else {
@@ -123,31 +130,50 @@ static int DrawCard(int Entry, int Number, int Unlocked)
     return Image;
 }
 
+// The renderer of a card's sprite: Argument is the entry x 2, + 1 for the
+// unlocked form.
+static void RenderCardSprite(int Sprite, int Argument)
+{
+    int Entry = Argument / 2;
+    if (Entry < 0 || Entry >= int(ProgressList.size()))
+        return;
+    int Image = DrawCard(Entry, Entry + 1, Argument % 2);
+    if (!Image)
+        return;
+    CopyImageToSprite(Sprite, Image);
+    FreeImage(Image);
+}
+
+// The thumbnails of the cards within reach of the selected one (the strip
+// shows two on each side, a slide brings in a third), decoded on the second
+// core ahead of their drawing.
+static void PrefetchNearbyThumbnails(int First, int Count)
+{
+    PrefetchLevelThumbnails(First, Count, CardW, int(std::lround(CardT)));
+}
+
 void BuildAllCards()
 {
+    // Every card is a deferred sprite: drawn by DrawCard when it is first
+    // shown, with the progress it has now, and drawn again whenever it is
+    // shown after the platform took its pixels back (only the cards shown
+    // last keep theirs). What it shows is what drawing it here would show.
     for (size_t Entry = 0; Entry < ProgressList.size(); ++Entry) {
-        int Image = DrawCard(int(Entry), int(Entry) + 1, ProgressList[Entry].Unlocked != 0);
-        if (!Image)
-            continue;
         if (ProgressList[Entry].CardImage)
             FreeSprite(ProgressList[Entry].CardImage);
-        ProgressList[Entry].CardImage = CreateEmptySprite(0, CardW, CardW);
-        if (ProgressList[Entry].CardImage)
-            CopyImageToSprite(ProgressList[Entry].CardImage, Image);
-        FreeImage(Image);
+        ProgressList[Entry].CardImage =
+            CreateDeferredSprite(0, CardW, CardW, RenderCardSprite, int(Entry) * 2 + (ProgressList[Entry].Unlocked != 0));
     }
+    PrefetchNearbyThumbnails(SelectedLevelIndex - 2, 5);
 }
 
 void RedrawCard(int Entry)
 {
     if (Entry < 0 || Entry >= int(ProgressList.size()))
         return;
-    int Image = DrawCard(Entry, Entry + 1, 1);
-    if (!Image)
-        return;
+    // Drawn again, unlocked, when next shown.
     if (SpriteExists(ProgressList[Entry].CardImage))
-        CopyImageToSprite(ProgressList[Entry].CardImage, Image);
-    FreeImage(Image);
+        SetSpriteRenderer(ProgressList[Entry].CardImage, RenderCardSprite, Entry * 2 + 1);
 }
 
 void DrawLevelSelect()
@@ -163,6 +189,9 @@ void DrawLevelSelect()
         ShowSprite(ProgressList[Entry].CardImage, CardSlotX(K) + Shift, ScreenHeight / 2);
     }
     if (StripSlideDirection != 0) {
+        // The card this slide brings within reach: its thumbnail decodes meanwhile.
+        if (StripSlideOffset == StripSlideStep)
+            PrefetchNearbyThumbnails(StripSlideDirection == 1 ? S + 3 : S - 3, 1);
         if (StripSlideOffset >= W) {
             SelectedLevelIndex += StripSlideDirection == 1 ? 1 : -1;
             StripSlideOffset = StripSlideStep;
