@@ -5,8 +5,10 @@
 #include "platform/video_internal.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <glob.h>
 
@@ -21,6 +23,7 @@ static std::deque<int> WindowEvents;
 
 static int CreateBackBuffer();
 static int GraphicsCardLikely();
+static void NoteFirstFrame();
 static void HandleWindowEvent(const SDL_WindowEvent& Event);
 static void WaitForFrameTick();
 
@@ -37,6 +40,10 @@ int VideoStart()
     // that would load a GL driver (on a machine without a graphics card a
     // software rasteriser of some 90 MB) just to show a picture.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    const char* Plain = std::getenv("KISTORA_PLAIN_DRAWING");
+    VideoScreen.PlainDrawing = Plain != nullptr && std::strcmp(Plain, "1") == 0;
+    if (VideoScreen.PlainDrawing)
+        std::fputs("kistora: plain drawing (SDL's blitter, turning on one core)\n", stderr);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return 0;
     VideoScreen.VideoStarted = 1;
@@ -262,6 +269,8 @@ void PresentScreen()
         SDL_RenderPresent(Renderer);
         SDL_SetRenderTarget(Renderer, VideoScreen.BackBuffer);
     }
+    if (VideoScreen.Open && VideoScreen.Drawn && !VideoScreen.FirstFrameNoted)
+        NoteFirstFrame();
     if (!Overrides.Headless)
         WaitForFrameTick();
 }
@@ -480,6 +489,25 @@ static int GraphicsCardLikely()
         CloseDisplay(Display);
     SDL_UnloadObject(Xlib);
     return Direct;
+}
+
+// For the start-up benchmark: when KISTORA_FIRST_FRAME_FILE names a file, the
+// moment the first drawn frame went to the display is written there, as
+// "<wall clock ns since 1970> <process CPU ns>".
+static void NoteFirstFrame()
+{
+    VideoScreen.FirstFrameNoted = 1;
+    const char* Path = std::getenv("KISTORA_FIRST_FRAME_FILE");
+    if (Path == nullptr || *Path == '\0')
+        return;
+    timespec Wall{}, Cpu{};
+    clock_gettime(CLOCK_REALTIME, &Wall);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &Cpu);
+    if (std::FILE* File = std::fopen(Path, "w")) {
+        std::fprintf(File, "%lld %lld\n", (long long)Wall.tv_sec * 1000000000LL + Wall.tv_nsec,
+                     (long long)Cpu.tv_sec * 1000000000LL + Cpu.tv_nsec);
+        std::fclose(File);
+    }
 }
 
 static void HandleWindowEvent(const SDL_WindowEvent& Event)

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <pthread.h>
 
 static constexpr int MixRate = 44100;        // frames per second
 static constexpr int DeviceFrames = 1024;    // frames per device buffer (about 23 ms)
@@ -103,7 +104,9 @@ struct MixerRecord {
     std::atomic<int> FeederQuit{0};
 };
 
-static MixerRecord Mixer;
+// Made once and never destroyed: the audio and feeder threads may still run
+// while a process ends without SoundShutdown.
+static MixerRecord& Mixer = *new MixerRecord();
 
 static void LockMixer();
 static void UnlockMixer();
@@ -807,10 +810,22 @@ static int FeederMain(void*)
     return 0;
 }
 
+// A forked child has no feeder thread: it must not wait for one at its end.
+static void ForgetFeederAfterFork()
+{
+    Mixer.Feeder = nullptr;
+    Mixer.FeederWake = nullptr;
+}
+
 static void StartFeeder()
 {
     if (Mixer.Feeder != nullptr) {
         return;
+    }
+    static int ForkHandled = 0;
+    if (!ForkHandled) {
+        pthread_atfork(nullptr, nullptr, ForgetFeederAfterFork);
+        ForkHandled = 1;
     }
     Mixer.FeederQuit = 0;
     Mixer.FeederWake = SDL_CreateSemaphore(0);

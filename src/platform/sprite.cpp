@@ -72,6 +72,9 @@ struct SpriteRecord {
     // and size stay the same.
     std::vector<uint32_t> Turned;
     std::array<int64_t, 7> TurnedKey = {}; // step, version, sampling, box and visible corner
+    SDL_Texture* TurnedTexture = nullptr;  // plain drawing: Turned as a texture for SDL
+    int TurnedTextureWidth = 0;
+    int TurnedTextureHeight = 0;
     // Deferred sprites.
     int Deferred = 0;
     SpriteRenderFunction Render = nullptr;
@@ -113,6 +116,9 @@ static void DropTexture(SpriteRecord& Record);
 static void ScaleNearest(const SpriteRecord& Record, uint32_t* Target, int Width, int Height);
 static int DrawTurnedSoftware(SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod, const ScreenTarget& View);
 static int PackPixels(const std::vector<uint32_t>& Pixels, std::vector<uint32_t>& Packed);
+static int TurnedPart(SpriteRecord& Record, int X, int Y, int ScreenWidth, int ScreenHeight, int* Left, int* Top,
+                      int* Width, int* Height);
+static int DrawTurnedPlain(SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod);
 static void UnpackPixels(SpriteRecord& Record);
 
 void DestroyAllSprites()
@@ -681,7 +687,11 @@ static void DrawSprite(int Sprite, int X, int Y, int Blend, int ColourMod, int A
         return;
     Record->LastShown = ++ShowCounter;
     Record->ShownFrame = FrameCounter;
-    if (VideoScreen.Software && DrawSoftware(*Record, X, Y, Blend, ColourMod, AlphaMod))
+    VideoScreen.Drawn = 1;
+    if (VideoScreen.Software && !VideoScreen.PlainDrawing && DrawSoftware(*Record, X, Y, Blend, ColourMod, AlphaMod))
+        return;
+    if (VideoScreen.Software && VideoScreen.PlainDrawing && Record->Angle != 0.0 && Blend == BlendAlpha &&
+        DrawTurnedPlain(*Record, X, Y, ColourMod, AlphaMod))
         return;
     SDL_Texture* Texture = ReadyTexture(*Record, Blend, ColourMod, AlphaMod);
     if (Texture == nullptr)
@@ -745,6 +755,9 @@ static void DropTexture(SpriteRecord& Record)
 {
     if (Record.Texture != nullptr)
         SDL_DestroyTexture(Record.Texture);
+    if (Record.TurnedTexture != nullptr)
+        SDL_DestroyTexture(Record.TurnedTexture);
+    Record.TurnedTexture = nullptr;
     Record.Texture = nullptr;
     Record.TextureWidth = 0;
     Record.TextureHeight = 0;
@@ -768,9 +781,11 @@ static void ScaleNearest(const SpriteRecord& Record, uint32_t* Target, int Width
     }
 }
 
-// Draws a turned sprite through a picture turned on the CPU (see TurnStep),
-// holding only the part of the turned box that lies on the screen.
-static int DrawTurnedSoftware(SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod, const ScreenTarget& View)
+// Makes Record.Turned the part of the sprite's turned box (turned on the CPU
+// in steps of TurnStep degrees) that lies on a screen of that size, when it
+// is not that already. 0 when none of it lies on the screen.
+static int TurnedPart(SpriteRecord& Record, int X, int Y, int ScreenWidth, int ScreenHeight, int* Left, int* Top,
+                      int* Width, int* Height)
 {
     long Step = std::lround(Record.Angle / TurnStep);
     double Degrees = double(Step) * TurnStep;
@@ -782,25 +797,63 @@ static int DrawTurnedSoftware(SpriteRecord& Record, int X, int Y, int ColourMod,
     int BoxHeight = std::max(1, int(std::ceil(Record.DisplayWidth * Sin + Record.DisplayHeight * Cos - 1e-6)));
     int BoxX = int(std::lround(X + Record.DisplayWidth / 2.0 - BoxWidth / 2.0));
     int BoxY = int(std::lround(Y + Record.DisplayHeight / 2.0 - BoxHeight / 2.0));
-    int Left = std::max(BoxX, 0), Top = std::max(BoxY, 0);
-    int Right = int(std::min<int64_t>(int64_t(BoxX) + BoxWidth, View.Width));
-    int Bottom = int(std::min<int64_t>(int64_t(BoxY) + BoxHeight, View.Height));
-    if (Left >= Right || Top >= Bottom)
-        return 1; // wholly off the screen
-    int Width = Right - Left, Height = Bottom - Top;
-    std::array<int64_t, 7> Key = {Step, Record.Version, VideoScreen.Filtered, BoxX, BoxY, Left, Top};
-    if (Record.TurnedKey != Key || Record.Turned.size() != size_t(Width) * size_t(Height)) {
+    *Left = std::max(BoxX, 0);
+    *Top = std::max(BoxY, 0);
+    int Right = int(std::min<int64_t>(int64_t(BoxX) + BoxWidth, ScreenWidth));
+    int Bottom = int(std::min<int64_t>(int64_t(BoxY) + BoxHeight, ScreenHeight));
+    if (*Left >= Right || *Top >= Bottom)
+        return 0; // wholly off the screen
+    *Width = Right - *Left;
+    *Height = Bottom - *Top;
+    std::array<int64_t, 7> Key = {Step, Record.Version, VideoScreen.Filtered, BoxX, BoxY, *Left, *Top};
+    if (Record.TurnedKey != Key || Record.Turned.size() != size_t(*Width) * size_t(*Height)) {
         // Room for the tallest part the sway can show, once, so swaying never reallocates.
-        if (Record.Turned.capacity() < size_t(Width) * size_t(View.Height))
-            Record.Turned.reserve(size_t(Width) * size_t(View.Height));
-        Record.Turned.resize(size_t(Width) * size_t(Height));
+        if (Record.Turned.capacity() < size_t(*Width) * size_t(ScreenHeight))
+            Record.Turned.reserve(size_t(*Width) * size_t(ScreenHeight));
+        Record.Turned.resize(size_t(*Width) * size_t(*Height));
         TurnPixels(Record.Pixels.data(), Record.Width, Record.Height, Record.DisplayWidth, Record.DisplayHeight,
-                   Degrees, BoxWidth, BoxHeight, Left - BoxX, Top - BoxY, Record.Turned.data(), Width, Width, Height,
-                   VideoScreen.Filtered);
+                   Degrees, BoxWidth, BoxHeight, *Left - BoxX, *Top - BoxY, Record.Turned.data(), *Width, *Width,
+                   *Height, VideoScreen.Filtered);
         Record.TurnedKey = Key;
     }
+    return 1;
+}
+
+// Draws a turned sprite through its turned part, straight onto the screen.
+static int DrawTurnedSoftware(SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod, const ScreenTarget& View)
+{
+    int Left = 0, Top = 0, Width = 0, Height = 0;
+    if (!TurnedPart(Record, X, Y, View.Width, View.Height, &Left, &Top, &Width, &Height))
+        return 1;
     BlitBlendModulated(Record.Turned.data(), Width, View.Pixels + size_t(Top) * size_t(View.Pitch) + size_t(Left),
                        View.Pitch, Width, Height, ColourMod, AlphaMod);
+    return 1;
+}
+
+// The plain way: the turned part uploaded into a texture that SDL blends.
+static int DrawTurnedPlain(SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod)
+{
+    int Left = 0, Top = 0, Width = 0, Height = 0;
+    if (!TurnedPart(Record, X, Y, VideoScreen.Width, VideoScreen.Height, &Left, &Top, &Width, &Height))
+        return 1;
+    if (Record.TurnedTexture != nullptr && (Record.TurnedTextureWidth != Width || Record.TurnedTextureHeight != Height)) {
+        SDL_DestroyTexture(Record.TurnedTexture);
+        Record.TurnedTexture = nullptr;
+    }
+    if (Record.TurnedTexture == nullptr) {
+        Record.TurnedTexture = SDL_CreateTexture(VideoScreen.Renderer, SDL_PIXELFORMAT_ARGB8888,
+                                                 SDL_TEXTUREACCESS_STATIC, Width, Height);
+        if (Record.TurnedTexture == nullptr)
+            return 0;
+        SDL_SetTextureBlendMode(Record.TurnedTexture, SDL_BLENDMODE_BLEND);
+        Record.TurnedTextureWidth = Width;
+        Record.TurnedTextureHeight = Height;
+    }
+    SDL_UpdateTexture(Record.TurnedTexture, nullptr, Record.Turned.data(), Width * 4);
+    SDL_SetTextureColorMod(Record.TurnedTexture, Uint8(ColourMod), Uint8(ColourMod), Uint8(ColourMod));
+    SDL_SetTextureAlphaMod(Record.TurnedTexture, Uint8(AlphaMod));
+    SDL_Rect Target = {Left, Top, Width, Height};
+    SDL_RenderCopy(VideoScreen.Renderer, Record.TurnedTexture, nullptr, &Target);
     return 1;
 }
 

@@ -44,6 +44,7 @@ static inline uint32_t MixOpaque(uint32_t A, uint32_t B, uint32_t Weight);
 static uint32_t SampleEdge(const uint32_t* Source, int SourceWidth, int SourceHeight, int X0, int Y0, uint32_t Wx,
                            uint32_t Wy);
 static void TurnRows(void* Argument);
+static void TurnRowsPlain(const TurnJob& Job);
 static int TurnSpanWide(const TurnJob& Job, uint32_t* Out, int Count, int64_t FixedU, int64_t FixedV);
 
 void TurnPixels(const uint32_t* Source, int SourceWidth, int SourceHeight, int DisplayWidth, int DisplayHeight,
@@ -73,6 +74,14 @@ void TurnPixels(const uint32_t* Source, int SourceWidth, int SourceHeight, int D
     Job.Width = Width;
     Job.Height = Height;
     Job.Filtered = Filtered;
+    if (VideoScreen.PlainDrawing) {
+        // The reference: one pixel at a time, on this core.
+        Job.Filtered = Filtered;
+        Job.RowFirst = 0;
+        Job.RowEnd = Height;
+        TurnRowsPlain(Job);
+        return;
+    }
     if (int64_t(Width) * Height < SplitPixels || Height < 2 * TileSide) {
         Job.RowFirst = 0;
         Job.RowEnd = Height;
@@ -123,6 +132,27 @@ static void TurnRows(void* Argument)
                 for (; Column < TileRight; ++Column, FixedU += Job.StepU, FixedV += Job.StepV)
                     Out[Column] = Sample(Job.Source, Job.SourceWidth, Job.SourceHeight, FixedU, FixedV, Job.Filtered);
             }
+        }
+    }
+}
+
+static void TurnRowsPlain(const TurnJob& Job)
+{
+    for (int Row = Job.RowFirst; Row < Job.RowEnd; ++Row) {
+        for (int TileLeft = 0; TileLeft < Job.Width; TileLeft += TileSide) {
+            double Dx = Job.FromX + TileLeft + 0.5 - Job.BoxWidth / 2.0;
+            double Dy = Job.FromY + Row + 0.5 - Job.BoxHeight / 2.0;
+            double U = (Dx * Job.Cos + Dy * Job.Sin + Job.DisplayWidth / 2.0) * Job.ScaleX;
+            double V = (-Dx * Job.Sin + Dy * Job.Cos + Job.DisplayHeight / 2.0) * Job.ScaleY;
+            if (Job.Filtered) {
+                U -= 0.5;
+                V -= 0.5;
+            }
+            int64_t FixedU = std::llround(U * One), FixedV = std::llround(V * One);
+            uint32_t* Out = Job.Target + size_t(Row) * size_t(Job.Pitch);
+            for (int Column = TileLeft; Column < std::min(TileLeft + TileSide, Job.Width);
+                 ++Column, FixedU += Job.StepU, FixedV += Job.StepV)
+                Out[Column] = Sample(Job.Source, Job.SourceWidth, Job.SourceHeight, FixedU, FixedV, Job.Filtered);
         }
     }
 }

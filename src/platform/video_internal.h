@@ -38,6 +38,12 @@ struct VideoScreenRecord {
     int FramesPerSecond = 0; // 0: no limiter
     uint64_t NextTick = 0;   // performance-counter time the next frame may start
     int ScriptActive = 1;    // headless focus, set by ScriptFocus
+    // 1: the software renderer draws the plain way, through SDL's own
+    // blitter and one-core turning (KISTORA_PLAIN_DRAWING=1): the reference
+    // the fast drawing is checked against.
+    int PlainDrawing = 0;
+    int Drawn = 0;           // 1 once a sprite has been drawn onto the screen
+    int FirstFrameNoted = 0; // 1 once the first drawn frame was presented (see PresentScreen)
 };
 extern VideoScreenRecord VideoScreen;
 

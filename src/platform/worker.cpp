@@ -8,6 +8,8 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <new>
+#include <pthread.h>
 #include <thread>
 
 // Pieces posted and not yet finished, at most (more are done at once, in place).
@@ -26,7 +28,7 @@ struct WorkerRecord {
     std::mutex Lock;
     std::condition_variable Posted;   // a piece was queued, or the worker is to stop
     std::condition_variable Finished; // a piece the worker ran is done
-    std::thread Thread;
+    pthread_t Thread{};
     int Started = 0;                  // 1 while the thread runs
     int Unavailable = 0;              // 1: one core, or no thread could be had
     int Quit = 0;
@@ -34,10 +36,13 @@ struct WorkerRecord {
     WorkPiece Pieces[MaxPieces];
 };
 
-static WorkerRecord Worker;
+// Made once and never destroyed: a process that ends with the worker still
+// waiting must not wait for it while its statics go.
+static WorkerRecord& Worker = *new WorkerRecord();
 
-static void WorkerMain();
+static void* WorkerMain(void*);
 static void StartWorker();
+static void ForgetWorkerAfterFork();
 
 int PostWork(WorkFunction Function, void* Argument)
 {
@@ -94,7 +99,7 @@ void WorkerShutdown()
         Worker.Quit = 1;
     }
     Worker.Posted.notify_all();
-    Worker.Thread.join();
+    pthread_join(Worker.Thread, nullptr);
     std::lock_guard<std::mutex> Hold(Worker.Lock);
     Worker.Started = 0;
     Worker.Quit = 0;
@@ -110,15 +115,26 @@ static void StartWorker()
         Worker.Unavailable = 1;
         return;
     }
-    try {
-        Worker.Thread = std::thread(WorkerMain);
-        Worker.Started = 1;
-    } catch (...) {
-        Worker.Unavailable = 1;
+    static int ForkHandled = 0;
+    if (!ForkHandled) {
+        pthread_atfork(nullptr, nullptr, ForgetWorkerAfterFork);
+        ForkHandled = 1;
     }
+    if (pthread_create(&Worker.Thread, nullptr, WorkerMain, nullptr) != 0) {
+        Worker.Unavailable = 1;
+        return;
+    }
+    Worker.Started = 1;
 }
 
-static void WorkerMain()
+// A forked child has no worker thread (only the thread that forked goes on):
+// it starts with a worker record of its own, as if none had been started.
+static void ForgetWorkerAfterFork()
+{
+    new (&Worker) WorkerRecord();
+}
+
+static void* WorkerMain(void*)
 {
     std::unique_lock<std::mutex> Hold(Worker.Lock);
     for (;;) {
@@ -129,7 +145,7 @@ static void WorkerMain()
                 Next = &Piece;
         if (Next == nullptr) {
             if (Worker.Quit)
-                return;
+                return nullptr;
             Worker.Posted.wait(Hold);
             continue;
         }
