@@ -11,6 +11,7 @@
 // shown deferred sprites keep their pixels; the others give them up and are
 // drawn again when next shown. Sixty level cards thus cost what a handful do.
 #include "platform/platform.h"
+#include "platform/platform_internal.h"
 #include "platform/video_internal.h"
 
 #include <algorithm>
@@ -72,6 +73,13 @@ struct SpriteRecord {
     // and size stay the same.
     std::vector<uint32_t> Turned;
     std::array<int64_t, 7> TurnedKey = {}; // step, version, sampling, box and visible corner
+    long TurnedStep = 0;                   // the step Turned shows
+    int TurnDirection = 1;                 // the way the steps went last (+1 or -1)
+    // The next step turned ahead on the second core (while the sprite sways
+    // through the frames of the present step), ready when NextReady is 1.
+    std::vector<uint32_t> NextTurned;
+    std::array<int64_t, 7> NextKey = {};
+    int NextReady = 0;
     SDL_Texture* TurnedTexture = nullptr;  // plain drawing: Turned as a texture for SDL
     int TurnedTextureWidth = 0;
     int TurnedTextureHeight = 0;
@@ -97,6 +105,27 @@ static uint64_t ShowCounter = 0;
 static int RenderingSprite = 0;
 // Pixels given up by a deferred sprite, kept for the next one drawn.
 static std::vector<uint32_t> SparePixels;
+// Where a turned picture lies: the step, the turned box and the part of it
+// on the screen, and the key that tells one such picture from another.
+struct TurnPlan {
+    long Step = 0;
+    double Degrees = 0;
+    int BoxWidth = 0, BoxHeight = 0, BoxX = 0, BoxY = 0;
+    int Left = 0, Top = 0, Width = 0, Height = 0;
+    std::array<int64_t, 7> Key = {}; // step, version, sampling, box and visible corner
+};
+
+// The one turning under way on the second core: what it turns, from and into.
+struct PendingTurnRecord {
+    int Sprite = 0;      // 0: none
+    int Ticket = 0;
+    TurnPlan Plan;
+    const uint32_t* Source = nullptr;
+    int SourceWidth = 0, SourceHeight = 0, DisplayWidth = 0, DisplayHeight = 0, Filtered = 0;
+    uint32_t* Target = nullptr;
+};
+static PendingTurnRecord PendingTurn;
+
 // Frames presented, and where the look for idle sprites goes on next frame.
 static uint64_t FrameCounter = 0;
 static size_t IdleLookFrom = 1;
@@ -111,18 +140,27 @@ static void TakePixels(SpriteRecord& Record);
 static void MakeRoomForDeferred(int Sprite);
 static SDL_Texture* ReadyTexture(SpriteRecord& Record, int Blend, int ColourMod, int AlphaMod);
 static void DrawSprite(int Sprite, int X, int Y, int Blend, int ColourMod, int AlphaMod);
-static int DrawSoftware(SpriteRecord& Record, int X, int Y, int Blend, int ColourMod, int AlphaMod);
+static int DrawSoftware(int Sprite, SpriteRecord& Record, int X, int Y, int Blend, int ColourMod, int AlphaMod);
 static void DropTexture(SpriteRecord& Record);
 static void ScaleNearest(const SpriteRecord& Record, uint32_t* Target, int Width, int Height);
-static int DrawTurnedSoftware(SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod, const ScreenTarget& View);
+static int DrawTurnedSoftware(int Sprite, SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod,
+                              const ScreenTarget& View);
 static int PackPixels(const std::vector<uint32_t>& Pixels, std::vector<uint32_t>& Packed);
 static int TurnedPart(SpriteRecord& Record, int X, int Y, int ScreenWidth, int ScreenHeight, int* Left, int* Top,
                       int* Width, int* Height);
+static int PlanTurn(const SpriteRecord& Record, int X, int Y, long Step, int ScreenWidth, int ScreenHeight,
+                    TurnPlan* Plan);
+static void TurnAhead(void* Argument);
+static void SettleTurns();
 static int DrawTurnedPlain(SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod);
 static void UnpackPixels(SpriteRecord& Record);
+static void SetUniform(SpriteRecord& Record, uint32_t Colour);
+static int UniformColour(const SpriteRecord& Record, uint32_t* Colour);
+static int DrawUniform(SpriteRecord& Record, uint32_t Colour, int X, int Y, int Blend, int ColourMod, int AlphaMod);
 
 void DestroyAllSprites()
 {
+    SettleTurns();
     for (SpriteRecord& Record : Sprites)
         DropTexture(Record);
     Sprites.clear();
@@ -171,6 +209,7 @@ int CreateSpriteFromImage(int Slot, int Image, int Transparency)
 
 int MoveImageToSprite(int Slot, int Image)
 {
+    SettleTurns();
     ImageRecord* Source = FindImage(Image);
     if (Slot < 0 || Source == nullptr)
         return 0;
@@ -201,9 +240,12 @@ int CreateEmptySprite(int Slot, int Width, int Height)
     SpriteRecord* Record = PrepareSlot(Slot, &Handle);
     if (Record == nullptr)
         return 0;
-    Record->Pixels.assign(size_t(Width) * Height, 0u);
+    // One colour throughout: held as a single run until something is drawn into it.
+    Record->Pixels.clear();
+    Record->Pixels.shrink_to_fit();
     Record->Width = Record->DisplayWidth = Width;
     Record->Height = Record->DisplayHeight = Height;
+    SetUniform(*Record, 0u);
     return Handle;
 }
 
@@ -226,6 +268,7 @@ int CreateDeferredSprite(int Slot, int Width, int Height, SpriteRenderFunction R
 
 void SetSpriteRenderer(int Sprite, SpriteRenderFunction Render, int Argument)
 {
+    SettleTurns();
     SpriteRecord* Record = FindSprite(Sprite);
     if (Record == nullptr || Render == nullptr)
         return;
@@ -258,6 +301,7 @@ int CopySprite(int Slot, int Source)
 
 void FreeSprite(int Sprite)
 {
+    SettleTurns();
     SpriteRecord* Record = FindSprite(Sprite);
     if (Record == nullptr)
         return;
@@ -309,20 +353,44 @@ void CopyImageToSprite(int Sprite, int Image)
 
 void FillSprite(int Sprite, uint32_t Colour)
 {
-    SpriteRecord* Record = WritableSprite(Sprite, 1);
+    SettleTurns();
+    SpriteRecord* Record = FindSprite(Sprite);
     if (Record == nullptr)
         return;
-    std::fill(Record->Pixels.begin(), Record->Pixels.end(), (Colour >> 8) | (Colour << 24));
-    Record->Dirty = 1;
-    ++Record->Version;
+    if (Record->Deferred && RenderingSprite != Sprite) {
+        Record->Deferred = 0; // written from outside its renderer: an ordinary sprite now
+        Record->Render = nullptr;
+    }
+    if (!VideoScreen.Software && !Record->Pixels.empty()) {
+        std::fill(Record->Pixels.begin(), Record->Pixels.end(), (Colour >> 8) | (Colour << 24));
+        Record->Dirty = 1;
+        ++Record->Version;
+        return;
+    }
+    // One colour throughout (the dim layer): a single run, never a screen of pixels.
+    if (SparePixels.capacity() < Record->Pixels.capacity())
+        SparePixels.swap(Record->Pixels);
+    Record->Pixels.clear();
+    Record->Pixels.shrink_to_fit();
+    SetUniform(*Record, (Colour >> 8) | (Colour << 24));
 }
 
 void SetSpriteKeyColour(int Sprite, uint32_t Colour)
 {
+    SettleTurns();
+    uint32_t Key = Colour >> 8; // 0x00RRGGBB
+    SpriteRecord* Uniform = FindSprite(Sprite);
+    if (Uniform != nullptr && Uniform->Pixels.empty() && UniformColour(*Uniform, nullptr) &&
+        (!Uniform->Deferred || RenderingSprite == Sprite)) {
+        if ((Uniform->Packed[1] & 0xffffffu) == Key)
+            Uniform->Packed[1] &= 0xffffffu;
+        Uniform->Dirty = 1;
+        ++Uniform->Version;
+        return;
+    }
     SpriteRecord* Record = WritableSprite(Sprite, 0);
     if (Record == nullptr)
         return;
-    uint32_t Key = Colour >> 8; // 0x00RRGGBB
     for (uint32_t& P : Record->Pixels)
         if ((P & 0xffffffu) == Key)
             P &= 0xffffffu;
@@ -332,6 +400,7 @@ void SetSpriteKeyColour(int Sprite, uint32_t Colour)
 
 void ZoomSprite(int Sprite, int Width, int Height)
 {
+    SettleTurns();
     SpriteRecord* Record = FindSprite(Sprite);
     if (Record == nullptr || Width <= 0 || Height <= 0)
         return;
@@ -344,6 +413,7 @@ void ZoomSprite(int Sprite, int Width, int Height)
 
 void ResizeSprite(int Sprite, int Width, int Height)
 {
+    SettleTurns();
     if (!PictureSizeValid(Width, Height))
         return;
     SpriteRecord* Record = WritableSprite(Sprite, 0);
@@ -409,14 +479,19 @@ void SpriteHousekeeping()
         SpriteRecord& Record = Sprites[IdleLookFrom];
         if (!Record.InUse || Record.ShownFrame + IdleFrames > FrameCounter || int(IdleLookFrom) == RenderingSprite)
             continue;
+        if (int(IdleLookFrom) == PendingTurn.Sprite)
+            SettleTurns(); // its turning ahead must be done before its pictures go
         if (Record.Scaled.size() >= PackablePixels || Record.Turned.size() >= PackablePixels) {
             // A copy made for drawing: made again when next drawn.
             Record.Scaled.clear();
             Record.Scaled.shrink_to_fit();
             Record.Turned.clear();
             Record.Turned.shrink_to_fit();
+            Record.NextTurned.clear();
+            Record.NextTurned.shrink_to_fit();
             Record.ScaledKey = -1;
             Record.TurnedKey = {};
+            Record.NextReady = 0;
             ++IdleLookFrom;
             return;
         }
@@ -467,6 +542,7 @@ static SpriteRecord* ReadySprite(int Sprite)
 // every pixel is about to be overwritten (a deferred sprite is then not drawn first).
 static SpriteRecord* WritableSprite(int Sprite, int Replacing)
 {
+    SettleTurns();
     SpriteRecord* Record = FindSprite(Sprite);
     if (Record != nullptr && !Record->Packed.empty()) {
         if (Replacing) {
@@ -495,6 +571,7 @@ static SpriteRecord* WritableSprite(int Sprite, int Replacing)
 // A deferred sprite's pixels (and texture) go; the buffer is kept for the next one drawn.
 static void GiveUpPixels(SpriteRecord& Record)
 {
+    SettleTurns();
     DropTexture(Record);
     if (SparePixels.capacity() < Record.Pixels.capacity())
         SparePixels.swap(Record.Pixels);
@@ -506,8 +583,11 @@ static void GiveUpPixels(SpriteRecord& Record)
     Record.Scaled.shrink_to_fit();
     Record.Turned.clear();
     Record.Turned.shrink_to_fit();
+    Record.NextTurned.clear();
+    Record.NextTurned.shrink_to_fit();
     Record.ScaledKey = -1;
     Record.TurnedKey = {};
+    Record.NextReady = 0;
     ++Record.Version;
 }
 
@@ -549,6 +629,7 @@ static void MakeRoomForDeferred(int Sprite)
 // marked in use. nullptr when the slot number is unusable.
 static SpriteRecord* PrepareSlot(int Slot, int* Handle)
 {
+    SettleTurns();
     *Handle = 0;
     if (Slot < 0 || Slot > MaxSlot)
         return nullptr;
@@ -682,13 +763,24 @@ static void DrawSprite(int Sprite, int X, int Y, int Blend, int ColourMod, int A
 {
     if (!VideoScreen.Open)
         return;
+    // A sprite of one colour throughout is drawn from that colour alone.
+    SpriteRecord* Uniform = FindSprite(Sprite);
+    uint32_t Colour = 0;
+    if (Uniform != nullptr && VideoScreen.Software && !VideoScreen.PlainDrawing && Uniform->Pixels.empty() &&
+        UniformColour(*Uniform, &Colour) && DrawUniform(*Uniform, Colour, X, Y, Blend, ColourMod, AlphaMod)) {
+        Uniform->LastShown = ++ShowCounter;
+        Uniform->ShownFrame = FrameCounter;
+        VideoScreen.Drawn = 1;
+        return;
+    }
     SpriteRecord* Record = ReadySprite(Sprite);
     if (Record == nullptr || Record->Pixels.empty())
         return;
     Record->LastShown = ++ShowCounter;
     Record->ShownFrame = FrameCounter;
     VideoScreen.Drawn = 1;
-    if (VideoScreen.Software && !VideoScreen.PlainDrawing && DrawSoftware(*Record, X, Y, Blend, ColourMod, AlphaMod))
+    if (VideoScreen.Software && !VideoScreen.PlainDrawing &&
+        DrawSoftware(Sprite, *Record, X, Y, Blend, ColourMod, AlphaMod))
         return;
     if (VideoScreen.Software && VideoScreen.PlainDrawing && Record->Angle != 0.0 && Blend == BlendAlpha &&
         DrawTurnedPlain(*Record, X, Y, ColourMod, AlphaMod))
@@ -706,13 +798,13 @@ static void DrawSprite(int Sprite, int X, int Y, int Blend, int ColourMod, int A
 // The software renderer's draw, straight onto the screen surface. 0 when
 // this case is left to SDL (a sprite too big to scale in memory, a screen
 // surface of an unusual pixel layout).
-static int DrawSoftware(SpriteRecord& Record, int X, int Y, int Blend, int ColourMod, int AlphaMod)
+static int DrawSoftware(int Sprite, SpriteRecord& Record, int X, int Y, int Blend, int ColourMod, int AlphaMod)
 {
     ScreenTarget View;
     if (!SoftwareScreenTarget(&View))
         return 0;
     if (Record.Angle != 0.0)
-        return Blend == BlendAlpha && DrawTurnedSoftware(Record, X, Y, ColourMod, AlphaMod, View);
+        return Blend == BlendAlpha && DrawTurnedSoftware(Sprite, Record, X, Y, ColourMod, AlphaMod, View);
     if (Blend == BlendPlain && (ColourMod != 255 || AlphaMod != 255))
         return 0;
     const uint32_t* Pixels = Record.Pixels.data();
@@ -781,53 +873,125 @@ static void ScaleNearest(const SpriteRecord& Record, uint32_t* Target, int Width
     }
 }
 
-// Makes Record.Turned the part of the sprite's turned box (turned on the CPU
-// in steps of TurnStep degrees) that lies on a screen of that size, when it
-// is not that already. 0 when none of it lies on the screen.
-static int TurnedPart(SpriteRecord& Record, int X, int Y, int ScreenWidth, int ScreenHeight, int* Left, int* Top,
-                      int* Width, int* Height)
+// The turned box of the sprite drawn at (X, Y) at Step (of TurnStep degrees)
+// and its part on a screen of that size; 0 when none of it lies on the screen.
+static int PlanTurn(const SpriteRecord& Record, int X, int Y, long Step, int ScreenWidth, int ScreenHeight,
+                    TurnPlan* Plan)
 {
-    long Step = std::lround(Record.Angle / TurnStep);
-    double Degrees = double(Step) * TurnStep;
-    double Radians = Degrees * M_PI / 180.0;
+    Plan->Step = Step;
+    Plan->Degrees = double(Step) * TurnStep;
+    double Radians = Plan->Degrees * M_PI / 180.0;
     double Cos = std::fabs(std::cos(Radians)), Sin = std::fabs(std::sin(Radians));
     // The turned rectangle's bounding box (a hair less, so 90 degrees stays exact),
     // centred where the unturned sprite's centre is.
-    int BoxWidth = std::max(1, int(std::ceil(Record.DisplayWidth * Cos + Record.DisplayHeight * Sin - 1e-6)));
-    int BoxHeight = std::max(1, int(std::ceil(Record.DisplayWidth * Sin + Record.DisplayHeight * Cos - 1e-6)));
-    int BoxX = int(std::lround(X + Record.DisplayWidth / 2.0 - BoxWidth / 2.0));
-    int BoxY = int(std::lround(Y + Record.DisplayHeight / 2.0 - BoxHeight / 2.0));
-    *Left = std::max(BoxX, 0);
-    *Top = std::max(BoxY, 0);
-    int Right = int(std::min<int64_t>(int64_t(BoxX) + BoxWidth, ScreenWidth));
-    int Bottom = int(std::min<int64_t>(int64_t(BoxY) + BoxHeight, ScreenHeight));
-    if (*Left >= Right || *Top >= Bottom)
-        return 0; // wholly off the screen
-    *Width = Right - *Left;
-    *Height = Bottom - *Top;
-    std::array<int64_t, 7> Key = {Step, Record.Version, VideoScreen.Filtered, BoxX, BoxY, *Left, *Top};
-    if (Record.TurnedKey != Key || Record.Turned.size() != size_t(*Width) * size_t(*Height)) {
-        // Room for the tallest part the sway can show, once, so swaying never reallocates.
-        if (Record.Turned.capacity() < size_t(*Width) * size_t(ScreenHeight))
-            Record.Turned.reserve(size_t(*Width) * size_t(ScreenHeight));
-        Record.Turned.resize(size_t(*Width) * size_t(*Height));
-        TurnPixels(Record.Pixels.data(), Record.Width, Record.Height, Record.DisplayWidth, Record.DisplayHeight,
-                   Degrees, BoxWidth, BoxHeight, *Left - BoxX, *Top - BoxY, Record.Turned.data(), *Width, *Width,
-                   *Height, VideoScreen.Filtered);
-        Record.TurnedKey = Key;
-    }
+    Plan->BoxWidth = std::max(1, int(std::ceil(Record.DisplayWidth * Cos + Record.DisplayHeight * Sin - 1e-6)));
+    Plan->BoxHeight = std::max(1, int(std::ceil(Record.DisplayWidth * Sin + Record.DisplayHeight * Cos - 1e-6)));
+    Plan->BoxX = int(std::lround(X + Record.DisplayWidth / 2.0 - Plan->BoxWidth / 2.0));
+    Plan->BoxY = int(std::lround(Y + Record.DisplayHeight / 2.0 - Plan->BoxHeight / 2.0));
+    Plan->Left = std::max(Plan->BoxX, 0);
+    Plan->Top = std::max(Plan->BoxY, 0);
+    int Right = int(std::min<int64_t>(int64_t(Plan->BoxX) + Plan->BoxWidth, ScreenWidth));
+    int Bottom = int(std::min<int64_t>(int64_t(Plan->BoxY) + Plan->BoxHeight, ScreenHeight));
+    if (Plan->Left >= Right || Plan->Top >= Bottom)
+        return 0;
+    Plan->Width = Right - Plan->Left;
+    Plan->Height = Bottom - Plan->Top;
+    Plan->Key = {Step, Record.Version, VideoScreen.Filtered, Plan->BoxX, Plan->BoxY, Plan->Left, Plan->Top};
     return 1;
 }
 
-// Draws a turned sprite through its turned part, straight onto the screen.
-static int DrawTurnedSoftware(SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod, const ScreenTarget& View)
+// Makes Record.Turned the part of the sprite's turned box (turned on the CPU
+// in steps of TurnStep degrees) that lies on a screen of that size, when it
+// is not that already: the step turned ahead when it was foreseen, else
+// turned now. 0 when none of it lies on the screen.
+static int TurnedPart(SpriteRecord& Record, int X, int Y, int ScreenWidth, int ScreenHeight, int* Left, int* Top,
+                      int* Width, int* Height)
+{
+    TurnPlan Plan;
+    if (!PlanTurn(Record, X, Y, std::lround(Record.Angle / TurnStep), ScreenWidth, ScreenHeight, &Plan))
+        return 0;
+    *Left = Plan.Left;
+    *Top = Plan.Top;
+    *Width = Plan.Width;
+    *Height = Plan.Height;
+    size_t Size = size_t(Plan.Width) * size_t(Plan.Height);
+    if (Record.TurnedKey == Plan.Key && Record.Turned.size() == Size)
+        return 1;
+    if (Plan.Step != Record.TurnedStep)
+        Record.TurnDirection = Plan.Step > Record.TurnedStep ? 1 : -1;
+    Record.TurnedStep = Plan.Step;
+    if (&Record == &Sprites[size_t(PendingTurn.Sprite)] && PendingTurn.Plan.Key == Plan.Key)
+        SettleTurns();
+    if (Record.NextReady && Record.NextKey == Plan.Key && Record.NextTurned.size() == Size) {
+        Record.Turned.swap(Record.NextTurned);
+        Record.TurnedKey = Plan.Key;
+        Record.NextReady = 0;
+        return 1;
+    }
+    // Room for the tallest part the sway can show, once, so swaying never reallocates.
+    if (Record.Turned.capacity() < size_t(Plan.Width) * size_t(ScreenHeight))
+        Record.Turned.reserve(size_t(Plan.Width) * size_t(ScreenHeight));
+    Record.Turned.resize(Size);
+    TurnPixels(Record.Pixels.data(), Record.Width, Record.Height, Record.DisplayWidth, Record.DisplayHeight,
+               Plan.Degrees, Plan.BoxWidth, Plan.BoxHeight, Plan.Left - Plan.BoxX, Plan.Top - Plan.BoxY,
+               Record.Turned.data(), Plan.Width, Plan.Width, Plan.Height, VideoScreen.Filtered);
+    Record.TurnedKey = Plan.Key;
+    return 1;
+}
+
+// Draws a turned sprite through its turned part, straight onto the screen,
+// then has the next step (the way the sway goes) turned ahead on the second core.
+static int DrawTurnedSoftware(int Sprite, SpriteRecord& Record, int X, int Y, int ColourMod, int AlphaMod,
+                              const ScreenTarget& View)
 {
     int Left = 0, Top = 0, Width = 0, Height = 0;
     if (!TurnedPart(Record, X, Y, View.Width, View.Height, &Left, &Top, &Width, &Height))
         return 1;
     BlitBlendModulated(Record.Turned.data(), Width, View.Pixels + size_t(Top) * size_t(View.Pitch) + size_t(Left),
                        View.Pitch, Width, Height, ColourMod, AlphaMod);
+    TurnPlan Next;
+    if (PendingTurn.Sprite != 0 ||
+        !PlanTurn(Record, X, Y, Record.TurnedStep + Record.TurnDirection, View.Width, View.Height, &Next) ||
+        (Record.NextReady && Record.NextKey == Next.Key))
+        return 1;
+    if (Record.NextTurned.capacity() < size_t(Next.Width) * size_t(View.Height))
+        Record.NextTurned.reserve(size_t(Next.Width) * size_t(View.Height));
+    Record.NextTurned.resize(size_t(Next.Width) * size_t(Next.Height));
+    Record.NextKey = Next.Key;
+    Record.NextReady = 0;
+    PendingTurn.Sprite = Sprite;
+    PendingTurn.Plan = Next;
+    PendingTurn.Source = Record.Pixels.data();
+    PendingTurn.SourceWidth = Record.Width;
+    PendingTurn.SourceHeight = Record.Height;
+    PendingTurn.DisplayWidth = Record.DisplayWidth;
+    PendingTurn.DisplayHeight = Record.DisplayHeight;
+    PendingTurn.Filtered = VideoScreen.Filtered;
+    PendingTurn.Target = Record.NextTurned.data();
+    PendingTurn.Ticket = PostWork(TurnAhead, &PendingTurn);
     return 1;
+}
+
+// On the second core: the pending turn, on that core alone.
+static void TurnAhead(void* Argument)
+{
+    const PendingTurnRecord& Turn = *static_cast<const PendingTurnRecord*>(Argument);
+    const TurnPlan& Plan = Turn.Plan;
+    TurnPixelsOnOneCore(Turn.Source, Turn.SourceWidth, Turn.SourceHeight, Turn.DisplayWidth, Turn.DisplayHeight,
+                        Plan.Degrees, Plan.BoxWidth, Plan.BoxHeight, Plan.Left - Plan.BoxX, Plan.Top - Plan.BoxY,
+                        Turn.Target, Plan.Width, Plan.Width, Plan.Height, Turn.Filtered);
+}
+
+// Waits for the turning ahead, if one is under way (before anything that
+// could change what it reads or writes); its picture is then ready.
+static void SettleTurns()
+{
+    if (PendingTurn.Sprite == 0)
+        return;
+    FinishWork(PendingTurn.Ticket);
+    if (size_t(PendingTurn.Sprite) < Sprites.size())
+        Sprites[size_t(PendingTurn.Sprite)].NextReady = 1;
+    PendingTurn = PendingTurnRecord();
 }
 
 // The plain way: the turned part uploaded into a texture that SDL blends.
@@ -896,6 +1060,7 @@ static int PackPixels(const std::vector<uint32_t>& Pixels, std::vector<uint32_t>
 
 static void UnpackPixels(SpriteRecord& Record)
 {
+    SettleTurns();
     std::vector<uint32_t>& Pixels = Record.Pixels;
     Pixels.resize(size_t(Record.Width) * size_t(Record.Height));
     size_t At = 0, Read = 0;
@@ -913,4 +1078,41 @@ static void UnpackPixels(SpriteRecord& Record)
     }
     Record.Packed.clear();
     Record.Packed.shrink_to_fit();
+}
+
+// The sprite's pixels: Colour (0xAARRGGBB) throughout, held as one run.
+static void SetUniform(SpriteRecord& Record, uint32_t Colour)
+{
+    Record.Packed.assign({uint32_t(size_t(Record.Width) * size_t(Record.Height)) * 2 + 1, Colour});
+    Record.Dirty = 1;
+    ++Record.Version;
+}
+
+// 1 (and the colour) when the packed pixels are one colour throughout.
+static int UniformColour(const SpriteRecord& Record, uint32_t* Colour)
+{
+    if (Record.Packed.size() != 2 || !(Record.Packed[0] & 1) ||
+        Record.Packed[0] / 2 != uint32_t(size_t(Record.Width) * size_t(Record.Height)))
+        return 0;
+    if (Colour != nullptr)
+        *Colour = Record.Packed[1];
+    return 1;
+}
+
+// The software renderer's draw of a one-colour sprite, from its colour
+// alone (no screen-sized source to read). 0 when this case is left to the
+// ordinary draw (turned or zoomed).
+static int DrawUniform(SpriteRecord& Record, uint32_t Colour, int X, int Y, int Blend, int ColourMod, int AlphaMod)
+{
+    ScreenTarget View;
+    if (Record.Angle != 0.0 || Record.DisplayWidth != Record.Width || Record.DisplayHeight != Record.Height ||
+        (Blend == BlendPlain && (ColourMod != 255 || AlphaMod != 255)) || !SoftwareScreenTarget(&View))
+        return 0;
+    int Left = std::max(X, 0), Top = std::max(Y, 0);
+    int Right = int(std::min<int64_t>(int64_t(X) + Record.Width, View.Width));
+    int Bottom = int(std::min<int64_t>(int64_t(Y) + Record.Height, View.Height));
+    if (Left < Right && Top < Bottom)
+        BlitUniform(Colour, View.Pixels + size_t(Top) * size_t(View.Pitch) + size_t(Left), View.Pitch, Right - Left,
+                    Bottom - Top, Blend != BlendPlain, ColourMod, AlphaMod);
+    return 1;
 }

@@ -145,6 +145,10 @@ void BlitBlend(const uint32_t* Source, int SourcePitch, uint32_t* Target, int Ta
 // Blended by the source's alpha, with colour and alpha modulation (0-255).
 void BlitBlendModulated(const uint32_t* Source, int SourcePitch, uint32_t* Target, int TargetPitch, int Width,
                         int Height, int ColourMod, int AlphaMod);
+// One colour (0xAARRGGBB) over a rectangle: copied (Blended = 0), or blended
+// as the three above would blend a source of that colour throughout.
+void BlitUniform(uint32_t Colour, uint32_t* Target, int TargetPitch, int Width, int Height, int Blended, int ColourMod,
+                 int AlphaMod);
 
 // ---------------------------------------------------------------------------
 // turn.cpp
@@ -158,6 +162,10 @@ void BlitBlendModulated(const uint32_t* Source, int SourcePitch, uint32_t* Targe
 void TurnPixels(const uint32_t* Source, int SourceWidth, int SourceHeight, int DisplayWidth, int DisplayHeight,
                 double Degrees, int BoxWidth, int BoxHeight, int FromX, int FromY, uint32_t* Target, int Pitch,
                 int Width, int Height, int Filtered);
+// The same on the calling core alone (the turning that runs ahead on the second core).
+void TurnPixelsOnOneCore(const uint32_t* Source, int SourceWidth, int SourceHeight, int DisplayWidth, int DisplayHeight,
+                         double Degrees, int BoxWidth, int BoxHeight, int FromX, int FromY, uint32_t* Target, int Pitch,
+                         int Width, int Height, int Filtered);
 
 // ---------------------------------------------------------------------------
 // png.cpp

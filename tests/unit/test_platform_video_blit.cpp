@@ -155,6 +155,22 @@ TEST(SoftwareBlit, CopyAndBlendsEqualSdlsBlitterForEveryValue)
                                C.AlphaMod);
         EXPECT_EQ(Differences(Got, Want), 0);
     }
+    // One colour throughout (the dim layer, a blank sprite): what the blends
+    // above make of a source of that colour.
+    const uint32_t Colours[] = {0xff000000u, 0x80c04020u, 0x00ffffffu, 0xff12ab34u, 0x01fefefeu, 0xfe010203u};
+    for (const Case& C : Cases) {
+        for (uint32_t Colour : Colours) {
+            SCOPED_TRACE(testing::Message() << std::hex << Colour << std::dec << " blend " << C.Blend << " colour "
+                                            << C.ColourMod << " alpha " << C.AlphaMod);
+            std::vector<uint32_t> Row(BlitWidth, Colour), Want = Screen, Got = Screen;
+            if (C.Blend == 0)
+                BlitCopy(Row.data(), 0, Want.data(), BlitWidth, BlitWidth, Height);
+            else
+                BlitBlendModulated(Row.data(), 0, Want.data(), BlitWidth, BlitWidth, Height, C.ColourMod, C.AlphaMod);
+            BlitUniform(Colour, Got.data(), BlitWidth, BlitWidth, Height, C.Blend, C.ColourMod, C.AlphaMod);
+            EXPECT_EQ(Differences(Got, Want), 0);
+        }
+    }
     // A part of a row and of the screen: only that rectangle changes.
     std::vector<uint32_t> Got = Screen;
     BlitBlend(Source.data() + 3, BlitWidth, Got.data() + 5 * BlitWidth + 7, BlitWidth, 13, 2);
