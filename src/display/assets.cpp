@@ -256,9 +256,10 @@ static void PreparePictures(int Archive)
     int Class = AspectClass(ScreenWidth, ScreenHeight);
     const AspectPictures& Pictures = PicturesFor(Class);
     int Stretched = Class >= Aspect3x2 && Class <= Aspect17x9;
-    PreparePicture(Archive, Pictures.Title, ArtBufferLimit, ScreenWidth, 0, Prepared.Title);
+    // The splash first: the largest, and needed in the first frame.
     PreparePicture(Archive, Pictures.Splash, ArtBufferLimit, Stretched ? ScreenWidth : 0, Stretched ? ScreenHeight : 0,
                    Prepared.Splash);
+    PreparePicture(Archive, Pictures.Title, ArtBufferLimit, ScreenWidth, 0, Prepared.Title);
     for (size_t Index = 0; Index < sizeof(SpriteAssets) / sizeof(SpriteAssets[0]); Index++)
         PreparePicture(Archive, SpriteAssets[Index].Name, SpriteBufferLimit, 0, 0, Prepared.Sprites[Index]);
     Prepared.Ready = 1;

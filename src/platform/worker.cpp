@@ -2,7 +2,8 @@
 // run beside the game's own thread (half of a picture being turned, a PNG
 // being decoded ahead of its use). The game's thread posts a piece and later
 // finishes it: if the worker has not begun it by then, the game's thread does
-// it itself, so waiting never costs more than doing. Nothing here touches the
+// it itself, and while it waits for one the worker is doing, it does others
+// still queued, so waiting never costs more than doing. Nothing here touches the
 // game's records: a piece works only on the memory it is given.
 #include "platform/platform_internal.h"
 
@@ -85,7 +86,24 @@ void FinishWork(int Ticket)
         Piece.Function(Piece.Argument);
         Hold.lock();
     } else {
-        Worker.Finished.wait(Hold, [&] { return Piece.State == PieceDone; });
+        // Under way on the worker: meanwhile this thread does the newest
+        // pieces still queued (the worker takes the oldest), then waits.
+        while (Piece.State != PieceDone) {
+            WorkPiece* Other = nullptr;
+            for (WorkPiece& Candidate : Worker.Pieces)
+                if (Candidate.State == PieceQueued && (Other == nullptr || Candidate.Ticket > Other->Ticket))
+                    Other = &Candidate;
+            if (Other == nullptr) {
+                Worker.Finished.wait(Hold, [&] { return Piece.State == PieceDone; });
+                break;
+            }
+            Other->State = PieceRunning;
+            Hold.unlock();
+            Other->Function(Other->Argument);
+            Hold.lock();
+            Other->State = PieceDone; // finished by whoever posted it, as ever
+            Worker.Finished.notify_all();
+        }
     }
     Piece = WorkPiece();
 }
