@@ -18,6 +18,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <glob.h>
+#include <string>
+#include <unistd.h>
 #include <memory>
 #include <mutex>
 #include <pthread.h>
@@ -152,12 +155,40 @@ static int OpenMixerDevice()
     return 1;
 }
 
+// 1 when the machine shows no sign of anything that plays sound: no sound
+// card device, no PulseAudio or PipeWire server socket. SDL would then try
+// each of its drivers in turn (a tenth of a second and more of start-up) only
+// to end on the silent one.
+static int NoSoundAnywhere()
+{
+    glob_t Found;
+    int Cards = glob("/dev/snd/pcm*", 0, nullptr, &Found) == 0 && Found.gl_pathc > 0;
+    globfree(&Found);
+    if (Cards || glob("/dev/dsp*", 0, nullptr, &Found) == 0) {
+        if (!Cards)
+            globfree(&Found);
+        return 0;
+    }
+    const char* Runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string Folder = Runtime != nullptr ? Runtime : "";
+    const char* const Servers[] = {"/pulse/native", "/pipewire-0"};
+    for (const char* Server : Servers)
+        if (!Folder.empty() && access((Folder + Server).c_str(), F_OK) == 0)
+            return 0;
+    if (access("/var/run/pulse/native", F_OK) == 0 || std::getenv("PULSE_SERVER") != nullptr)
+        return 0;
+    return 1;
+}
+
 int InitSound()
 {
     if (Mixer.Device != 0) {
         return 1;
     }
     if (Overrides.Headless) {
+        SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
+    } else if (std::getenv("SDL_AUDIODRIVER") == nullptr && NoSoundAnywhere()) {
+        // Straight to the silent driver the game would end up on anyway.
         SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
     }
     if (!SDL_WasInit(SDL_INIT_AUDIO)) {
