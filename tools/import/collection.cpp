@@ -86,7 +86,6 @@ static std::string DecodeUtf16(const std::string& Bytes, int BigEndian);
 static std::string_view TrimBlanks(std::string_view Text);
 static int NextLine(const std::string& Text, size_t& At, std::string_view& Line);
 static int KeyLine(std::string_view Line, std::string& Name, std::string& Value);
-static int SolutionLine(std::string_view Line);
 static void ScanText(const std::string& Text, Scanner& Scan);
 static void CloseBlock(Scanner& Scan, int TouchesBoardBelow);
 static void StartBoard(Scanner& Scan, int LineNumber);
@@ -195,7 +194,7 @@ int ReadCollectionFile(const std::string& Path, const std::function<void(Collect
         return 0;
     }
     if ((uint64_t)Size > ReadMaxBytes) {
-        Error = "is " + std::to_string((uint64_t)Size >> 20) + " MB; a collection may hold at most " +
+        Error = "is " + std::to_string((uint64_t)Size) + " bytes long; a collection may hold at most " +
                 std::to_string(ReadMaxBytes >> 20) + " MB";
         return 0;
     }
@@ -264,7 +263,7 @@ static void ScanText(const std::string& Text, Scanner& Scan)
 {
     size_t At = 0;
     int LineNumber = 0;
-    int CommentBlock = 0, Solution = 0;
+    int CommentBlock = 0;
     std::string_view Line;
     std::vector<std::string> Rows;
     std::string Name, Value;
@@ -275,7 +274,6 @@ static void ScanText(const std::string& Text, Scanner& Scan)
         int Longest = 0;
         if (Trimmed.empty()) {
             Kind = KindBlank;
-            Solution = 0;
         } else if (CommentBlock) {
             Kind = KindSkip;
             if (KeyLine(Trimmed, Name, Value) && (Name == "comment-end" || Name == "comment_end")) CommentBlock = 0;
@@ -283,7 +281,6 @@ static void ScanText(const std::string& Text, Scanner& Scan)
             Kind = KindSkip;
         } else if (KeyLine(Trimmed, Name, Value)) {
             Kind = Name == "title" && !Value.empty() ? KindTitle : KindKey;
-            if (Name.compare(0, 8, "solution") == 0) Solution = 1;
             if (Name == "comment") {
                 // A block only when its end follows before the next "Comment:";
                 // otherwise it is a one-line comment and the file reads on.
@@ -296,8 +293,6 @@ static void ScanText(const std::string& Text, Scanner& Scan)
                     if (CommentBlock || LaterName == "comment") break;
                 }
             }
-        } else if (Solution && SolutionLine(Trimmed)) {
-            Kind = KindSkip;
         } else if (ExpandBoardLine(std::string(Line), Rows, Longest)) {
             Kind = KindBoard;
         }
@@ -417,15 +412,6 @@ static int KeyLine(std::string_view Line, std::string& Name, std::string& Value)
         if (Name == Key) return 1;
     }
     return 0;
-}
-
-// A line of a solution: moves in "lurd" letters, counts and groups.
-static int SolutionLine(std::string_view Line)
-{
-    for (char C : Line) {
-        if (std::string_view("lurdLURD0123456789()[]{} \t,").find(C) == std::string_view::npos) return 0;
-    }
-    return 1;
 }
 
 // The next line without its end ("\n", "\r\n" or a lone "\r"). 0 at the end of the text.
