@@ -5,9 +5,8 @@
 #include "import.h"
 #include "test_scratch.h"
 
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,7 +24,8 @@ std::vector<CollectionLevel> ReadLevels(const std::string& Text)
 std::vector<std::string> Titles(const std::vector<CollectionLevel>& Levels)
 {
     std::vector<std::string> Result;
-    for (const CollectionLevel& Level : Levels) Result.push_back(Level.Title);
+    for (const CollectionLevel& Level : Levels)
+        Result.push_back(Level.Title);
     return Result;
 }
 
@@ -34,7 +34,8 @@ std::string Refusal(const std::string& Board)
 {
     std::vector<CollectionLevel> Levels = ReadLevels(Board);
     EXPECT_EQ(Levels.size(), 1u) << Board;
-    if (Levels.size() != 1) return "?";
+    if (Levels.size() != 1)
+        return "?";
     PlayableLevel Playable;
     std::string Reason;
     int Taken = NormaliseLevel(Levels[0], Playable, Reason);
@@ -42,7 +43,7 @@ std::string Refusal(const std::string& Board)
     return Reason;
 }
 
-}  // namespace
+} // namespace
 
 TEST(ImportReader, FloorsCratesAndWorkersInEveryNotation)
 {
@@ -63,7 +64,7 @@ TEST(ImportReader, RunLengthRows)
     ASSERT_TRUE(ExpandBoardLine("4#|#@$.#|4#", Rows, Longest));
     EXPECT_EQ(Rows, (std::vector<std::string>{"####", "#@$.#", "####"}));
     EXPECT_EQ(Longest, 5);
-    ASSERT_TRUE(ExpandBoardLine("12#|#10-#|3-3#|", Rows, Longest));   // two digits; a closing "|" adds no row
+    ASSERT_TRUE(ExpandBoardLine("12#|#10-#|3-3#|", Rows, Longest)); // two digits; a closing "|" adds no row
     EXPECT_EQ(Rows, (std::vector<std::string>{"############", "#          #", "   ###"}));
     EXPECT_EQ(Longest, 12);
     // Not board lines: a count with nothing to repeat, a zero count, a row starting
@@ -85,33 +86,32 @@ TEST(ImportReader, RunLengthRows)
 TEST(ImportReader, TitlesUnderTheBoardsWithCommentBlocks)
 {
     // The habit of .sok files: a title line above, "Title:" and notes below the board.
-    std::vector<CollectionLevel> Levels = ReadLevels(
-        ":: a header comment\n"
-        "My Collection\n"
-        "Author: Someone\n"
-        "\n"
-        "First Title\n"
-        "\n"
-        "#####\n#@$.#\n#####\n"
-        "Author: A\n"
-        "Comment:\n"
-        "A sketch in a comment is no level:\n"
-        "#####\n#@$.#\n#####\n"
-        "Comment-End:\n"
-        "\n"
-        "Second Title\n"
-        "\n"
-        "#####\n#.$@#\n#####\n"
-        "Title: Second, Renamed\n"
-        "Author: B\n"
-        "\n"
-        "; a comment line\n"
-        "#####\n#@$.#\n#####\n"
-        "Comment: a note on one line\n"
-        "\n"
-        "#####\n#.$@#\n#####\n"
-        "\n"
-        "Title: Fourth\n");
+    std::vector<CollectionLevel> Levels = ReadLevels(":: a header comment\n"
+                                                     "My Collection\n"
+                                                     "Author: Someone\n"
+                                                     "\n"
+                                                     "First Title\n"
+                                                     "\n"
+                                                     "#####\n#@$.#\n#####\n"
+                                                     "Author: A\n"
+                                                     "Comment:\n"
+                                                     "A sketch in a comment is no level:\n"
+                                                     "#####\n#@$.#\n#####\n"
+                                                     "Comment-End:\n"
+                                                     "\n"
+                                                     "Second Title\n"
+                                                     "\n"
+                                                     "#####\n#.$@#\n#####\n"
+                                                     "Title: Second, Renamed\n"
+                                                     "Author: B\n"
+                                                     "\n"
+                                                     "; a comment line\n"
+                                                     "#####\n#@$.#\n#####\n"
+                                                     "Comment: a note on one line\n"
+                                                     "\n"
+                                                     "#####\n#.$@#\n#####\n"
+                                                     "\n"
+                                                     "Title: Fourth\n");
     EXPECT_EQ(Titles(Levels), (std::vector<std::string>{"First Title", "Second, Renamed", "", "Fourth"}));
     ASSERT_EQ(Levels.size(), 4u);
     EXPECT_EQ(Levels[2].Number, 3);
@@ -121,23 +121,22 @@ TEST(ImportReader, TitlesUnderTheBoardsWithCommentBlocks)
 TEST(ImportReader, TitlesAboveTheBoards)
 {
     // The habit of many .xsb and .txt files: "; n" and "Title:" before the board.
-    std::vector<CollectionLevel> Levels = ReadLevels(
-        "; Collection header\n"
-        "\n"
-        "; 1\n"
-        "Title: Alpha\n"
-        "\n"
-        "#####\n#@$.#\n#####\n"
-        "\n"
-        "; 2\n"
-        "Title: Beta\n"
-        "Author: X\n"
-        "\n"
-        "#####\n#.$@#\n#####\n"
-        "\n"
-        "; 3\n"
-        "\n"
-        "#####\n#@$.#\n#####\n");
+    std::vector<CollectionLevel> Levels = ReadLevels("; Collection header\n"
+                                                     "\n"
+                                                     "; 1\n"
+                                                     "Title: Alpha\n"
+                                                     "\n"
+                                                     "#####\n#@$.#\n#####\n"
+                                                     "\n"
+                                                     "; 2\n"
+                                                     "Title: Beta\n"
+                                                     "Author: X\n"
+                                                     "\n"
+                                                     "#####\n#.$@#\n#####\n"
+                                                     "\n"
+                                                     "; 3\n"
+                                                     "\n"
+                                                     "#####\n#@$.#\n#####\n");
     EXPECT_EQ(Titles(Levels), (std::vector<std::string>{"Alpha", "Beta", ""}));
 
     // Levels separated by title lines alone, and by "Title:" lines alone.
@@ -155,8 +154,10 @@ TEST(ImportReader, EncodingsAndLineEnds)
     const std::string Board = "\n#####\n#@$.#\n#####\n";
     EXPECT_EQ(Titles(ReadLevels("\xEF\xBB\xBFTitle: Caf\xC3\xA9" + Board)), (std::vector<std::string>{"Caf\xC3\xA9"}));
     // Windows-1252: é and curly quotes, with CR LF line ends.
-    EXPECT_EQ(Titles(ReadLevels("Title: \x93" "Caf\xE9\x94\r\n\r\n#####\r\n#@$.#\r\n#####\r\n")),
-              (std::vector<std::string>{"\xE2\x80\x9C" "Caf\xC3\xA9\xE2\x80\x9D"}));
+    EXPECT_EQ(Titles(ReadLevels("Title: \x93"
+                                "Caf\xE9\x94\r\n\r\n#####\r\n#@$.#\r\n#####\r\n")),
+              (std::vector<std::string>{"\xE2\x80\x9C"
+                                        "Caf\xC3\xA9\xE2\x80\x9D"}));
     // Lines of both in one file are read each in its own encoding.
     std::vector<CollectionLevel> Mixed = ReadLevels("Title: Caf\xC3\xA9" + Board + "\nTitle: Caf\xE9" + Board);
     EXPECT_EQ(Titles(Mixed), (std::vector<std::string>{"Caf\xC3\xA9", "Caf\xC3\xA9"}));
@@ -179,7 +180,10 @@ TEST(ImportReader, TitlesAreCleanedAndFitTheCard)
     EXPECT_EQ(CleanTitle("  Two\tWords \x01 here  "), "Two Words here");
     EXPECT_EQ(CleanTitle("12"), "");
     EXPECT_EQ(CleanTitle("#3 -- (4)"), "");
-    EXPECT_EQ(CleanTitle("\xC3\x84" "rger"), "\xC3\x84" "rger");
+    EXPECT_EQ(CleanTitle("\xC3\x84"
+                         "rger"),
+              "\xC3\x84"
+              "rger");
     // Widths in thousandths of an em from the font's table: "W" 944, "i" 278, " " 278.
     EXPECT_EQ(TitleWidth("Wi i"), 944 + 278 + 278 + 278);
     std::string Long = "Warehouse Number Seven on the Old Quay by the River";
@@ -199,7 +203,8 @@ TEST(ImportReader, JunkAndHugeFilesHaveAnOutcome)
     // out is a level the checks then judge.
     std::mt19937 Random(15);
     std::string Junk(1 << 20, '\0');
-    for (char& C : Junk) C = (char)(Random() & 0xFF);
+    for (char& C : Junk)
+        C = (char)(Random() & 0xFF);
     int Seen = 0;
     ReadCollectionText(Junk, [&](CollectionLevel& Level) {
         PlayableLevel Playable;
@@ -209,7 +214,8 @@ TEST(ImportReader, JunkAndHugeFilesHaveAnOutcome)
     });
     // Junk made of board symbols: one enormous board, refused by its size.
     std::string Tall;
-    for (int K = 0; K < 5000; K++) Tall += "#@$.#\n";
+    for (int K = 0; K < 5000; K++)
+        Tall += "#@$.#\n";
     EXPECT_EQ(Refusal(Tall), "it is 5 x more than 256 cells; the field holds 30 x 15");
     EXPECT_EQ(Refusal("#@$.99999-#\n"), "it is more than 256 x 1 cells; the field holds 30 x 15");
 
@@ -246,20 +252,25 @@ TEST(ImportNormalise, RefusesEachReasonWithItsMessage)
     EXPECT_EQ(Refusal(Shelf(13)), "it has 13 crates; Kistora plays levels of 1 to 12");
     EXPECT_EQ(Refusal("######\n#@$$.#\n######\n"), "it has 2 crates but 1 target; it needs as many targets as crates");
     // Row 2 has no wall after the target: the worker walks off at its end, column 5.
-    EXPECT_EQ(Refusal("#####\n#@$.\n#####\n"), "its walls are open: the worker can walk off the board at column 5, row 2");
-    EXPECT_EQ(Refusal("#########\n#@ .#$  #\n#########\n"), "the crate at column 6, row 2 lies outside the worker's floor");
-    EXPECT_EQ(Refusal("#########\n#@ $#.  #\n#########\n"), "the target at column 6, row 2 lies outside the worker's floor");
+    EXPECT_EQ(Refusal("#####\n#@$.\n#####\n"),
+              "its walls are open: the worker can walk off the board at column 5, row 2");
+    EXPECT_EQ(Refusal("#########\n#@ .#$  #\n#########\n"),
+              "the crate at column 6, row 2 lies outside the worker's floor");
+    EXPECT_EQ(Refusal("#########\n#@ $#.  #\n#########\n"),
+              "the target at column 6, row 2 lies outside the worker's floor");
     EXPECT_EQ(Refusal("#####\n#@*#\n####\n"), "it is solved already: every crate stands on a target");
     // 31 cells wide does not fit, turned or not; 20 x 20 neither.
     std::string Wide = std::string(31, '#') + "\n#@$." + std::string(26, ' ') + "#\n" + std::string(31, '#') + "\n";
     EXPECT_EQ(Refusal(Wide), "it is 31 x 3 cells; the field holds 30 x 15");
     std::string Square = std::string(20, '#') + "\n#@$." + std::string(15, ' ') + "#\n";
-    for (int K = 0; K < 17; K++) Square += "#" + std::string(18, ' ') + "#\n";
+    for (int K = 0; K < 17; K++)
+        Square += "#" + std::string(18, ' ') + "#\n";
     Square += std::string(20, '#') + "\n";
     EXPECT_EQ(Refusal(Square), "it is 20 x 20 cells; the field holds 30 x 15");
     // The largest level that fits, and twelve crates, are taken.
     std::string Largest = std::string(30, '#') + "\n#@$." + std::string(25, ' ') + "#\n";
-    for (int K = 0; K < 12; K++) Largest += "#" + std::string(28, ' ') + "#\n";
+    for (int K = 0; K < 12; K++)
+        Largest += "#" + std::string(28, ' ') + "#\n";
     Largest += std::string(30, '#') + "\n";
     EXPECT_EQ(Refusal(Largest), "");
     EXPECT_EQ(Refusal(Shelf(12)), "");
@@ -269,18 +280,18 @@ TEST(ImportNormalise, CutsToTheWallsAndDropsTheFloorOutside)
 {
     // Three cells of margin in '-', floor outside the walls, and a stray wall far to
     // the right: all gone; the walls round the worker's floor stay as drawn.
-    std::vector<CollectionLevel> Levels = ReadLevels(
-        "---  ####    #\n"
-        "---  #..#\n"
-        "--####  ###\n"
-        "---#  $$  #--\n"
-        "---# @    #\n"
-        "---########\n");
+    std::vector<CollectionLevel> Levels = ReadLevels("---  ####    #\n"
+                                                     "---  #..#\n"
+                                                     "--####  ###\n"
+                                                     "---#  $$  #--\n"
+                                                     "---# @    #\n"
+                                                     "---########\n");
     ASSERT_EQ(Levels.size(), 1u);
     PlayableLevel Playable;
     std::string Reason;
     ASSERT_TRUE(NormaliseLevel(Levels[0], Playable, Reason)) << Reason;
-    EXPECT_EQ(Playable.Rows, (std::vector<std::string>{"  ####", "  #..#", "###  ###", "#  $$  #", "# @    #", "########"}));
+    EXPECT_EQ(Playable.Rows,
+              (std::vector<std::string>{"  ####", "  #..#", "###  ###", "#  $$  #", "# @    #", "########"}));
     EXPECT_EQ(Playable.Width, 8);
     EXPECT_EQ(Playable.Height, 6);
     EXPECT_EQ(Playable.Crates, 2);
@@ -292,7 +303,8 @@ TEST(ImportNormalise, TurnsATallLevelClockwise)
     // 3 x 17: too tall for the field, 17 x 3 fits. Turned clockwise, the top of the
     // shaft (the worker) ends on the right and its foot (the target) on the left.
     std::string Tall = "###\n#@#\n#$#\n";
-    for (int K = 0; K < 12; K++) Tall += "# #\n";
+    for (int K = 0; K < 12; K++)
+        Tall += "# #\n";
     Tall += "#.#\n###\n";
     std::vector<CollectionLevel> Levels = ReadLevels(Tall);
     ASSERT_EQ(Levels.size(), 1u);

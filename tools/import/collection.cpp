@@ -23,40 +23,45 @@ enum LineKind { KindBlank, KindSkip, KindKey, KindTitle, KindBoard, KindText };
 struct Paragraph {
     int Open = 0;
     int TouchesBoardAbove = 0;
-    int Keys = 0;            // key lines, "Title:" included
-    int Texts = 0;           // plain text lines
+    int Keys = 0;  // key lines, "Title:" included
+    int Texts = 0; // plain text lines
     int HasTitle = 0;
-    std::string Title;       // the first "Title:" value
-    std::string Text;        // the last text line
+    std::string Title; // the first "Title:" value
+    std::string Text;  // the last text line
 };
 
 struct Scanner {
-    int TitlesBelowBoards = 0;   // the file's habit: 1 when "Title:" follows its board
+    int TitlesBelowBoards = 0; // the file's habit: 1 when "Title:" follows its board
     // Evidence gathered while scanning, read after the first pass.
     int TouchAbove = 0, TouchBelow = 0, TitleAfterLastBoard = 0;
     // The board being read or waiting for the lines after it.
     int HasBoard = 0, InBoard = 0;
     CollectionLevel Board;
-    int BoardHasPieces = 0;      // a worker, crate or target symbol: a level, not a drawing
+    int BoardHasPieces = 0; // a worker, crate or target symbol: a level, not a drawing
     int BoardTitleSet = 0;
-    std::string BoardTitle;      // from a "Title:" line
-    std::string BoardText;       // from a title line before it
+    std::string BoardTitle; // from a "Title:" line
+    std::string BoardText;  // from a title line before it
     // The lines since the last board.
     Paragraph Block;
-    int JustAfterBoard = 0;      // 1 until the first line after the board's last row
-    int TitlesInRegion = 0;      // "Title:" blocks since the last board
+    int JustAfterBoard = 0; // 1 until the first line after the board's last row
+    int TitlesInRegion = 0; // "Title:" blocks since the last board
     int NextTitleSet = 0;
-    std::string NextTitle;       // "Title:" meant for the next board
-    std::string LastText;        // a lone text line in the last block, for the next board
+    std::string NextTitle; // "Title:" meant for the next board
+    std::string LastText;  // a lone text line in the last block, for the next board
     int Found = 0;
     const std::function<void(CollectionLevel&)>* Take = nullptr;
 };
 
 const char* const KnownKeys[] = {
-    "title", "author", "comment", "comment-end", "comment_end", "date", "date created", "date of last change",
-    "created", "email", "e-mail", "homepage", "url", "copyright", "collection", "set", "difficulty", "level",
-    "name", "description", "remark", "remarks", "note", "notes", "source", "version", "license", "licence", "moves",
-    "pushes", "game", "board", "id",
+    "title",       "author",    "comment",      "comment-end",
+    "comment_end", "date",      "date created", "date of last change",
+    "created",     "email",     "e-mail",       "homepage",
+    "url",         "copyright", "collection",   "set",
+    "difficulty",  "level",     "name",         "description",
+    "remark",      "remarks",   "note",         "notes",
+    "source",      "version",   "license",      "licence",
+    "moves",       "pushes",    "game",         "board",
+    "id",
 };
 
 // Windows-1252 code points of the bytes 0x80..0x9F; 0 where the code page has none.
@@ -68,16 +73,16 @@ const uint16_t Cp1252High[32] = {
 
 // Advance widths of ' ' .. '~' in Arial Bold (the metrics of Helvetica Bold), thousandths of an em.
 const uint16_t BoldWidths[95] = {
-    278, 333, 474, 556, 556, 889, 722, 238, 333, 333, 389, 584, 278, 333, 278, 278, 556, 556, 556, 556,
-    556, 556, 556, 556, 556, 556, 333, 333, 584, 584, 584, 611, 975, 722, 722, 722, 722, 667, 611, 778,
-    722, 278, 556, 722, 611, 833, 722, 778, 667, 778, 722, 667, 611, 722, 667, 944, 667, 667, 611, 333,
-    278, 333, 584, 556, 333, 556, 611, 556, 611, 556, 333, 611, 611, 278, 278, 556, 278, 889, 611, 611,
-    611, 611, 389, 556, 333, 611, 556, 778, 556, 556, 500, 389, 280, 389, 584,
+    278, 333, 474, 556, 556, 889, 722, 238, 333, 333, 389, 584, 278, 333, 278, 278, 556, 556, 556,
+    556, 556, 556, 556, 556, 556, 556, 333, 333, 584, 584, 584, 611, 975, 722, 722, 722, 722, 667,
+    611, 778, 722, 278, 556, 722, 611, 833, 722, 778, 667, 778, 722, 667, 611, 722, 667, 944, 667,
+    667, 611, 333, 278, 333, 584, 556, 333, 556, 611, 556, 611, 556, 333, 611, 611, 278, 278, 556,
+    278, 889, 611, 611, 611, 611, 389, 556, 333, 611, 556, 778, 556, 556, 500, 389, 280, 389, 584,
 };
-constexpr int WideLetter = 722;      // an accented capital or a letter of another script
+constexpr int WideLetter = 722; // an accented capital or a letter of another script
 constexpr int EllipsisWidth = 1000;
 
-}  // namespace
+} // namespace
 
 static void AppendUtf8(std::string& Out, uint32_t Code);
 static size_t Utf8Length(const std::string_view& Text, size_t At, uint32_t& Code);
@@ -93,10 +98,13 @@ static void FinishBoard(Scanner& Scan);
 
 std::string DecodeCollectionText(const std::string& Bytes)
 {
-    if (Bytes.size() >= 2 && (uint8_t)Bytes[0] == 0xFF && (uint8_t)Bytes[1] == 0xFE) return DecodeUtf16(Bytes, 0);
-    if (Bytes.size() >= 2 && (uint8_t)Bytes[0] == 0xFE && (uint8_t)Bytes[1] == 0xFF) return DecodeUtf16(Bytes, 1);
+    if (Bytes.size() >= 2 && (uint8_t)Bytes[0] == 0xFF && (uint8_t)Bytes[1] == 0xFE)
+        return DecodeUtf16(Bytes, 0);
+    if (Bytes.size() >= 2 && (uint8_t)Bytes[0] == 0xFE && (uint8_t)Bytes[1] == 0xFF)
+        return DecodeUtf16(Bytes, 1);
     std::string_view Rest(Bytes);
-    if (Rest.substr(0, 3) == "\xEF\xBB\xBF") Rest.remove_prefix(3);
+    if (Rest.substr(0, 3) == "\xEF\xBB\xBF")
+        Rest.remove_prefix(3);
     std::string Out;
     Out.reserve(Rest.size());
     // Line by line: a file edited in two editors may mix the two encodings.
@@ -109,9 +117,12 @@ std::string DecodeCollectionText(const std::string& Bytes)
             continue;
         }
         for (unsigned char C : Line) {
-            if (C < 0x80) Out += (char)C;
-            else if (C < 0xA0) AppendUtf8(Out, Cp1252High[C - 0x80] ? Cp1252High[C - 0x80] : 0xFFFD);
-            else AppendUtf8(Out, C);
+            if (C < 0x80)
+                Out += (char)C;
+            else if (C < 0xA0)
+                AppendUtf8(Out, Cp1252High[C - 0x80] ? Cp1252High[C - 0x80] : 0xFFFD);
+            else
+                AppendUtf8(Out, C);
         }
     }
     return Out;
@@ -122,45 +133,58 @@ int ExpandBoardLine(const std::string& Line, std::vector<std::string>& Rows, int
     Rows.clear();
     LongestRow = 0;
     std::string_view Text(Line);
-    while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t' || Text.back() == '\r')) Text.remove_suffix(1);
-    if (Text.empty()) return 0;
-    const int Far = ReadMaxCells * 4;   // lengths are counted up to here, then stay "too long"
+    while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t' || Text.back() == '\r'))
+        Text.remove_suffix(1);
+    if (Text.empty())
+        return 0;
+    const int Far = ReadMaxCells * 4; // lengths are counted up to here, then stay "too long"
     std::string Row;
-    int RowLength = 0;     // true length; Row keeps at most ReadMaxCells cells
+    int RowLength = 0; // true length; Row keeps at most ReadMaxCells cells
     int Count = 0, HasCount = 0, HasWall = 0, FirstSeen = 0, HasBar = 0;
     for (char C : Text) {
         if (C >= '0' && C <= '9') {
-            if (Count < 100000) Count = Count * 10 + (C - '0');
+            if (Count < 100000)
+                Count = Count * 10 + (C - '0');
             HasCount = 1;
             continue;
         }
         if (C == '|') {
-            if (HasCount) return 0;      // a count needs a symbol after it
+            if (HasCount)
+                return 0; // a count needs a symbol after it
             HasBar = 1;
             Rows.push_back(Row);
-            if (RowLength > LongestRow) LongestRow = RowLength;
+            if (RowLength > LongestRow)
+                LongestRow = RowLength;
             Row.clear();
             RowLength = 0;
             continue;
         }
         char Cell = C;
-        if (C == '-' || C == '_') Cell = ' ';
-        else if (C != ' ' && C != '#' && C != '@' && C != '+' && C != '$' && C != '*' && C != '.') return 0;
-        if (HasCount && Count == 0) return 0;
+        if (C == '-' || C == '_')
+            Cell = ' ';
+        else if (C != ' ' && C != '#' && C != '@' && C != '+' && C != '$' && C != '*' && C != '.')
+            return 0;
+        if (HasCount && Count == 0)
+            return 0;
         int Repeat = HasCount ? Count : 1;
         Count = 0;
         HasCount = 0;
         if (Cell != ' ' && !FirstSeen) {
-            if (Cell != '#') return 0;   // a board row starts with its wall
+            if (Cell != '#')
+                return 0; // a board row starts with its wall
             FirstSeen = 1;
         }
         HasWall |= Cell == '#';
-        for (int K = 0; K < Repeat && (int)Row.size() < ReadMaxCells; K++) Row += Cell;
+        for (int K = 0; K < Repeat && (int)Row.size() < ReadMaxCells; K++)
+            Row += Cell;
         RowLength = Repeat > Far || RowLength > Far ? Far + 1 : RowLength + Repeat;
     }
-    if (HasCount || !HasWall) return 0;
-    if (!Row.empty() || !HasBar) Rows.push_back(Row);   // "4#|" ends with its separator
-    if (RowLength > LongestRow) LongestRow = RowLength;
+    if (HasCount || !HasWall)
+        return 0;
+    if (!Row.empty() || !HasBar)
+        Rows.push_back(Row); // "4#|" ends with its separator
+    if (RowLength > LongestRow)
+        LongestRow = RowLength;
     return 1;
 }
 
@@ -171,8 +195,10 @@ int ReadCollectionText(const std::string& Bytes, const std::function<void(Collec
     Scanner Habit;
     ScanText(Text, Habit);
     Scanner Scan;
-    if (Habit.TouchAbove != Habit.TouchBelow) Scan.TitlesBelowBoards = Habit.TouchAbove > Habit.TouchBelow;
-    else Scan.TitlesBelowBoards = Habit.TitleAfterLastBoard;
+    if (Habit.TouchAbove != Habit.TouchBelow)
+        Scan.TitlesBelowBoards = Habit.TouchAbove > Habit.TouchBelow;
+    else
+        Scan.TitlesBelowBoards = Habit.TitleAfterLastBoard;
     Scan.Take = &Take;
     ScanText(Text, Scan);
     return Scan.Found;
@@ -216,20 +242,26 @@ std::string CleanTitle(const std::string& Text)
     while (At < Text.size()) {
         uint32_t Code = 0;
         size_t Length = Utf8Length(Text, At, Code);
-        if (!Length) {   // not UTF-8: the reader never passes such text, but stay safe
+        if (!Length) { // not UTF-8: the reader never passes such text, but stay safe
             Code = 0xFFFD;
             Length = 1;
         }
         At += Length;
-        if (Code == 0xFEFF) continue;
-        if (Code < 0x20 || (Code >= 0x7F && Code < 0xA0) || Code == 0x2028 || Code == 0x2029) Code = ' ';
-        if (Code == ' ' && (Spaced.empty() || Spaced.back() == ' ')) continue;
+        if (Code == 0xFEFF)
+            continue;
+        if (Code < 0x20 || (Code >= 0x7F && Code < 0xA0) || Code == 0x2028 || Code == 0x2029)
+            Code = ' ';
+        if (Code == ' ' && (Spaced.empty() || Spaced.back() == ' '))
+            continue;
         HasLetter |= (Code >= 'A' && Code <= 'Z') || (Code >= 'a' && Code <= 'z') || Code >= 0xA0;
         AppendUtf8(Spaced, Code);
     }
-    while (!Spaced.empty() && Spaced.back() == ' ') Spaced.pop_back();
-    if (!HasLetter) return "";
-    if (TitleWidth(Spaced) <= TitleMaxWidth) return Spaced;
+    while (!Spaced.empty() && Spaced.back() == ' ')
+        Spaced.pop_back();
+    if (!HasLetter)
+        return "";
+    if (TitleWidth(Spaced) <= TitleMaxWidth)
+        return Spaced;
     // Too wide for the level card: cut at the last word that fits with the ellipsis, or inside a long word.
     size_t Fits = 0, WordEnd = 0;
     int Width = EllipsisWidth;
@@ -237,15 +269,18 @@ std::string CleanTitle(const std::string& Text)
         uint32_t Code = 0;
         size_t Length = Utf8Length(Spaced, K, Code);
         Width += TitleWidth(Spaced.substr(K, Length));
-        if (Width > TitleMaxWidth) break;
+        if (Width > TitleMaxWidth)
+            break;
         K += Length;
         Fits = K;
-        if (K < Spaced.size() && Spaced[K] == ' ') WordEnd = K;
+        if (K < Spaced.size() && Spaced[K] == ' ')
+            WordEnd = K;
     }
     size_t Cut = WordEnd > Fits / 2 ? WordEnd : Fits;
     std::string Short = Spaced.substr(0, Cut);
-    while (!Short.empty() && (Short.back() == ' ' || Short.back() == ',' || Short.back() == '-')) Short.pop_back();
-    return Short + "\xE2\x80\xA6";   // U+2026, the ellipsis
+    while (!Short.empty() && (Short.back() == ' ' || Short.back() == ',' || Short.back() == '-'))
+        Short.pop_back();
+    return Short + "\xE2\x80\xA6"; // U+2026, the ellipsis
 }
 
 int TitleWidth(const std::string& Text)
@@ -253,8 +288,10 @@ int TitleWidth(const std::string& Text)
     int Width = 0;
     for (size_t K = 0; K < Text.size(); K++) {
         uint8_t Byte = (uint8_t)Text[K];
-        if (Byte >= 0x20 && Byte < 0x7F) Width += BoldWidths[Byte - 0x20];
-        else if ((Byte & 0xC0) != 0x80) Width += Byte >= 0xE3 ? 1000 : WideLetter;   // U+3000 on: full width
+        if (Byte >= 0x20 && Byte < 0x7F)
+            Width += BoldWidths[Byte - 0x20];
+        else if ((Byte & 0xC0) != 0x80)
+            Width += Byte >= 0xE3 ? 1000 : WideLetter; // U+3000 on: full width
     }
     return Width;
 }
@@ -276,7 +313,8 @@ static void ScanText(const std::string& Text, Scanner& Scan)
             Kind = KindBlank;
         } else if (CommentBlock) {
             Kind = KindSkip;
-            if (KeyLine(Trimmed, Name, Value) && (Name == "comment-end" || Name == "comment_end")) CommentBlock = 0;
+            if (KeyLine(Trimmed, Name, Value) && (Name == "comment-end" || Name == "comment_end"))
+                CommentBlock = 0;
         } else if (Trimmed[0] == ';' || Trimmed.substr(0, 2) == "::") {
             Kind = KindSkip;
         } else if (KeyLine(Trimmed, Name, Value)) {
@@ -288,9 +326,12 @@ static void ScanText(const std::string& Text, Scanner& Scan)
                 std::string_view Later;
                 std::string LaterName, LaterValue;
                 while (NextLine(Text, Ahead, Later)) {
-                    if (!KeyLine(TrimBlanks(Later), LaterName, LaterValue)) continue;
-                    if (LaterName == "comment-end" || LaterName == "comment_end") CommentBlock = 1;
-                    if (CommentBlock || LaterName == "comment") break;
+                    if (!KeyLine(TrimBlanks(Later), LaterName, LaterValue))
+                        continue;
+                    if (LaterName == "comment-end" || LaterName == "comment_end")
+                        CommentBlock = 1;
+                    if (CommentBlock || LaterName == "comment")
+                        break;
                 }
             }
         } else if (ExpandBoardLine(std::string(Line), Rows, Longest)) {
@@ -304,11 +345,15 @@ static void ScanText(const std::string& Text, Scanner& Scan)
                 StartBoard(Scan, LineNumber);
             }
             for (const std::string& Row : Rows) {
-                if ((int)Scan.Board.Rows.size() < ReadMaxCells) Scan.Board.Rows.push_back(Row);
-                if (Scan.Board.Height <= ReadMaxCells * 4) Scan.Board.Height++;
-                for (char C : Row) Scan.BoardHasPieces |= C != '#' && C != ' ';
+                if ((int)Scan.Board.Rows.size() < ReadMaxCells)
+                    Scan.Board.Rows.push_back(Row);
+                if (Scan.Board.Height <= ReadMaxCells * 4)
+                    Scan.Board.Height++;
+                for (char C : Row)
+                    Scan.BoardHasPieces |= C != '#' && C != ' ';
             }
-            if (Longest > Scan.Board.Width) Scan.Board.Width = Longest;
+            if (Longest > Scan.Board.Width)
+                Scan.Board.Width = Longest;
             continue;
         }
         Scan.InBoard = 0;
@@ -324,7 +369,8 @@ static void ScanText(const std::string& Text, Scanner& Scan)
             Block.Open = 1;
             Block.TouchesBoardAbove = Touching;
         }
-        if (Kind == KindTitle || Kind == KindKey) Block.Keys++;
+        if (Kind == KindTitle || Kind == KindKey)
+            Block.Keys++;
         if (Kind == KindTitle && !Block.HasTitle) {
             Block.HasTitle = 1;
             Block.Title = Value;
@@ -335,7 +381,8 @@ static void ScanText(const std::string& Text, Scanner& Scan)
         }
     }
     CloseBlock(Scan, 0);
-    if (Scan.HasBoard && Scan.TitlesInRegion > 0) Scan.TitleAfterLastBoard = 1;
+    if (Scan.HasBoard && Scan.TitlesInRegion > 0)
+        Scan.TitleAfterLastBoard = 1;
     FinishBoard(Scan);
 }
 
@@ -344,13 +391,16 @@ static void ScanText(const std::string& Text, Scanner& Scan)
 static void CloseBlock(Scanner& Scan, int TouchesBoardBelow)
 {
     Paragraph& Block = Scan.Block;
-    if (!Block.Open) return;
+    if (!Block.Open)
+        return;
     Block.Open = 0;
     int Above = Block.TouchesBoardAbove, Below = TouchesBoardBelow;
     if (Block.HasTitle) {
         Scan.TitlesInRegion++;
-        if (Above && !Below) Scan.TouchAbove++;
-        if (Below && !Above) Scan.TouchBelow++;
+        if (Above && !Below)
+            Scan.TouchAbove++;
+        if (Below && !Above)
+            Scan.TouchBelow++;
         int ToAbove = Above && !Below ? 1 : Below && !Above ? 0 : Scan.TitlesBelowBoards;
         if (ToAbove) {
             if (Scan.HasBoard && !Scan.BoardTitleSet) {
@@ -363,8 +413,10 @@ static void CloseBlock(Scanner& Scan, int TouchesBoardBelow)
         }
     }
     // A title line: alone in the last block before the board, and not a note hanging under the board above.
-    if (Block.Texts == 1 && Block.Keys == 0 && !(Above && !Below)) Scan.LastText = Block.Text;
-    else Scan.LastText.clear();
+    if (Block.Texts == 1 && Block.Keys == 0 && !(Above && !Below))
+        Scan.LastText = Block.Text;
+    else
+        Scan.LastText.clear();
 }
 
 static void StartBoard(Scanner& Scan, int LineNumber)
@@ -388,14 +440,17 @@ static void StartBoard(Scanner& Scan, int LineNumber)
 // (a banner in the file's header), not a level, and is not counted.
 static void FinishBoard(Scanner& Scan)
 {
-    if (!Scan.HasBoard || !Scan.BoardHasPieces) return;
+    if (!Scan.HasBoard || !Scan.BoardHasPieces)
+        return;
     Scan.BoardHasPieces = 0;
     Scan.Found++;
-    if (!Scan.Take) return;
+    if (!Scan.Take)
+        return;
     CollectionLevel& Level = Scan.Board;
     Level.Number = Scan.Found;
     Level.Title = CleanTitle(Scan.BoardTitleSet ? Scan.BoardTitle : std::string());
-    if (Level.Title.empty()) Level.Title = CleanTitle(Scan.BoardText);
+    if (Level.Title.empty())
+        Level.Title = CleanTitle(Scan.BoardText);
     (*Scan.Take)(Level);
 }
 
@@ -403,13 +458,17 @@ static void FinishBoard(Scanner& Scan)
 static int KeyLine(std::string_view Line, std::string& Name, std::string& Value)
 {
     size_t Colon = Line.find(':');
-    if (Colon == std::string_view::npos || Colon == 0 || Colon > 48) return 0;
+    if (Colon == std::string_view::npos || Colon == 0 || Colon > 48)
+        return 0;
     Name.clear();
-    for (char C : TrimBlanks(Line.substr(0, Colon))) Name += (C >= 'A' && C <= 'Z') ? (char)(C - 'A' + 'a') : C;
+    for (char C : TrimBlanks(Line.substr(0, Colon)))
+        Name += (C >= 'A' && C <= 'Z') ? (char)(C - 'A' + 'a') : C;
     Value = std::string(TrimBlanks(Line.substr(Colon + 1)));
-    if (Name.compare(0, 8, "solution") == 0) return 1;
+    if (Name.compare(0, 8, "solution") == 0)
+        return 1;
     for (const char* Key : KnownKeys) {
-        if (Name == Key) return 1;
+        if (Name == Key)
+            return 1;
     }
     return 0;
 }
@@ -417,19 +476,24 @@ static int KeyLine(std::string_view Line, std::string& Name, std::string& Value)
 // The next line without its end ("\n", "\r\n" or a lone "\r"). 0 at the end of the text.
 static int NextLine(const std::string& Text, size_t& At, std::string_view& Line)
 {
-    if (At >= Text.size()) return 0;
+    if (At >= Text.size())
+        return 0;
     size_t End = Text.find_first_of("\r\n", At);
-    if (End == std::string::npos) End = Text.size();
+    if (End == std::string::npos)
+        End = Text.size();
     Line = std::string_view(Text).substr(At, End - At);
     At = End;
-    if (At < Text.size()) At += Text[At] == '\r' && At + 1 < Text.size() && Text[At + 1] == '\n' ? 2 : 1;
+    if (At < Text.size())
+        At += Text[At] == '\r' && At + 1 < Text.size() && Text[At + 1] == '\n' ? 2 : 1;
     return 1;
 }
 
 static std::string_view TrimBlanks(std::string_view Text)
 {
-    while (!Text.empty() && (Text.front() == ' ' || Text.front() == '\t')) Text.remove_prefix(1);
-    while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t')) Text.remove_suffix(1);
+    while (!Text.empty() && (Text.front() == ' ' || Text.front() == '\t'))
+        Text.remove_prefix(1);
+    while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t'))
+        Text.remove_suffix(1);
     return Text;
 }
 
@@ -462,11 +526,13 @@ static size_t Utf8Length(const std::string_view& Text, size_t At, uint32_t& Code
         return 1;
     }
     size_t Length = First >= 0xF0 ? 4 : First >= 0xE0 ? 3 : First >= 0xC2 ? 2 : 0;
-    if (!Length || First > 0xF4 || At + Length > Text.size()) return 0;
+    if (!Length || First > 0xF4 || At + Length > Text.size())
+        return 0;
     Code = First & (0x7F >> Length);
     for (size_t K = 1; K < Length; K++) {
         uint8_t Next = (uint8_t)Text[At + K];
-        if ((Next & 0xC0) != 0x80) return 0;
+        if ((Next & 0xC0) != 0x80)
+            return 0;
         Code = (Code << 6) | (Next & 0x3F);
     }
     if ((Length == 3 && Code < 0x800) || (Length == 4 && (Code < 0x10000 || Code > 0x10FFFF)) ||
@@ -481,7 +547,8 @@ static int ValidUtf8(const std::string_view& Text)
     while (At < Text.size()) {
         uint32_t Code = 0;
         size_t Length = Utf8Length(Text, At, Code);
-        if (!Length) return 0;
+        if (!Length)
+            return 0;
         At += Length;
     }
     return 1;
@@ -504,7 +571,8 @@ static std::string DecodeUtf16(const std::string& Bytes, int BigEndian)
                 At += 2;
             }
         }
-        if (Code >= 0xD800 && Code < 0xE000) Code = 0xFFFD;
+        if (Code >= 0xD800 && Code < 0xE000)
+            Code = 0xFFFD;
         AppendUtf8(Out, Code);
     }
     return Out;

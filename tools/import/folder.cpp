@@ -8,26 +8,25 @@
 
 #include "display/display.h"
 
+#include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -38,17 +37,17 @@ namespace {
 // them from these files. The game's own Kistora.maps holds the same tiles as
 // "TILES/1" .. "TILES/19", which is where an installed game keeps them.
 constexpr int TileCount = 19;
-constexpr uint64_t EntryLimit = 16u << 20;        // bytes: a tile, a picture or a language file
-constexpr int OutputLimit = 65536;                // bytes of a tool's messages kept
+constexpr uint64_t EntryLimit = 16u << 20; // bytes: a tile, a picture or a language file
+constexpr int OutputLimit = 65536;         // bytes of a tool's messages kept
 
 struct LanguageFile {
-    std::string Name;     // entry name at the root: "en_GB.language", "en_GB.flag"
+    std::string Name; // entry name at the root: "en_GB.language", "en_GB.flag"
     std::string Bytes;
 };
 
 volatile sig_atomic_t Interrupted = 0;
 
-}  // namespace
+} // namespace
 
 static std::string FolderOf(const std::string& Path);
 static std::string RealPath(const std::string& Path);
@@ -58,8 +57,8 @@ static int WriteBytes(const std::string& Path, const std::string& Bytes);
 static int CopyFile(const std::string& From, const std::string& To, int Executable);
 static int RunTool(const std::vector<std::string>& Args, double Seconds, std::string& Output, int& TimedOut);
 static std::string LastLines(const std::string& Output);
-static int ExtractPackEntries(const std::string& Archive, const std::vector<std::pair<std::string, std::string>>& Entries,
-                              std::string& Error);
+static int ExtractPackEntries(const std::string& Archive,
+                              const std::vector<std::pair<std::string, std::string>>& Entries, std::string& Error);
 static int ReadLanguageSource(const std::string& Path, std::vector<LanguageFile>& Files, std::string& Error);
 static std::string LanguageValue(const std::string& Text, const std::string& Key);
 static std::string LevelSource(const std::vector<ImportedLevel>& Levels);
@@ -71,7 +70,8 @@ std::string OwnFolder()
 {
     char Buffer[PATH_MAX];
     ssize_t Length = readlink("/proc/self/exe", Buffer, sizeof Buffer - 1);
-    if (Length <= 0) return "";
+    if (Length <= 0)
+        return "";
     Buffer[Length] = 0;
     return FolderOf(RealPath(Buffer));
 }
@@ -80,7 +80,8 @@ int FindGameFiles(const std::string& GameOption, const std::string& DataOption, 
 {
     Plan.ToolFolder = OwnFolder();
     std::string Game = GameOption;
-    if (Game.empty() && IsFile(Plan.ToolFolder + "kistora")) Game = Plan.ToolFolder + "kistora";
+    if (Game.empty() && IsFile(Plan.ToolFolder + "kistora"))
+        Game = Plan.ToolFolder + "kistora";
     if (Game.empty()) {
         // Like the shell: the first "kistora" on the PATH.
         const char* Path = std::getenv("PATH");
@@ -88,7 +89,8 @@ int FindGameFiles(const std::string& GameOption, const std::string& DataOption, 
         size_t Start = 0;
         while (Game.empty() && Start <= List.size()) {
             size_t End = List.find(':', Start);
-            if (End == std::string::npos) End = List.size();
+            if (End == std::string::npos)
+                End = List.size();
             std::string Folder = List.substr(Start, End - Start);
             if (!Folder.empty() && IsFile(Folder + "/kistora") && access((Folder + "/kistora").c_str(), X_OK) == 0)
                 Game = Folder + "/kistora";
@@ -106,7 +108,8 @@ int FindGameFiles(const std::string& GameOption, const std::string& DataOption, 
     Plan.GamePath = RealPath(Game);
     std::string Data = DataOption;
     if (!Data.empty()) {
-        if (Data.back() != '/') Data += '/';
+        if (Data.back() != '/')
+            Data += '/';
     } else {
         // The game reads its archives from its own folder; an installed game may
         // keep them in the games data folder instead.
@@ -117,7 +120,8 @@ int FindGameFiles(const std::string& GameOption, const std::string& DataOption, 
     }
     for (const char* Name : {"Kistora.data", "Kistora.maps", "Kistora.languages"}) {
         if (!IsFile(Data + Name) && !(std::string(Name) == "Kistora.languages" && IsFolder(Data + Name))) {
-            Error = "no " + std::string(Name) + " in " + Data + "; name the folder of the game's archives with --data DIR";
+            Error =
+                "no " + std::string(Name) + " in " + Data + "; name the folder of the game's archives with --data DIR";
             return 0;
         }
     }
@@ -134,7 +138,8 @@ int FindGameFiles(const std::string& GameOption, const std::string& DataOption, 
 int BeginPortableFolder(FolderPlan& Plan, std::string& Error)
 {
     std::string Out = Plan.OutFolder;
-    while (Out.size() > 1 && Out.back() == '/') Out.pop_back();
+    while (Out.size() > 1 && Out.back() == '/')
+        Out.pop_back();
     std::string Base = Out.substr(Out.rfind('/') == std::string::npos ? 0 : Out.rfind('/') + 1);
     if (Out.empty() || Base.empty() || Base == "." || Base == ".." || Base == "/") {
         Error = "cannot make the folder \"" + Plan.OutFolder + "\"; name a new folder with -o";
@@ -145,12 +150,15 @@ int BeginPortableFolder(FolderPlan& Plan, std::string& Error)
     if (lstat(Out.c_str(), &Info) == 0) {
         std::error_code Failed;
         if (!S_ISDIR(Info.st_mode) || !std::filesystem::is_empty(Out, Failed) || Failed) {
-            Error = Out + " exists already; name a new folder (an imported folder keeps its progress, so it is never replaced)";
+            Error =
+                Out +
+                " exists already; name a new folder (an imported folder keeps its progress, so it is never replaced)";
             return 0;
         }
     }
     std::string Parent = FolderOf(Out);
-    if (Parent.empty()) Parent = "./";
+    if (Parent.empty())
+        Parent = "./";
     if (!IsFolder(Parent)) {
         Error = "the folder " + Parent + " does not exist";
         return 0;
@@ -166,7 +174,7 @@ int BeginPortableFolder(FolderPlan& Plan, std::string& Error)
     Plan.WorkFolder = Plan.TempFolder + "/work/";
     mode_t Mask = umask(0);
     umask(Mask);
-    chmod(Plan.TempFolder.c_str(), 0777 & ~Mask);   // mkdtemp makes it private; the folder is the user's
+    chmod(Plan.TempFolder.c_str(), 0777 & ~Mask); // mkdtemp makes it private; the folder is the user's
     if (mkdir(Plan.WorkFolder.c_str(), 0700) != 0) {
         Error = "cannot make a folder in " + Plan.TempFolder;
         AbandonPortableFolder(Plan);
@@ -186,7 +194,8 @@ int ProveLevel(const FolderPlan& Plan, const PlayableLevel& Level, double Second
         return 0;
     }
     std::string Source = "Name: proof\nTitle: tProof\n";
-    for (const std::string& Row : Level.Rows) Source += Row + "\n";
+    for (const std::string& Row : Level.Rows)
+        Source += Row + "\n";
     std::string Path = Plan.WorkFolder + "proof.txt";
     if (!WriteBytes(Path, Source)) {
         Error = "cannot write " + Path;
@@ -231,10 +240,12 @@ int FinishPortableFolder(FolderPlan& Plan, const std::vector<ImportedLevel>& Lev
         AbandonPortableFolder(Plan);
         return 0;
     };
-    if (Levels.empty()) return Fail("no levels to write");
+    if (Levels.empty())
+        return Fail("no levels to write");
 
     // The game and its pictures, music and sounds.
-    if (!CopyFile(Plan.GamePath, Out + "kistora", 1)) return Fail("cannot copy the game " + Plan.GamePath);
+    if (!CopyFile(Plan.GamePath, Out + "kistora", 1))
+        return Fail("cannot copy the game " + Plan.GamePath);
     if (!CopyFile(Plan.DataFolder + "Kistora.data", Out + "Kistora.data", 0))
         return Fail("cannot copy " + Plan.DataFolder + "Kistora.data");
 
@@ -244,44 +255,58 @@ int FinishPortableFolder(FolderPlan& Plan, const std::vector<ImportedLevel>& Lev
     mkdir((Work + "art").c_str(), 0700);
     for (int Tile = 1; Tile <= TileCount; Tile++) {
         char Name[32];
-        if (Tile == 1) std::snprintf(Name, sizeof Name, "floor.png");
-        else if (Tile == 2) std::snprintf(Name, sizeof Name, "outside.png");
-        else if (Tile == 3) std::snprintf(Name, sizeof Name, "target.png");
-        else std::snprintf(Name, sizeof Name, "wall_%02d.png", Tile - 4);
+        if (Tile == 1)
+            std::snprintf(Name, sizeof Name, "floor.png");
+        else if (Tile == 2)
+            std::snprintf(Name, sizeof Name, "outside.png");
+        else if (Tile == 3)
+            std::snprintf(Name, sizeof Name, "target.png");
+        else
+            std::snprintf(Name, sizeof Name, "wall_%02d.png", Tile - 4);
         Tiles.push_back({"TILES/" + std::to_string(Tile), Work + "tiles/" + Name});
     }
-    if (!ExtractPackEntries(Plan.DataFolder + "Kistora.maps", Tiles, Error)) return Fail(Error);
+    if (!ExtractPackEntries(Plan.DataFolder + "Kistora.maps", Tiles, Error))
+        return Fail(Error);
     if (!ExtractPackEntries(Plan.DataFolder + "Kistora.data",
-                            {{"crate.png", Work + "art/crate.png"}, {"idle_down.png", Work + "art/idle_down.png"}}, Error))
+                            {{"crate.png", Work + "art/crate.png"}, {"idle_down.png", Work + "art/idle_down.png"}},
+                            Error))
         return Fail(Error);
 
     // The level archive, made by the level compiler.
-    if (!WriteBytes(Work + "levels.txt", LevelSource(Levels))) return Fail("cannot write " + Work + "levels.txt");
+    if (!WriteBytes(Work + "levels.txt", LevelSource(Levels)))
+        return Fail("cannot write " + Work + "levels.txt");
     std::string Output;
     int TimedOut = 0;
     int Status = RunTool({Plan.ToolFolder + "kistora-levelc", "--out", Out + "Kistora.maps", "--tiles", Work + "tiles",
                           "--art", Work + "art", Work + "levels.txt"},
                          0, Output, TimedOut);
-    if (ImportInterrupted()) return Fail("interrupted");
-    if (Status != 0) return Fail("the level compiler failed: " + LastLines(Output));
+    if (ImportInterrupted())
+        return Fail("interrupted");
+    if (Status != 0)
+        return Fail("the level compiler failed: " + LastLines(Output));
 
     // The language files with a group of level titles each.
     std::vector<LanguageFile> Languages;
-    if (!ReadLanguageSource(Plan.DataFolder + "Kistora.languages", Languages, Error)) return Fail(Error);
+    if (!ReadLanguageSource(Plan.DataFolder + "Kistora.languages", Languages, Error))
+        return Fail(Error);
     mkdir((Work + "languages").c_str(), 0700);
     std::vector<std::string> PackArgs = {Plan.ToolFolder + "kistora-langpack", Out + "Kistora.languages"};
     for (LanguageFile& File : Languages) {
         const std::string Suffix = ".language";
-        if (File.Name.size() > Suffix.size() && File.Name.compare(File.Name.size() - Suffix.size(), Suffix.size(), Suffix) == 0) {
-            std::string Text = DecodeCollectionText(File.Bytes);   // UTF-8, whatever the file was
+        if (File.Name.size() > Suffix.size() &&
+            File.Name.compare(File.Name.size() - Suffix.size(), Suffix.size(), Suffix) == 0) {
+            std::string Text = DecodeCollectionText(File.Bytes); // UTF-8, whatever the file was
             std::string Header = LanguageValue(Text, "tStartHEADER");
-            if (Header.find('#') == std::string::npos) Header = (Header.empty() ? "Level" : Header) + " #";
-            if (!Text.empty() && Text.back() != '\n') Text += "\r\n";
+            if (Header.find('#') == std::string::npos)
+                Header = (Header.empty() ? "Level" : Header) + " #";
+            if (!Text.empty() && Text.back() != '\n')
+                Text += "\r\n";
             Text = "\xEF\xBB\xBF" + Text + "\r\n; Titles of the imported levels\r\n[Imported Levels]\r\n";
             int Count = (int)Levels.size();
             for (int K = 0; K < Count; K++) {
                 std::string Title = Levels[K].Title;
-                if (Title.empty() && !Plan.NameForUntitled.empty()) Title = Plan.NameForUntitled + " " + std::to_string(K + 1);
+                if (Title.empty() && !Plan.NameForUntitled.empty())
+                    Title = Plan.NameForUntitled + " " + std::to_string(K + 1);
                 if (Title.empty()) {
                     Title = Header;
                     for (size_t At = Title.find('#'); At != std::string::npos; At = Title.find('#', At))
@@ -292,13 +317,16 @@ int FinishPortableFolder(FolderPlan& Plan, const std::vector<ImportedLevel>& Lev
             File.Bytes = Text;
         }
         std::string Path = Work + "languages/" + File.Name;
-        if (!WriteBytes(Path, File.Bytes)) return Fail("cannot write " + Path);
+        if (!WriteBytes(Path, File.Bytes))
+            return Fail("cannot write " + Path);
         PackArgs.push_back(Path);
     }
     Output.clear();
     Status = RunTool(PackArgs, 0, Output, TimedOut);
-    if (ImportInterrupted()) return Fail("interrupted");
-    if (Status != 0) return Fail("the language packer failed: " + LastLines(Output));
+    if (ImportInterrupted())
+        return Fail("interrupted");
+    if (Status != 0)
+        return Fail("the language packer failed: " + LastLines(Output));
 
     // Portable mode: preferences beside the executable.
     if (!WriteBytes(Out + "Kistora.prefs", PreferencesText(FirstLanguage(Languages, Plan.LocaleName))))
@@ -315,7 +343,8 @@ int FinishPortableFolder(FolderPlan& Plan, const std::vector<ImportedLevel>& Lev
 
 void AbandonPortableFolder(FolderPlan& Plan)
 {
-    if (Plan.TempFolder.empty()) return;
+    if (Plan.TempFolder.empty())
+        return;
     std::error_code Ignored;
     std::filesystem::remove_all(Plan.TempFolder, Ignored);
     Plan.TempFolder.clear();
@@ -326,7 +355,8 @@ std::string PackLevelName(int Position, int Count)
 {
     int Digits = Count >= 100 ? 3 : 2;
     std::string Name = std::to_string(Position + 1);
-    while ((int)Name.size() < Digits) Name = "0" + Name;
+    while ((int)Name.size() < Digits)
+        Name = "0" + Name;
     return Name;
 }
 
@@ -341,7 +371,8 @@ void CatchInterrupts()
     std::memset(&Action, 0, sizeof Action);
     Action.sa_handler = OnInterrupt;
     sigemptyset(&Action.sa_mask);
-    for (int Signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(Signal, &Action, nullptr);
+    for (int Signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(Signal, &Action, nullptr);
 }
 
 static void OnInterrupt(int)
@@ -357,7 +388,8 @@ static std::string LevelSource(const std::vector<ImportedLevel>& Levels)
     for (int K = 0; K < Count; K++) {
         std::string Name = PackLevelName(K, Count);
         Text += "\nName: " + Name + "\nTitle: tPackLEVEL" + Name + "\n";
-        for (const std::string& Row : Levels[K].Level.Rows) Text += Row + "\n";
+        for (const std::string& Row : Levels[K].Level.Rows)
+            Text += Row + "\n";
     }
     return Text;
 }
@@ -369,15 +401,19 @@ static std::string LanguageValue(const std::string& Text, const std::string& Key
     size_t At = 0;
     while (At < Text.size()) {
         size_t End = Text.find('\n', At);
-        if (End == std::string::npos) End = Text.size();
+        if (End == std::string::npos)
+            End = Text.size();
         std::string Line = Text.substr(At, End - At);
         At = End + 1;
         size_t First = Line.find_first_not_of(" \t");
         size_t Equals = Line.find('=');
-        if (First == std::string::npos || Equals == std::string::npos || Equals < First) continue;
+        if (First == std::string::npos || Equals == std::string::npos || Equals < First)
+            continue;
         std::string Name = Line.substr(First, Equals - First);
-        while (!Name.empty() && (Name.back() == ' ' || Name.back() == '\t')) Name.pop_back();
-        if (Name != Key) continue;
+        while (!Name.empty() && (Name.back() == ' ' || Name.back() == '\t'))
+            Name.pop_back();
+        if (Name != Key)
+            continue;
         size_t Start = Line.find_first_not_of(" \t", Equals + 1);
         size_t Last = Line.find_last_not_of(" \t\r");
         Value = Start == std::string::npos || Last < Start ? "" : Line.substr(Start, Last - Start + 1);
@@ -391,14 +427,17 @@ static std::string FirstLanguage(const std::vector<LanguageFile>& Files, const s
     std::vector<std::string> Codes;
     for (const LanguageFile& File : Files) {
         size_t Dot = File.Name.rfind(".language");
-        if (Dot != std::string::npos && Dot + 9 == File.Name.size()) Codes.push_back(File.Name.substr(0, Dot));
+        if (Dot != std::string::npos && Dot + 9 == File.Name.size())
+            Codes.push_back(File.Name.substr(0, Dot));
     }
     for (const std::string& Code : Codes) {
-        if (Code == Locale) return Code;
+        if (Code == Locale)
+            return Code;
     }
     std::string Language = Locale.substr(0, Locale.find('_'));
     for (const std::string& Code : Codes) {
-        if (!Language.empty() && Code.substr(0, Code.find('_')) == Language) return Code;
+        if (!Language.empty() && Code.substr(0, Code.find('_')) == Language)
+            return Code;
     }
     return "en_GB";
 }
@@ -407,11 +446,12 @@ static std::string FirstLanguage(const std::vector<LanguageFile>& Files, const s
 static std::string PreferencesText(const std::string& Language)
 {
     return "\xEF\xBB\xBF\r\n; Kistora 1.0 Preferences\r\n[Settings]\r\nLanguage = " + Language +
-           "\r\nMusic = 1\r\nGameScreen = 2\r\nResolution = 1\r\nGamepad = 0\r\nPad = 0\r\nButton = 0\r\nLastPlayed = 0\r\n";
+           "\r\nMusic = 1\r\nGameScreen = 2\r\nResolution = 1\r\nGamepad = 0\r\nPad = 0\r\nButton = 0\r\nLastPlayed = "
+           "0\r\n";
 }
 
-static int ExtractPackEntries(const std::string& Archive, const std::vector<std::pair<std::string, std::string>>& Entries,
-                              std::string& Error)
+static int ExtractPackEntries(const std::string& Archive,
+                              const std::vector<std::pair<std::string, std::string>>& Entries, std::string& Error)
 {
     int Handle = OpenArchive(Archive);
     if (!Handle) {
@@ -419,10 +459,11 @@ static int ExtractPackEntries(const std::string& Archive, const std::vector<std:
         return 0;
     }
     int Ok = 1;
+    const std::vector<PackEntry>* Listed = ArchiveEntries(Handle);
     for (const auto& [Name, Path] : Entries) {
         uint64_t Size = 0;
         int Found = 0;
-        for (const PackEntry& Entry : *ArchiveEntries(Handle)) {
+        for (const PackEntry& Entry : Listed ? *Listed : std::vector<PackEntry>()) {
             if (Entry.Name == Name && !Found) {
                 Size = Entry.UnpackedSize;
                 Found = 1;
@@ -454,10 +495,12 @@ static int ReadLanguageSource(const std::string& Path, std::vector<LanguageFile>
         std::error_code Failed;
         for (const auto& Entry : std::filesystem::directory_iterator(Path, Failed)) {
             std::string Name = Entry.path().filename().string();
-            if (!Entry.is_regular_file() || !Wanted(Name)) continue;
+            if (!Entry.is_regular_file() || !Wanted(Name))
+                continue;
             std::ifstream In(Entry.path(), std::ios::binary);
             LanguageFile File{Name, std::string(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>())};
-            if (File.Bytes.size() > EntryLimit) continue;
+            if (File.Bytes.size() > EntryLimit)
+                continue;
             Files.push_back(File);
         }
     } else {
@@ -473,12 +516,14 @@ static int ReadLanguageSource(const std::string& Path, std::vector<LanguageFile>
         while ((Result = archive_read_next_header(Zip, &Entry)) == ARCHIVE_OK) {
             std::string Name = archive_entry_pathname(Entry) ? archive_entry_pathname(Entry) : "";
             la_int64_t Size = archive_entry_size(Entry);
-            if (archive_entry_filetype(Entry) != AE_IFREG || !Wanted(Name) || Size < 0 || (uint64_t)Size > EntryLimit) continue;
+            if (archive_entry_filetype(Entry) != AE_IFREG || !Wanted(Name) || Size < 0 || (uint64_t)Size > EntryLimit)
+                continue;
             LanguageFile File{Name, std::string((size_t)Size, '\0')};
             la_int64_t Done = 0;
             while (Done < Size) {
                 la_ssize_t Got = archive_read_data(Zip, File.Bytes.data() + Done, (size_t)(Size - Done));
-                if (Got <= 0) break;
+                if (Got <= 0)
+                    break;
                 Done += Got;
             }
             if (Done != Size) {
@@ -495,10 +540,12 @@ static int ReadLanguageSource(const std::string& Path, std::vector<LanguageFile>
     }
     std::sort(Files.begin(), Files.end(), [](const LanguageFile& A, const LanguageFile& B) { return A.Name < B.Name; });
     // Two entries of one name would make two files of one name.
-    Files.erase(std::unique(Files.begin(), Files.end(), [](const LanguageFile& A, const LanguageFile& B) { return A.Name == B.Name; }),
+    Files.erase(std::unique(Files.begin(), Files.end(),
+                            [](const LanguageFile& A, const LanguageFile& B) { return A.Name == B.Name; }),
                 Files.end());
     int Languages = 0;
-    for (const LanguageFile& File : Files) Languages += File.Name.find(".language") != std::string::npos;
+    for (const LanguageFile& File : Files)
+        Languages += File.Name.find(".language") != std::string::npos;
     if (!Languages) {
         Error = "no language files in " + Path;
         return 0;
@@ -514,13 +561,15 @@ static int RunTool(const std::vector<std::string>& Args, double Seconds, std::st
     Output.clear();
     TimedOut = 0;
     int Pipe[2];
-    if (pipe2(Pipe, O_CLOEXEC) != 0) return -1;
+    if (pipe2(Pipe, O_CLOEXEC) != 0)
+        return -1;
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
     posix_spawn_file_actions_adddup2(&Actions, Pipe[1], 1);
     posix_spawn_file_actions_adddup2(&Actions, Pipe[1], 2);
     std::vector<char*> Argv;
-    for (const std::string& Arg : Args) Argv.push_back(const_cast<char*>(Arg.c_str()));
+    for (const std::string& Arg : Args)
+        Argv.push_back(const_cast<char*>(Arg.c_str()));
     Argv.push_back(nullptr);
     pid_t Child = 0;
     int Spawned = posix_spawn(&Child, Argv[0], &Actions, nullptr, Argv.data(), environ);
@@ -542,20 +591,23 @@ static int RunTool(const std::vector<std::string>& Args, double Seconds, std::st
             break;
         }
         pollfd Wait{Pipe[0], POLLIN, 0};
-        if (poll(&Wait, 1, 100) <= 0) continue;
+        if (poll(&Wait, 1, 100) <= 0)
+            continue;
         char Buffer[4096];
         ssize_t Got = read(Pipe[0], Buffer, sizeof Buffer);
         if (Got > 0) {
-            if (Output.size() < (size_t)OutputLimit) Output.append(Buffer, (size_t)Got);
+            if (Output.size() < (size_t)OutputLimit)
+                Output.append(Buffer, (size_t)Got);
         } else if (Got == 0 || errno != EINTR) {
-            break;   // the tool closed its output: it has ended
+            break; // the tool closed its output: it has ended
         }
     }
     close(Pipe[0]);
     int Status = 0;
     while (waitpid(Child, &Status, 0) < 0 && errno == EINTR) {
     }
-    if (Stopped || !WIFEXITED(Status)) return -1;
+    if (Stopped || !WIFEXITED(Status))
+        return -1;
     return WEXITSTATUS(Status);
 }
 
@@ -563,8 +615,10 @@ static int RunTool(const std::vector<std::string>& Args, double Seconds, std::st
 static std::string LastLines(const std::string& Output)
 {
     std::string Text = Output;
-    while (!Text.empty() && (Text.back() == '\n' || Text.back() == '\r')) Text.pop_back();
-    if (Text.size() > 400) Text = "..." + Text.substr(Text.size() - 400);
+    while (!Text.empty() && (Text.back() == '\n' || Text.back() == '\r'))
+        Text.pop_back();
+    if (Text.size() > 400)
+        Text = "..." + Text.substr(Text.size() - 400);
     return Text.empty() ? "no message" : Text;
 }
 
@@ -577,7 +631,8 @@ static std::string FolderOf(const std::string& Path)
 static std::string RealPath(const std::string& Path)
 {
     char* Real = realpath(Path.c_str(), nullptr);
-    if (!Real) return Path;
+    if (!Real)
+        return Path;
     std::string Result = Real;
     std::free(Real);
     return Result;
@@ -606,15 +661,18 @@ static int WriteBytes(const std::string& Path, const std::string& Bytes)
 static int CopyFile(const std::string& From, const std::string& To, int Executable)
 {
     std::ifstream In(From, std::ios::binary);
-    if (!In) return 0;
+    if (!In)
+        return 0;
     std::ofstream Out(To, std::ios::binary | std::ios::trunc);
     Out << In.rdbuf();
     Out.close();
-    if (!Out.good() || In.bad()) return 0;
+    if (!Out.good() || In.bad())
+        return 0;
     if (Executable) {
         mode_t Mask = umask(0);
         umask(Mask);
-        if (chmod(To.c_str(), 0777 & ~Mask) != 0) return 0;
+        if (chmod(To.c_str(), 0777 & ~Mask) != 0)
+            return 0;
     }
     return 1;
 }

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-constexpr int PackMaxLevels = 100;         // levels one folder holds: the game renders a card per level
-                                           // at start-up (about 1 MB each at 1920 x 1080)
-constexpr int ReadMaxCells = 64;           // rows and columns kept of a board; larger boards are refused
-constexpr uint64_t ReadMaxBytes = 64ull << 20;   // a collection file larger than this is refused
-constexpr int TitleMaxWidth = 16000;       // thousandths of an em of the card's bold title font; the
-                                           // card is 18 em wide at every screen size, and wider titles
-                                           // are cut at a word and end in an ellipsis
+constexpr int PackMaxLevels = 100;             // levels one folder holds: the game renders a card per level
+                                               // at start-up (about 1 MB each at 1920 x 1080)
+constexpr int ReadMaxCells = 64;               // rows and columns kept of a board; larger boards are refused
+constexpr uint64_t ReadMaxBytes = 64ull << 20; // a collection file larger than this is refused
+constexpr int TitleMaxWidth = 16000;           // thousandths of an em of the card's bold title font; the
+                                               // card is 18 em wide at every screen size, and wider titles
+                                               // are cut at a word and end in an ellipsis
 
 // ---------------------------------------------------------------------------
 // collection.cpp: reading a collection
@@ -22,11 +22,11 @@ constexpr int TitleMaxWidth = 16000;       // thousandths of an em of the card's
 
 // One level as the collection gives it.
 struct CollectionLevel {
-    int Number = 0;                  // 1-based position in its collection
-    int Line = 0;                    // 1-based line of its first row
-    std::string Title;               // UTF-8, one line, cleaned; "" when the collection names none
-    std::vector<std::string> Rows;   // expanded: '#', '@', '+', '$', '*', '.' and ' ' (any floor)
-    int Width = 0, Height = 0;       // true size in cells, even when Rows holds less (see ReadMaxCells)
+    int Number = 0;                // 1-based position in its collection
+    int Line = 0;                  // 1-based line of its first row
+    std::string Title;             // UTF-8, one line, cleaned; "" when the collection names none
+    std::vector<std::string> Rows; // expanded: '#', '@', '+', '$', '*', '.' and ' ' (any floor)
+    int Width = 0, Height = 0;     // true size in cells, even when Rows holds less (see ReadMaxCells)
 };
 
 // The whole text as UTF-8 without byte-order mark: UTF-16 with a byte-order mark
@@ -61,10 +61,10 @@ int TitleWidth(const std::string& Text);
 // ---------------------------------------------------------------------------
 
 struct PlayableLevel {
-    std::vector<std::string> Rows;   // trimmed to the walls, '#', '@', '+', '$', '*', '.', ' '
+    std::vector<std::string> Rows; // trimmed to the walls, '#', '@', '+', '$', '*', '.', ' '
     int Width = 0, Height = 0;
     int Crates = 0;
-    int Rotated = 0;                 // 1 when turned a quarter clockwise to fit the field
+    int Rotated = 0; // 1 when turned a quarter clockwise to fit the field
 };
 
 // Normalises a level (floor outside the walls dropped, cut to the walls around the
@@ -77,21 +77,21 @@ int NormaliseLevel(const CollectionLevel& Level, PlayableLevel& Playable, std::s
 // ---------------------------------------------------------------------------
 
 struct ImportedLevel {
-    std::string Source;      // collection file as named on the command line
-    int Number = 0;          // position in that collection
-    std::string Title;       // cleaned title, "" for none
+    std::string Source; // collection file as named on the command line
+    int Number = 0;     // position in that collection
+    std::string Title;  // cleaned title, "" for none
     PlayableLevel Level;
 };
 
 struct FolderPlan {
-    std::string OutFolder;        // DIR, without a trailing "/"
-    std::string GamePath;         // the game executable to copy (links resolved)
-    std::string DataFolder;       // holds Kistora.data, Kistora.maps, Kistora.languages; ends with "/"
-    std::string ToolFolder;       // holds kistora-levelc, kistora-langpack, kistora-solve; ends with "/"
-    std::string NameForUntitled;  // --title: untitled levels are "<text> N"; "" for each language's "Level N"
-    std::string LocaleName;       // the user's locale ("de_DE"), picks the folder's first language
-    std::string TempFolder;       // the folder being built beside OutFolder; "" when there is none
-    std::string WorkFolder;       // scratch files inside TempFolder, removed before the rename
+    std::string OutFolder;       // DIR, without a trailing "/"
+    std::string GamePath;        // the game executable to copy (links resolved)
+    std::string DataFolder;      // holds Kistora.data, Kistora.maps, Kistora.languages; ends with "/"
+    std::string ToolFolder;      // holds kistora-levelc, kistora-langpack, kistora-solve; ends with "/"
+    std::string NameForUntitled; // --title: untitled levels are "<text> N"; "" for each language's "Level N"
+    std::string LocaleName;      // the user's locale ("de_DE"), picks the folder's first language
+    std::string TempFolder;      // the folder being built beside OutFolder; "" when there is none
+    std::string WorkFolder;      // scratch files inside TempFolder, removed before the rename
 };
 
 // The folder of this executable (links resolved), ending with "/"; "" when unknown.

@@ -18,29 +18,29 @@
 
 namespace {
 
-constexpr double DefaultProofSeconds = 10;   // --require-proof without --prove
-constexpr int ListedSkips = 200;             // reasons printed before the rest is only counted
+constexpr double DefaultProofSeconds = 10; // --require-proof without --prove
+constexpr int ListedSkips = 200;           // reasons printed before the rest is only counted
 
 struct Options {
     std::vector<std::string> Collections;
     std::string Out, Title, Game, Data;
-    double ProveSeconds = 0;   // 0: no proofs
+    double ProveSeconds = 0; // 0: no proofs
     int RequireProof = 0;
-    int From = 1;              // the first level taken, counted over all collections from 1
+    int From = 1; // the first level taken, counted over all collections from 1
 };
 
 // The run's tally.
 struct Tally {
-    int Seen = 0;           // levels found so far, over all collections
-    int Listed = 0;         // skip lines printed
+    int Seen = 0;   // levels found so far, over all collections
+    int Listed = 0; // skip lines printed
     int Skipped = 0;
-    int Beyond = 0;         // levels after the folder was full
-    int FirstBeyond = 0;    // the number (over all collections) of the first of them
-    int Failed = 0;         // a proof could not run
+    int Beyond = 0;      // levels after the folder was full
+    int FirstBeyond = 0; // the number (over all collections) of the first of them
+    int Failed = 0;      // a proof could not run
     std::string Error;
 };
 
-}  // namespace
+} // namespace
 
 static int Usage(const char* Problem);
 static int ParseOptions(int Count, char** Args, Options& Taken);
@@ -52,7 +52,8 @@ static void TakeLevel(const Options& Taken, FolderPlan& Plan, const std::string&
 int main(int Count, char** Args)
 {
     Options Taken;
-    if (!ParseOptions(Count, Args, Taken)) return 2;
+    if (!ParseOptions(Count, Args, Taken))
+        return 2;
     CatchInterrupts();
     FolderPlan Plan;
     Plan.OutFolder = Taken.Out;
@@ -89,9 +90,12 @@ int main(int Count, char** Args)
             AbandonPortableFolder(Plan);
             return 1;
         }
-        if (ImportInterrupted() || Counts.Failed) break;
-        if (Found == 0) std::printf("  no levels found\n");
-        else std::printf("  %d %s, %zu taken\n", Found, Found == 1 ? "level" : "levels", Levels.size() - KeptBefore);
+        if (ImportInterrupted() || Counts.Failed)
+            break;
+        if (Found == 0)
+            std::printf("  no levels found\n");
+        else
+            std::printf("  %d %s, %zu taken\n", Found, Found == 1 ? "level" : "levels", Levels.size() - KeptBefore);
     }
     if (ImportInterrupted() || Counts.Failed) {
         std::fprintf(stderr, "kistora-import: %s; %s was not written\n",
@@ -102,9 +106,10 @@ int main(int Count, char** Args)
     if (Counts.Listed < Counts.Skipped)
         std::printf("  ... and %d more levels skipped\n", Counts.Skipped - Counts.Listed);
     if (Counts.Beyond)
-        std::printf("%d more %s from level %d on not taken: a folder holds at most %d levels; import them with --from %d\n",
-                    Counts.Beyond, Counts.Beyond == 1 ? "level" : "levels", Counts.FirstBeyond, PackMaxLevels,
-                    Counts.FirstBeyond);
+        std::printf(
+            "%d more %s from level %d on not taken: a folder holds at most %d levels; import them with --from %d\n",
+            Counts.Beyond, Counts.Beyond == 1 ? "level" : "levels", Counts.FirstBeyond, PackMaxLevels,
+            Counts.FirstBeyond);
     if (Levels.empty()) {
         std::fprintf(stderr, "kistora-import: no level left to import; %s was not written\n", Plan.OutFolder.c_str());
         AbandonPortableFolder(Plan);
@@ -125,14 +130,17 @@ static void TakeLevel(const Options& Taken, FolderPlan& Plan, const std::string&
                       std::vector<ImportedLevel>& Levels, Tally& Count)
 {
     Count.Seen++;
-    if (ImportInterrupted() || Count.Failed || Count.Seen < Taken.From) return;
+    if (ImportInterrupted() || Count.Failed || Count.Seen < Taken.From)
+        return;
     if ((int)Levels.size() >= PackMaxLevels) {
-        if (!Count.Beyond++) Count.FirstBeyond = Count.Seen;
+        if (!Count.Beyond++)
+            Count.FirstBeyond = Count.Seen;
         return;
     }
     auto Skip = [&](const std::string& Reason) {
         Count.Skipped++;
-        if (Count.Listed >= ListedSkips) return;
+        if (Count.Listed >= ListedSkips)
+            return;
         Count.Listed++;
         std::printf("  %s: skipped: %s\n", Named(Level).c_str(), Reason.c_str());
     };
@@ -155,14 +163,19 @@ static void TakeLevel(const Options& Taken, FolderPlan& Plan, const std::string&
             Skip(Verdict == "unsolved" ? "it has no solution" : "the solver gave up on it (not proven)");
             return;
         }
-        if (Verdict == "solved") Notes.push_back("solved in " + std::to_string(Pushes) + (Pushes == 1 ? " push" : " pushes"));
-        else if (Verdict == "unsolved") Notes.push_back("unsolved: it has no solution (taken all the same)");
-        else Notes.push_back("the solver gave up (taken all the same)");
+        if (Verdict == "solved")
+            Notes.push_back("solved in " + std::to_string(Pushes) + (Pushes == 1 ? " push" : " pushes"));
+        else if (Verdict == "unsolved")
+            Notes.push_back("unsolved: it has no solution (taken all the same)");
+        else
+            Notes.push_back("the solver gave up (taken all the same)");
     }
-    if (Kept.Level.Rotated) Notes.push_back("turned a quarter to fit the field");
+    if (Kept.Level.Rotated)
+        Notes.push_back("turned a quarter to fit the field");
     for (size_t K = 0; K < Notes.size(); K++)
         std::printf("%s%s", K ? "; " : ("  " + Named(Level) + ": ").c_str(), Notes[K].c_str());
-    if (!Notes.empty()) std::printf("\n");
+    if (!Notes.empty())
+        std::printf("\n");
     std::fflush(stdout);
     Kept.Source = Source;
     Kept.Number = Level.Number;
@@ -173,7 +186,8 @@ static void TakeLevel(const Options& Taken, FolderPlan& Plan, const std::string&
 static std::string Named(const CollectionLevel& Level)
 {
     std::string Text = "level " + std::to_string(Level.Number);
-    if (!Level.Title.empty()) Text += " \"" + Level.Title + "\"";
+    if (!Level.Title.empty())
+        Text += " \"" + Level.Title + "\"";
     return Text;
 }
 
@@ -182,7 +196,8 @@ static int ParseOptions(int Count, char** Args, Options& Taken)
     for (int I = 1; I < Count; I++) {
         std::string Arg = Args[I];
         auto Value = [&](std::string& Into) {
-            if (I + 1 >= Count) return 0;
+            if (I + 1 >= Count)
+                return 0;
             Into = Args[++I];
             return 1;
         };
@@ -191,16 +206,21 @@ static int ParseOptions(int Count, char** Args, Options& Taken)
             Usage(nullptr);
             std::exit(0);
         } else if (Arg == "-o" || Arg == "--out") {
-            if (!Value(Taken.Out)) return Usage("-o needs a folder");
+            if (!Value(Taken.Out))
+                return Usage("-o needs a folder");
         } else if (Arg == "--title") {
-            if (!Value(Taken.Title)) return Usage("--title needs a text");
+            if (!Value(Taken.Title))
+                return Usage("--title needs a text");
         } else if (Arg == "--game") {
-            if (!Value(Taken.Game)) return Usage("--game needs the game's executable");
+            if (!Value(Taken.Game))
+                return Usage("--game needs the game's executable");
         } else if (Arg == "--data") {
-            if (!Value(Taken.Data)) return Usage("--data needs a folder");
+            if (!Value(Taken.Data))
+                return Usage("--data needs a folder");
         } else if (Arg == "--prove") {
             char* End = nullptr;
-            if (!Value(Text)) return Usage("--prove needs a number of seconds");
+            if (!Value(Text))
+                return Usage("--prove needs a number of seconds");
             Taken.ProveSeconds = std::strtod(Text.c_str(), &End);
             if (End == Text.c_str() || *End || !(Taken.ProveSeconds > 0 && Taken.ProveSeconds <= 86400))
                 return Usage("--prove needs a number of seconds above 0");
@@ -208,9 +228,11 @@ static int ParseOptions(int Count, char** Args, Options& Taken)
             Taken.RequireProof = 1;
         } else if (Arg == "--from") {
             char* End = nullptr;
-            if (!Value(Text)) return Usage("--from needs a level number");
+            if (!Value(Text))
+                return Usage("--from needs a level number");
             long From = std::strtol(Text.c_str(), &End, 10);
-            if (End == Text.c_str() || *End || From < 1 || From > 100000000) return Usage("--from needs a level number from 1");
+            if (End == Text.c_str() || *End || From < 1 || From > 100000000)
+                return Usage("--from needs a level number from 1");
             Taken.From = (int)From;
         } else if (Arg.size() > 1 && Arg[0] == '-') {
             return Usage(("unknown option " + Arg).c_str());
@@ -218,15 +240,19 @@ static int ParseOptions(int Count, char** Args, Options& Taken)
             Taken.Collections.push_back(Arg);
         }
     }
-    if (Taken.Collections.empty()) return Usage("name at least one collection file");
-    if (Taken.Out.empty()) return Usage("name the folder to make with -o DIR");
-    if (Taken.RequireProof && Taken.ProveSeconds == 0) Taken.ProveSeconds = DefaultProofSeconds;
+    if (Taken.Collections.empty())
+        return Usage("name at least one collection file");
+    if (Taken.Out.empty())
+        return Usage("name the folder to make with -o DIR");
+    if (Taken.RequireProof && Taken.ProveSeconds == 0)
+        Taken.ProveSeconds = DefaultProofSeconds;
     return 1;
 }
 
 static int Usage(const char* Problem)
 {
-    if (Problem) std::fprintf(stderr, "kistora-import: %s\n", Problem);
+    if (Problem)
+        std::fprintf(stderr, "kistora-import: %s\n", Problem);
     std::fprintf(Problem ? stderr : stdout,
                  "usage: kistora-import COLLECTION... -o DIR [--title TEXT] [--prove SECONDS] [--require-proof]\n"
                  "                      [--from N] [--game FILE] [--data DIR]\n"

@@ -14,7 +14,9 @@ int NormaliseLevel(const CollectionLevel& Level, PlayableLevel& Playable, std::s
 {
     Playable = PlayableLevel();
     Reason.clear();
-    auto Size = [](int Cells) { return Cells > ReadMaxCells * 4 ? "more than " + std::to_string(ReadMaxCells * 4) : std::to_string(Cells); };
+    auto Size = [](int Cells) {
+        return Cells > ReadMaxCells * 4 ? "more than " + std::to_string(ReadMaxCells * 4) : std::to_string(Cells);
+    };
     if (Level.Width > ReadMaxCells || Level.Height > ReadMaxCells || (int)Level.Rows.size() != Level.Height) {
         Reason = "it is " + Size(Level.Width) + " x " + Size(Level.Height) + " cells; the field holds " +
                  std::to_string(KitFieldWidth) + " x " + std::to_string(KitFieldHeight);
@@ -40,7 +42,8 @@ int NormaliseLevel(const CollectionLevel& Level, PlayableLevel& Playable, std::s
         }
     }
     if (Workers != 1) {
-        Reason = Workers == 0 ? "it has no worker" : "it has " + std::to_string(Workers) + " workers; it needs exactly one";
+        Reason =
+            Workers == 0 ? "it has no worker" : "it has " + std::to_string(Workers) + " workers; it needs exactly one";
         return 0;
     }
     if (Crates == 0) {
@@ -48,12 +51,14 @@ int NormaliseLevel(const CollectionLevel& Level, PlayableLevel& Playable, std::s
         return 0;
     }
     if (Crates > KitMaxCrates) {
-        Reason = "it has " + std::to_string(Crates) + " crates; Kistora plays levels of 1 to " + std::to_string(KitMaxCrates);
+        Reason = "it has " + std::to_string(Crates) + " crates; Kistora plays levels of 1 to " +
+                 std::to_string(KitMaxCrates);
         return 0;
     }
     if (Targets != Crates) {
         Reason = "it has " + std::to_string(Crates) + (Crates == 1 ? " crate" : " crates") + " but " +
-                 std::to_string(Targets) + (Targets == 1 ? " target" : " targets") + "; it needs as many targets as crates";
+                 std::to_string(Targets) + (Targets == 1 ? " target" : " targets") +
+                 "; it needs as many targets as crates";
         return 0;
     }
     // The worker's floor, crates ignored: what the worker could reach with every crate gone.
@@ -76,7 +81,8 @@ int NormaliseLevel(const CollectionLevel& Level, PlayableLevel& Playable, std::s
     }
     for (int At = 0; At < W * H; At++) {
         char C = Board[At];
-        if (Floor[At] || (C != '$' && C != '*' && C != '.')) continue;
+        if (Floor[At] || (C != '$' && C != '*' && C != '.'))
+            continue;
         Reason = std::string(C == '.' ? "the target" : "the crate") + " at " + Cell(At % W, At / W) +
                  " lies outside the worker's floor";
         return 0;
@@ -88,7 +94,8 @@ int NormaliseLevel(const CollectionLevel& Level, PlayableLevel& Playable, std::s
     // Cut to the box of the worker's floor and the walls around it.
     int Left = W, Right = 0, Top = H, Bottom = 0;
     for (int At = 0; At < W * H; At++) {
-        if (!Floor[At]) continue;
+        if (!Floor[At])
+            continue;
         Left = std::min(Left, At % W - 1);
         Right = std::max(Right, At % W + 1);
         Top = std::min(Top, At / W - 1);
@@ -98,8 +105,9 @@ int NormaliseLevel(const CollectionLevel& Level, PlayableLevel& Playable, std::s
     int Turn = 0;
     if (BoxWidth > KitFieldWidth || BoxHeight > KitFieldHeight) {
         if (BoxHeight > KitFieldWidth || BoxWidth > KitFieldHeight) {
-            Reason = "it is " + std::to_string(BoxWidth) + " x " + std::to_string(BoxHeight) + " cells; the field holds " +
-                     std::to_string(KitFieldWidth) + " x " + std::to_string(KitFieldHeight);
+            Reason = "it is " + std::to_string(BoxWidth) + " x " + std::to_string(BoxHeight) +
+                     " cells; the field holds " + std::to_string(KitFieldWidth) + " x " +
+                     std::to_string(KitFieldHeight);
             return 0;
         }
         Turn = 1;
@@ -117,7 +125,8 @@ int NormaliseLevel(const CollectionLevel& Level, PlayableLevel& Playable, std::s
             // A quarter turn clockwise: the new row Y is the old column Y read from the bottom up.
             Row += Turn ? Symbol(Y, BoxHeight - 1 - X) : Symbol(X, Y);
         }
-        while (!Row.empty() && Row.back() == ' ') Row.pop_back();
+        while (!Row.empty() && Row.back() == ' ')
+            Row.pop_back();
         Playable.Rows.push_back(Row);
     }
     Playable.Crates = Crates;
