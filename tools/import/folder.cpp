@@ -306,7 +306,7 @@ int FinishPortableFolder(FolderPlan& Plan, const std::vector<ImportedLevel>& Lev
             for (int K = 0; K < Count; K++) {
                 std::string Title = Levels[K].Title;
                 if (Title.empty() && !Plan.NameForUntitled.empty())
-                    Title = Plan.NameForUntitled + " " + std::to_string(K + 1);
+                    Title = CleanTitle(Plan.NameForUntitled + " " + std::to_string(K + 1));
                 if (Title.empty()) {
                     Title = Header;
                     for (size_t At = Title.find('#'); At != std::string::npos; At = Title.find('#', At))
@@ -458,12 +458,14 @@ static int ExtractPackEntries(const std::string& Archive,
         Error = "cannot open " + Archive;
         return 0;
     }
-    int Ok = 1;
     const std::vector<PackEntry>* Listed = ArchiveEntries(Handle);
-    for (const auto& [Name, Path] : Entries) {
+    int Ok = Listed != nullptr;
+    Error = Ok ? "" : "cannot read " + Archive;
+    for (size_t K = 0; Ok && K < Entries.size(); K++) {
+        const auto& [Name, Path] = Entries[K];
         uint64_t Size = 0;
         int Found = 0;
-        for (const PackEntry& Entry : Listed ? *Listed : std::vector<PackEntry>()) {
+        for (const PackEntry& Entry : *Listed) {
             if (Entry.Name == Name && !Found) {
                 Size = Entry.UnpackedSize;
                 Found = 1;
@@ -474,7 +476,6 @@ static int ExtractPackEntries(const std::string& Archive,
             !WriteBytes(Path, std::string(Bytes.begin(), Bytes.end()))) {
             Error = Archive + " has no readable entry " + Name;
             Ok = 0;
-            break;
         }
     }
     CloseArchive(Handle);

@@ -57,7 +57,7 @@ int main(int Count, char** Args)
     CatchInterrupts();
     FolderPlan Plan;
     Plan.OutFolder = Taken.Out;
-    Plan.NameForUntitled = CleanTitle(Taken.Title);
+    Plan.NameForUntitled = Taken.Title;
     Plan.LocaleName = LocaleName();
     std::string Error;
     if (!FindGameFiles(Taken.Game, Taken.Data, Plan, Error)) {
