@@ -3,7 +3,7 @@
 # track without re-opening the screen; a changed mode (or a changed size while
 # windowed) re-opens the screen at the new size with the re-open's log lines;
 # a changed size without a re-open is dropped; a changed mode takes the edited
-# size along.
+# size along; the preferences are on disk as soon as OK is chosen.
 set -u
 fail() { echo "FAIL: $*" >&2; exit 1; }
 work=$(mktemp -d)
@@ -194,6 +194,26 @@ expect GameScreen 2
 expect Resolution 1
 expect GameState 2"
 [ "$(count '^Opening screen')" -eq 1 ] || fail "dropped: the screen was re-opened"
+
+# The preferences are written the moment the settings are applied: a run that
+# ends right after (a crash, a kill) leaves the very bytes a quit writes.
+off="$menu
+$settings
+press Down
+press Right
+press Down
+press Down
+expect SettingsRow 5
+press Return
+expect MusicOn 0"
+run applied "$off"
+[ -f "$work/applied/Kistora.prefs" ] || fail "applied: applying the settings wrote no preferences"
+grep -aq $'^Music=0\r$\|^Music = 0\r$' "$work/applied/Kistora.prefs" || fail "applied: the music setting is not in the file"
+run appliedquit "$off
+frames 6
+press Escape
+frames 3"
+cmp -s "$work/applied/Kistora.prefs" "$work/appliedquit/Kistora.prefs" || fail "applied: the file differs from the one a quit writes"
 
 # A 5:4 desktop: class 2 and its aspect line before the picture loads.
 run desktop54 $'frames 2\nexpect AspectClass 2\nexpect ScreenWidth 1280\nexpect ScreenHeight 1024' --desktop 1280x1024
