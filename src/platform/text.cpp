@@ -10,7 +10,6 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
-#include <clocale>
 #include <cmath>
 #include <locale.h>
 #include <string_view>
