@@ -103,10 +103,16 @@ void MeasureText(const std::string& Utf8, double SizePx, double* Width, double* 
 double MeasureTextInk(const std::string& Utf8, double SizePx);
 // One line with its top-left corner at (X, Y).
 void DrawText(int Image, const std::string& Utf8, double X, double Y, double SizePx, uint32_t Colour);
-// Lines split at line feeds and wrapped at the box width, each centred in the
-// box, the first at the top of the box; clipped to the box.
+// Lines split at line feeds and wrapped at the blanks that fit the box width
+// (never at a no-break space), each centred in the box, the first at the top
+// of the box. Every line that starts inside the box is drawn whole: its
+// descenders and a word wider than the box are cut only by the image's edge.
 void DrawParagraph(int Image, const std::string& Utf8, double X, double Y, double BoxWidth, double BoxHeight,
                    double SizePx, uint32_t Colour);
+// The text in capital letters by the C library's full Unicode case mapping
+// (Č, Ł, Greek, Cyrillic included); letters without a single capital and
+// bytes that are not UTF-8 pass unchanged.
+std::string UpperCaseText(const std::string& Utf8);
 
 // ---------------------------------------------------------------------------
 // sprite.cpp: numbered sprite slots (textures on the current screen)

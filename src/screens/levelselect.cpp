@@ -25,7 +25,9 @@ static const uint32_t CardWhite = Rgba(255, 255, 255, 255);
 
 void ComputeCardGeometry()
 {
-    CardW = ScreenWidth / 4;
+    // On a screen wider than 2:1 the strip is laid out as on the 16:9 screen
+    // of the same height, centred, so the cards keep their result band on screen.
+    CardW = MenuLayoutWidth(ScreenWidth, ScreenHeight) / 4;
     CardH = CardW / 6;
     CardF = CardH / 3;
     CardT = CardW * 0.5625;

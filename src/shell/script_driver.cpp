@@ -236,6 +236,10 @@ static std::vector<StateValue> CollectState()
     Num("SelectedSteps", Selected ? Selected->Steps : 0);
     Num("SelectedTimeMs", Selected ? Selected->TimeMs : 0);
     Num("StripSlideDirection", StripSlideDirection);
+    Num("SwayCounter", SwayCounter);
+    char Sway[32];
+    std::snprintf(Sway, sizeof Sway, "%g", double(SwayStep));
+    Txt("SwayStep", Sway);
     Num("MainMenuSlideCounter", Panels[PanelMainMenu].SlideCounter);
     Txt("PendingLanguage", PendingSettings.Language);
     Num("PendingMusic", PendingSettings.Music);

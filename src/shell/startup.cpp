@@ -152,6 +152,10 @@ void GameStartUp(int ArgCount, char** Args)
     ScreenHeight = DesktopH;
     LogValue("ScreenWidth:", int64_t(ScreenWidth));
     LogValue("ScreenHeight:", int64_t(ScreenHeight));
+    // A stored window size larger than this desktop would open a window whose
+    // menus cannot be reached: the largest size that fits is taken instead.
+    FitResolutionToDesktop();
+    PendingSettings.Resolution = Resolution;
     if (GameScreen == ModeWindowed)
         ChooseScreenSize();
 
@@ -178,8 +182,15 @@ void GameStartUp(int ArgCount, char** Args)
     BuildProgressList();
     if (!LoadScores(SaveTo) && !ProgressList.empty())
         ProgressList[0].Unlocked = 1;
-    SelectedLevelIndex = LastPlayed;
-    Play.LastPlayedIndex = LastPlayed;
+    // A preferences file may name any position: both the level select and
+    // the value saved back stay inside the list.
+    int LastIndex = LastPlayed;
+    if (LastIndex >= int(ProgressList.size()))
+        LastIndex = int(ProgressList.size()) - 1;
+    if (LastIndex < 0)
+        LastIndex = 0;
+    SelectedLevelIndex = LastIndex;
+    Play.LastPlayedIndex = LastIndex;
 
     // 16. Pictures.
     LoadPictures();
