@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # One command from a fresh Debian 12 checkout to every test:
-# installs what is missing, builds, runs the unit and scripted tests, then the
-# same tests built with AddressSanitizer and UndefinedBehaviorSanitizer, then
-# each fuzz target for a bounded time.
+# installs what is missing, builds, runs the unit and scripted tests, builds
+# and checks the Debian package, runs the same tests built with AddressSanitizer
+# and UndefinedBehaviorSanitizer, then each fuzz target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # ccache may reuse objects compiled in another checkout of the same sources.
@@ -38,6 +38,13 @@ bash scripts/build.sh
 
 phase "release tests"
 TMPDIR=$scratch ctest --test-dir build --output-on-failure -j "$jobs"
+tidy_check
+
+# The Debian package, built without running the tests again (they just ran on
+# the same sources), then checked: lintian, file list, desktop entry, AppStream
+# metadata, and the unpacked game on a virtual X display.
+phase "package"
+TMPDIR=$scratch DEB_BUILD_OPTIONS=nocheck bash scripts/package.sh
 tidy_check
 
 phase "sanitizer build"

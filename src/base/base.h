@@ -18,6 +18,11 @@ extern std::string UserDir;
 extern std::string SaveTo;
 extern int PreferencesFoundInGameDir;
 
+// The folder of the three archives for an executable in ExeFolder (ends with
+// "/", links resolved): ExeFolder itself when "Kistora.data" lies there, else
+// the installed data folder relative to it when the archive lies there, else
+// ExeFolder. Ends with "/".
+std::string FindGameDir(const std::string& ExeFolder);
 // The per-user data folder + "/" + SubPath + "/", or "" when the platform
 // names none; the home folder + SubPath + "/" when its path is unusable.
 std::string ResolveUserDir(const std::string& SubPath);

@@ -72,6 +72,9 @@ void SetFilteredSampling(int On);                  // linear filtering for scale
 // events are queued. NextWindowEvent returns them one by one (0 when empty).
 void PumpEvents();
 int NextWindowEvent();
+// Keeps a copy of Image as the icon of the screen's window, now and at every
+// later opening. 1 or 0 (no such image: the system's icon stays).
+int SetWindowIcon(int Image);
 // Grabs the back buffer (W x H from (0, 0)) and writes it as PNG (atomic). 1 or 0.
 int SaveScreenshot(const std::string& Path);
 // Copies the back buffer as 0xRRGGBBAA pixels (for tests and the scripted driver).

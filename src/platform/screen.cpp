@@ -109,6 +109,7 @@ int OpenScreen(int Mode, int Width, int Height, const std::string& Title)
     VideoScreen.Window = SDL_CreateWindow(Title.c_str(), X, Y, Width, Height, Flags);
     if (VideoScreen.Window == nullptr)
         return 0;
+    ApplyWindowIcon();
 
     // The graphics card's renderer with synchronised presents when there is
     // one that can draw into a texture; SDL's software renderer otherwise.
@@ -242,12 +243,36 @@ void PresentScreen()
     if (VideoScreen.Open) {
         SDL_Renderer* Renderer = VideoScreen.Renderer;
         SDL_SetRenderTarget(Renderer, nullptr);
-        SDL_RenderCopy(Renderer, VideoScreen.BackBuffer, nullptr, nullptr);
+        // The window's drawable size, in pixels (the renderer's output once
+        // the back buffer is no longer its target).
+        int DrawableWidth = VideoScreen.Width, DrawableHeight = VideoScreen.Height;
+        if (SDL_GetRendererOutputSize(Renderer, &DrawableWidth, &DrawableHeight) != 0) {
+            DrawableWidth = VideoScreen.Width;
+            DrawableHeight = VideoScreen.Height;
+        }
+        SDL_Rect Area;
+        if (PresentArea(VideoScreen.Width, VideoScreen.Height, DrawableWidth, DrawableHeight, &Area)) {
+            SDL_SetRenderDrawColor(Renderer, 0, 0, 0, 255);
+            SDL_RenderClear(Renderer);
+        }
+        SDL_RenderCopy(Renderer, VideoScreen.BackBuffer, &Area, &Area);
         SDL_RenderPresent(Renderer);
         SDL_SetRenderTarget(Renderer, VideoScreen.BackBuffer);
     }
     if (!Overrides.Headless)
         WaitForFrameTick();
+}
+
+int PresentArea(int BufferWidth, int BufferHeight, int DrawableWidth, int DrawableHeight, SDL_Rect* Area)
+{
+    // 1:1 at the top-left, never stretched: a window manager may give the
+    // window another size than asked for, and on a scaled desktop the drawable
+    // differs from the window size. What does not fit is cut off.
+    Area->x = 0;
+    Area->y = 0;
+    Area->w = std::max(0, std::min(BufferWidth, DrawableWidth));
+    Area->h = std::max(0, std::min(BufferHeight, DrawableHeight));
+    return DrawableWidth > BufferWidth || DrawableHeight > BufferHeight;
 }
 
 void SetFilteredSampling(int On)

@@ -46,6 +46,15 @@ extern VideoScreenRecord VideoScreen;
 // presents stop waiting).
 uint64_t FrameTickPlan(uint64_t Now, uint64_t* NextTick, uint64_t Period, uint64_t Tolerance);
 
+// icon.cpp: gives the window the icon set by SetWindowIcon, if any.
+void ApplyWindowIcon();
+
+// Where PresentScreen puts the Buffer-sized back buffer in a Drawable-sized
+// window: Area, the same rectangle in both, is the part of the buffer that
+// fits, at (0, 0) and unscaled. 1 when the drawable reaches beyond the buffer
+// (to the right or below), so its margins must be cleared to black.
+int PresentArea(int BufferWidth, int BufferHeight, int DrawableWidth, int DrawableHeight, SDL_Rect* Area);
+
 // Starts SDL video (dummy driver when headless) once; 1 or 0.
 int VideoStart();
 void VideoStop();

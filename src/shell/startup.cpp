@@ -30,6 +30,22 @@ static void StartService(const char* Label, int Ok, const char* Name)
         ShowFatalError("tErrorSUBSYSTEM", std::string("  : ") + Name);
 }
 
+// The window icon from the asset archive, kept by the platform for every
+// window it opens. An archive without one leaves the system's icon.
+static void LoadWindowIcon()
+{
+    static constexpr size_t IconBufferLimit = 65536; // a 64 x 64 PNG is about 5 KiB
+    int Archive = OpenArchive(GameDir + "Kistora.data");
+    if (Archive == 0)
+        return;
+    std::vector<uint8_t> Bytes(IconBufferLimit);
+    int64_t Size = ExtractEntry(Archive, "icon.png", Bytes.data(), Bytes.size());
+    CloseArchive(Archive);
+    int Image = Size > 0 ? LoadImagePng(Bytes.data(), size_t(Size)) : 0;
+    SetWindowIcon(Image);
+    FreeImage(Image);
+}
+
 static void SetStartValues()
 {
     SetSettingsStartValues();
@@ -109,7 +125,7 @@ void GameStartUp(int ArgCount, char** Args)
     InitFont();
 
     // 2. Folders.
-    GameDir = Overrides.GameDir.empty() ? ExecutableFolder() : Overrides.GameDir;
+    GameDir = Overrides.GameDir.empty() ? FindGameDir(ExecutableFolder()) : Overrides.GameDir;
     UserDir = Overrides.UserDir.empty() ? ResolveUserDir(UserSubPath) : Overrides.UserDir;
     SaveTo = GameDir;
 
@@ -159,8 +175,9 @@ void GameStartUp(int ArgCount, char** Args)
     if (GameScreen == ModeWindowed)
         ChooseScreenSize();
 
-    // 11. Sounds.
+    // 11. Sounds (and the window icon for the screen about to open).
     LoadSounds();
+    LoadWindowIcon();
 
     // 12. The screen.
     OpenGameScreen();
