@@ -3,6 +3,8 @@
 #include "base/base.h"
 #include "platform/platform.h"
 
+#include <cstdio>
+
 const char* const GameVersion = "1.0";
 std::string ProductTitle = "Kistora 1.0 - a game by brindlewood game studio (brindlewood.games)";
 
@@ -41,6 +43,16 @@ int CreatePath(const std::string& Path)
         Start = Slash + 1;
     }
     return Result;
+}
+
+// The log line "Saving preferences:" + two tabs + "FAILED (reason)", and the
+// same on standard error, which is seen even without "/LOG".
+void ReportSaveFailure(const std::string& What, const std::string& Path, const std::string& Reason)
+{
+    LogValue("Saving " + What + ":", "FAILED (" + Reason + ")");
+    std::fprintf(stderr, "Kistora: the %s could not be saved to %s: %s\n", What.c_str(), Path.c_str(),
+                 Reason.c_str());
+    std::fflush(stderr);
 }
 
 void FatalExit(int Status)

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The game killed (SIGKILL) in the middle of its saves: the preferences and
+# the scores are each either the complete old file or the complete new one,
+# never a mix, and the game starts with either. Every step of the saves is
+# slowed down (--slow-saves), and each trial kills the game at a random
+# moment between the start of one file's save and a little after its end,
+# KISTORA_KILL_TRIALS times per file (default 200).
+set -u
+fail() { echo "FAIL: $*" >&2; exit 1; }
+trials=${KISTORA_KILL_TRIALS:-200}
+delay_ms=2
+work=$(mktemp -d)
+pid=
+cleanup() { [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+user=$work/user
+mkdir -p "$user"
+mkfifo "$work/saves"
+
+# The old files: valid but not as the game writes them (LF line ends, no
+# byte-order mark, a short scores file), with music off.
+printf '[Settings]\nLanguage = en_GB\nMusic = 0\nGameScreen = 2\nResolution = 1\nLastPlayed = 1\n' > "$work/old.prefs"
+printf '61000\n77\n1\n0\n0\n1\n' > "$work/old.scores"
+reset_files() { cp "$work/old.prefs" "$user/Kistora.prefs"; cp "$work/old.scores" "$user/Kistora.scores"; }
+
+# Music on, then the window is closed: the game saves both files and ends.
+printf 'frames 3\npress M\nclose\nframes 3\n' > "$work/save.script"
+
+# One run of the saving script; "$1" names the file whose save is the
+# target, "$2" the kill moment in seconds after that save began ("" = none).
+run_and_kill() {
+  local target=$1 after=$2 line
+  "$KISTORA_SCRIPT" --game-dir "$KISTORA_GAME_DIR/" --user-dir "$user/" --desktop 640x360 \
+    --slow-saves $delay_ms "$work/save.script" > /dev/null 2> "$work/saves" &
+  pid=$!
+  while IFS= read -r line; do
+    if [ -n "$after" ] && [ "$line" = "save-begin $user/$target" ]; then
+      sleep "$after"
+      kill -9 "$pid" 2>/dev/null
+      break
+    fi
+    if [ "$line" = "save-end $user/$target" ]; then T_END=$EPOCHREALTIME; fi
+    if [ "$line" = "save-begin $user/$target" ]; then T_BEGIN=$EPOCHREALTIME; fi
+  done < "$work/saves"
+  wait "$pid" 2>/dev/null
+  STATUS=$?
+  pid=
+}
+
+# The new files, and how long each save takes, from runs that are not killed.
+declare -A duration
+for file in Kistora.prefs Kistora.scores; do
+  reset_files
+  T_BEGIN= T_END=
+  run_and_kill "$file" ""
+  [ "$STATUS" -eq 0 ] || fail "the saving run ended with status $STATUS"
+  [ -n "$T_BEGIN" ] && [ -n "$T_END" ] || fail "no save-begin/save-end for $file"
+  duration[$file]=$(awk -v b="$T_BEGIN" -v e="$T_END" 'BEGIN { printf "%.4f", e - b }')
+done
+cp "$user/Kistora.prefs" "$work/new.prefs"
+cp "$user/Kistora.scores" "$work/new.scores"
+cmp -s "$work/old.prefs" "$work/new.prefs" && fail "the run did not change the preferences"
+cmp -s "$work/old.scores" "$work/new.scores" && fail "the run did not change the scores"
+echo "save durations with ${delay_ms} ms per step: prefs ${duration[Kistora.prefs]} s, scores ${duration[Kistora.scores]} s"
+
+# Which of the two a file is: old, new, or anything else.
+version() { # name
+  if cmp -s "$user/$1" "$work/old.${1#Kistora.}"; then echo old
+  elif cmp -s "$user/$1" "$work/new.${1#Kistora.}"; then echo new
+  else echo broken; fi
+}
+
+for file in Kistora.prefs Kistora.scores; do
+  declare -A seen=([old]=0 [new]=0)
+  span=${duration[$file]}
+  for ((t = 1; t <= trials; t++)); do
+    reset_files
+    # Uniform over the save and 20% beyond its end.
+    after=$(awk -v s="$span" -v r=$RANDOM 'BEGIN { printf "%.4f", s * 1.2 * r / 32767 }')
+    run_and_kill "$file" "$after"
+    for name in Kistora.prefs Kistora.scores; do
+      v=$(version "$name")
+      [ "$v" != broken ] || fail "trial $t on $file (kill after ${after}s): $name is neither the old nor the new file"
+    done
+    v=$(version "$file")
+    seen[$v]=$((seen[$v] + 1))
+    # A save is only ever the old file or the new one; an unfinished one
+    # leaves at most its temporary file, which no reader looks at.
+    for left in "$user"/*; do
+      case $(basename "$left") in
+        Kistora.prefs|Kistora.scores) ;;
+        Kistora.prefs.??????|Kistora.scores.??????) rm -f "$left" ;;
+        *) fail "trial $t left $(basename "$left")" ;;
+      esac
+    done
+  done
+  echo "$file: $trials kills, old file ${seen[old]} times, new file ${seen[new]} times"
+  [ "${seen[old]}" -gt 0 ] && [ "${seen[new]}" -gt 0 ] || fail "the kills did not spread over the save of $file"
+done
+
+# The game starts with each version of each file: the settings and the
+# progress it reads are those the file holds.
+check_start() { # prefs-version scores-version music unlocked steps
+  cp "$work/$1.prefs" "$user/Kistora.prefs"
+  cp "$work/$2.scores" "$user/Kistora.scores"
+  printf 'frames 2\nexpect MusicOn %s\npress Escape\npress Escape\nframes 5\npress Return\nexpect GameState 3\npress Left\nframes 20\nexpect SelectedLevel 0\nexpect SelectedSteps %s\nstate\n' \
+    "$3" "$5" > "$work/start.script"
+  "$KISTORA_SCRIPT" --game-dir "$KISTORA_GAME_DIR/" --user-dir "$user/" --desktop 640x360 "$work/start.script" \
+    > "$work/start.out" 2> "$work/start.err" || { cat "$work/start.err" >&2; fail "the game did not start with $1 prefs and $2 scores"; }
+  grep -q "\"Unlocked\": \"$4" "$work/start.out" || fail "$2 scores: levels unlocked are not $4..."
+}
+check_start old old 0 110 77
+check_start new new 1 110 77
+echo "the game starts with the old and with the new files"
+exit 0
