@@ -12,14 +12,16 @@ trap 'rm -rf "$work"' EXIT
 old_prefs=$'\xef\xbb\xbf\r\n; old\r\n[Settings]\r\nMusic = 0\r\n'
 old_scores=$'1500\r\n42\r\n1\r\n'
 
+printf '%s' "$old_prefs" > "$work/old.prefs"
+printf '%s' "$old_scores" > "$work/old.scores"
 fresh_user() { # folder
   rm -rf "$1"; mkdir -p "$1"
-  printf '%s' "$old_prefs" > "$1/Kistora.prefs"
-  printf '%s' "$old_scores" > "$1/Kistora.scores"
+  cp "$work/old.prefs" "$1/Kistora.prefs"
+  cp "$work/old.scores" "$1/Kistora.scores"
 }
 old_files_intact() { # folder what
-  [ "$(cat "$1/Kistora.prefs")" = "$old_prefs" ] || fail "$2: the old preferences changed"
-  [ "$(cat "$1/Kistora.scores")" = "$old_scores" ] || fail "$2: the old scores changed"
+  cmp -s "$1/Kistora.prefs" "$work/old.prefs" || fail "$2: the old preferences changed"
+  cmp -s "$1/Kistora.scores" "$work/old.scores" || fail "$2: the old scores changed"
   local left
   left=$(ls -A "$1" | grep -v -e '^Kistora\.prefs$' -e '^Kistora\.scores$' -e '^Log .*\.log$')
   [ -z "$left" ] || fail "$2: left behind: $left"
@@ -58,8 +60,9 @@ rm -f "$work/user"
 
 # 2. A full disk: no file may grow past 0 bytes.
 fresh_user "$work/user"
-( ulimit -f 0; driver "$work/user" "$work/quit.script" ) > /dev/null 2> "$work/err2"
-status=$?
+# Standard error goes through a pipe: a file would be held to the limit too.
+( ulimit -f 0; driver "$work/user" "$work/quit.script" ) 2>&1 > /dev/null | cat > "$work/err2"
+status=${PIPESTATUS[0]}
 [ $status -eq 1 ] || fail "full disk: status $status, not 1"
 said_both "$work/err2" "full disk" "File too large"
 old_files_intact "$work/user" "full disk"
@@ -89,8 +92,8 @@ old_files_intact "$work/user" "read-only folder"
 fresh_user "$work/user"
 printf 'frames 10\npress S\nframes 2\npress M\nclose\nframes 3\n' > "$work/shot.script"
 ( ulimit -f 8; "$KISTORA_SCRIPT" --game-dir "$KISTORA_GAME_DIR/" --user-dir "$work/user/" --desktop 1920x1080 \
-    "$work/shot.script" -- /LOG ) > /dev/null 2> "$work/err4"
-status=$?
+    "$work/shot.script" -- /LOG ) 2>&1 > /dev/null | cat > "$work/err4"
+status=${PIPESTATUS[0]}
 [ $status -eq 0 ] || { cat "$work/err4" >&2; fail "screenshot run: status $status, not 0"; }
 ls "$work/user" | grep -q -i 'png' && fail "a failed screenshot left $(ls "$work/user" | grep -i png)"
 grep -q $'^Saving screenshot:\t\tFAILED\r$' "$work/user"/Log*.log || fail "the log lacks the failed screenshot"
