@@ -2,6 +2,7 @@
 // own, and the child's peak resident memory above that of an idle child,
 // and its wall time, are printed. Run it from the build folder:
 //   build/bench-hostile
+//   build/bench-hostile --write-maps PATH    (the 10,000-level archive only)
 // The outcomes themselves are checked by tests/unit/test_reliability.cpp.
 #include "display/display.h"
 #include "levels/levels.h"
@@ -50,8 +51,16 @@ void Measure(const std::function<int()>& Body, long* PeakKiB, double* Ms, int* O
 
 }  // namespace
 
-int main()
+int main(int ArgCount, char** Args)
 {
+    // --write-maps PATH: only write the level archive whose index claims
+    // 10,000 levels and tiles (every map and tile present), to try it on the
+    // whole game.
+    if (ArgCount == 3 && std::string(Args[1]) == "--write-maps") {
+        std::vector<uint8_t> Bytes = hostile::MakeClaimingLevelArchive(10000, 10000, 10000, 10000);
+        WriteBytes(Args[2], Bytes.data(), Bytes.size());
+        return 0;
+    }
     char Template[] = "/tmp/kistora-hostile-XXXXXX";
     if (mkdtemp(Template) == nullptr) return 1;
     const std::string Dir = std::string(Template) + "/";

@@ -9,6 +9,10 @@
 set -u
 fail() { echo "FAIL: $*" >&2; exit 1; }
 trials=${KISTORA_KILL_TRIALS:-40}
+# The sanitizer build adds nothing to what the file system does: a few trials.
+if grep -q '^KISTORA_SANITIZE:BOOL=ON' "${KISTORA_BUILD_DIR:-}/CMakeCache.txt" 2>/dev/null; then
+  trials=${KISTORA_KILL_TRIALS:-10}
+fi
 delay_ms=2
 work=$(mktemp -d)
 pid=
