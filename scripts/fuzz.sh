@@ -28,9 +28,14 @@ done
 
 generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
-cmake -S . -B build-fuzz "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKISTORA_FUZZ=ON > /dev/null
-cmake --build build-fuzz -j "$(nproc)" > /dev/null
+mkdir -p build-fuzz
+if ! { cmake -S . -B build-fuzz "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKISTORA_FUZZ=ON &&
+       cmake --build build-fuzz -j "$(nproc)"; } > build-fuzz/build.log 2>&1; then
+  tail -n 30 build-fuzz/build.log >&2
+  echo "the fuzz targets did not build" >&2
+  exit 1
+fi
 
 # The quarantine keeps freed blocks poisoned to catch use after free; its
 # default of 256 MB alone would fill the memory limit (the targets also set
