@@ -47,7 +47,7 @@ static BufferedFile* FindBufferedFile(int File);
 static int WildcardMatch(const char* Pattern, const char* Name);
 static void KeepWritesFromKilling();
 static int SaveFailed(const std::string& Step);
-static void SlowSaveStep();
+static void SlowSaveStep(const std::string& Path);
 static std::string FolderOf(const std::string& Path);
 static int SyncFolder(const std::string& Folder);
 
@@ -255,14 +255,14 @@ int WriteFileAtomic(const std::string& Path, const void* Data, size_t Size)
     if (Descriptor < 0) {
         return SaveFailed("create");
     }
-    SlowSaveStep();
+    SlowSaveStep(Path);
     const uint8_t* Bytes = static_cast<const uint8_t*>(Data);
     int Ok = fchmod(Descriptor, 0644) == 0;
     const char* Step = "write";
     if (Ok && Overrides.SaveStepDelayMs > 0) {
         for (size_t Done = 0; Ok && Done < Size; Done += SlowSaveChunk) {
             Ok = WriteAll(Descriptor, Bytes + Done, std::min(SlowSaveChunk, Size - Done));
-            SlowSaveStep();
+            SlowSaveStep(Path);
         }
     } else if (Ok) {
         Ok = WriteAll(Descriptor, Bytes, Size);
@@ -270,7 +270,7 @@ int WriteFileAtomic(const std::string& Path, const void* Data, size_t Size)
     if (Ok) {
         Step = "sync";
         Ok = fsync(Descriptor) == 0;
-        SlowSaveStep();
+        SlowSaveStep(Path);
     }
     if (close(Descriptor) != 0 && Ok) {
         Step = "close";
@@ -281,12 +281,12 @@ int WriteFileAtomic(const std::string& Path, const void* Data, size_t Size)
     if (Ok) {
         Step = "sync folder";
         Ok = SyncFolder(Folder);
-        SlowSaveStep();
+        SlowSaveStep(Path);
     }
     if (Ok) {
         Step = "rename";
         Ok = rename(Name.data(), Path.c_str()) == 0;
-        SlowSaveStep();
+        SlowSaveStep(Path);
     }
     if (!Ok) {
         int Error = errno;
@@ -478,10 +478,14 @@ static int SaveFailed(const std::string& Step)
     return 0;
 }
 
-// The kill test slows every step of a save down so that a kill lands inside it.
-static void SlowSaveStep()
+// The kill test slows every step of a save down so that a kill lands inside
+// it, and is told when each step is done ("save-step PATH"): it kills during
+// the pause after a step of its choosing.
+static void SlowSaveStep(const std::string& Path)
 {
     if (Overrides.SaveStepDelayMs > 0) {
+        std::fprintf(stderr, "save-step %s\n", Path.c_str());
+        std::fflush(stderr);
         usleep(useconds_t(Overrides.SaveStepDelayMs) * 1000);
     }
 }

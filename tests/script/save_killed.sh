@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # The game killed (SIGKILL) in the middle of its saves: the preferences and
 # the scores are each either the complete old file or the complete new one,
-# never a mix, and the game starts with either. Every step of the saves is
-# slowed down (--slow-saves), and each trial kills the game at a random
-# moment between the start of one file's save and a little after its end,
-# KISTORA_KILL_TRIALS times per file (40 by default; scripts/long-tests.sh
-# runs 200).
+# never a mix, and the game starts with either. With --slow-saves every step
+# of a save (create, each 16-byte write, sync, folder sync, rename) is
+# followed by a pause and a "save-step" line; each trial kills the game in
+# the pause after one step, or after the save has ended. The steps killed at
+# are spread evenly over the whole save (one random step from each of
+# KISTORA_KILL_TRIALS equal slices of it, the first and the last trial at the
+# very start and after the end), for each file in turn:
+# KISTORA_KILL_TRIALS is 40 by default, 10 in the sanitizer build, and
+# scripts/long-tests.sh runs 200.
 set -u
 fail() { echo "FAIL: $*" >&2; exit 1; }
 trials=${KISTORA_KILL_TRIALS:-40}
@@ -13,7 +17,7 @@ trials=${KISTORA_KILL_TRIALS:-40}
 if grep -q '^KISTORA_SANITIZE:BOOL=ON' "${KISTORA_BUILD_DIR:-}/CMakeCache.txt" 2>/dev/null; then
   trials=${KISTORA_KILL_TRIALS:-10}
 fi
-delay_ms=2
+delay_ms=5
 work=$(mktemp -d)
 pid=
 cleanup() { [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$work"; }
@@ -31,42 +35,45 @@ reset_files() { cp "$work/old.prefs" "$user/Kistora.prefs"; cp "$work/old.scores
 # Music on, then the window is closed: the game saves both files and ends.
 printf 'frames 3\npress M\nclose\nframes 3\n' > "$work/save.script"
 
-# One run of the saving script; "$1" names the file whose save is the
-# target, "$2" the kill moment in seconds after that save began ("" = none).
+# One run of the saving script. $1 names the file whose save is the target;
+# with $2 = k > 0 the game is killed after the k-th step of that save (a k
+# past the last step: at its end). Without $2 it runs to its end and STEPS
+# counts the target's steps.
 run_and_kill() {
-  local target=$1 after=$2 line
+  local target=$1 kill_at=${2:-0} line step=0
   "$KISTORA_SCRIPT" --game-dir "$KISTORA_GAME_DIR/" --user-dir "$user/" --desktop 640x360 \
     --slow-saves $delay_ms "$work/save.script" > /dev/null 2> "$work/saves" &
   pid=$!
   while IFS= read -r line; do
-    if [ -n "$after" ] && [ "$line" = "save-begin $user/$target" ]; then
-      sleep "$after"
+    if [ "$line" = "save-step $user/$target" ]; then
+      step=$((step + 1))
+      if [ "$step" -eq "$kill_at" ]; then kill -9 "$pid" 2>/dev/null; break; fi
+    fi
+    if [ "$line" = "save-end $user/$target" ] && [ "$kill_at" -gt 0 ]; then
       kill -9 "$pid" 2>/dev/null
       break
     fi
-    if [ "$line" = "save-end $user/$target" ]; then T_END=$EPOCHREALTIME; fi
-    if [ "$line" = "save-begin $user/$target" ]; then T_BEGIN=$EPOCHREALTIME; fi
   done < "$work/saves"
   wait "$pid" 2>/dev/null
   STATUS=$?
+  STEPS=$step
   pid=
 }
 
-# The new files, and how long each save takes, from runs that are not killed.
-declare -A duration
+# The new files, and how many steps each save has, from runs not killed.
+declare -A steps
 for file in Kistora.prefs Kistora.scores; do
   reset_files
-  T_BEGIN= T_END=
-  run_and_kill "$file" ""
+  run_and_kill "$file"
   [ "$STATUS" -eq 0 ] || fail "the saving run ended with status $STATUS"
-  [ -n "$T_BEGIN" ] && [ -n "$T_END" ] || fail "no save-begin/save-end for $file"
-  duration[$file]=$(awk -v b="$T_BEGIN" -v e="$T_END" 'BEGIN { printf "%.4f", e - b }')
+  [ "$STEPS" -gt 3 ] || fail "the save of $file reported only $STEPS steps"
+  steps[$file]=$STEPS
 done
 cp "$user/Kistora.prefs" "$work/new.prefs"
 cp "$user/Kistora.scores" "$work/new.scores"
 cmp -s "$work/old.prefs" "$work/new.prefs" && fail "the run did not change the preferences"
 cmp -s "$work/old.scores" "$work/new.scores" && fail "the run did not change the scores"
-echo "save durations with ${delay_ms} ms per step: prefs ${duration[Kistora.prefs]} s, scores ${duration[Kistora.scores]} s"
+echo "steps of each save: prefs ${steps[Kistora.prefs]}, scores ${steps[Kistora.scores]}"
 
 # Which of the two a file is: old, new, or anything else.
 version() { # name
@@ -77,20 +84,23 @@ version() { # name
 
 for file in Kistora.prefs Kistora.scores; do
   declare -A seen=([old]=0 [new]=0)
-  span=${duration[$file]}
-  for ((t = 1; t <= trials; t++)); do
+  # Kill points 1 .. steps + 1 (the last: after the save ended).
+  points=$((steps[$file] + 1))
+  for ((t = 0; t < trials; t++)); do
     reset_files
-    # Uniform over the save and 20% beyond its end.
-    after=$(awk -v s="$span" -v r=$RANDOM 'BEGIN { printf "%.4f", s * 1.2 * r / 32767 }')
-    run_and_kill "$file" "$after"
+    kill_at=$(( 1 + (t * points + RANDOM % points) / trials ))
+    # The first trial kills after the very first step, the last one after the end.
+    [ "$t" -gt 0 ] || kill_at=1
+    [ "$t" -lt $((trials - 1)) ] || kill_at=$points
+    run_and_kill "$file" "$kill_at"
     for name in Kistora.prefs Kistora.scores; do
       v=$(version "$name")
-      [ "$v" != broken ] || fail "trial $t on $file (kill after ${after}s): $name is neither the old nor the new file"
+      [ "$v" != broken ] || fail "trial $t on $file (killed after step $kill_at): $name is neither the old nor the new file"
     done
     v=$(version "$file")
     seen[$v]=$((seen[$v] + 1))
-    # A save is only ever the old file or the new one; an unfinished one
-    # leaves at most its temporary file, which no reader looks at.
+    # An unfinished save leaves at most its temporary file, which no reader
+    # looks at.
     for left in "$user"/*; do
       case $(basename "$left") in
         Kistora.prefs|Kistora.scores) ;;
