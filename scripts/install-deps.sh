@@ -13,6 +13,7 @@ PACKAGES=(
   xvfb xauth time
   xdotool x11-utils imagemagick
   debhelper dpkg-dev lintian appstream desktop-file-utils
+  valgrind
 )
 
 missing=()

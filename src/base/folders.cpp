@@ -3,6 +3,7 @@
 #include "base/base.h"
 #include "platform/platform.h"
 
+#include <cstdio>
 #include <filesystem>
 
 // Where an installed game keeps its archives, seen from the executable's
@@ -65,6 +66,16 @@ int CreatePath(const std::string& Path)
         Start = Slash + 1;
     }
     return Result;
+}
+
+// The log line "Saving preferences:" + two tabs + "FAILED (reason)", and the
+// same on standard error, which is seen even without "/LOG".
+void ReportSaveFailure(const std::string& What, const std::string& Path, const std::string& Reason)
+{
+    LogValue("Saving " + What + ":", "FAILED (" + Reason + ")");
+    std::fprintf(stderr, "Kistora: the %s could not be saved to %s: %s\n", What.c_str(), Path.c_str(),
+                 Reason.c_str());
+    std::fflush(stderr);
 }
 
 void FatalExit(int Status)

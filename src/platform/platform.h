@@ -25,6 +25,7 @@ struct PlatformOverrides {
     std::string UserDir;        // replaces the per-user data folder when not empty (ends with "/")
     int DesktopWidth = 0;       // what DesktopSize reports when not 0
     int DesktopHeight = 0;
+    int SaveStepDelayMs = 0;    // > 0: WriteFileAtomic pauses this long at each step (the kill test)
 };
 extern PlatformOverrides Overrides;
 
@@ -86,6 +87,8 @@ int ReadBackBuffer(std::vector<uint32_t>& Pixels, int* Width, int* Height);
 
 int CreateImage(int Width, int Height, uint32_t Fill);   // handle or 0
 int LoadImagePng(const uint8_t* Data, size_t Size);      // decodes PNG bytes; handle or 0
+// The width and height a PNG file's header claims, without decoding it. 1 or 0.
+int PngPictureSize(const uint8_t* Data, size_t Size, int* Width, int* Height);
 void FreeImage(int Image);
 int ImageWidth(int Image);
 int ImageHeight(int Image);
@@ -225,8 +228,17 @@ int CreateFolder(const std::string& Path);                // 1 or 0
 // ignored; names only, sorted.
 std::vector<std::string> ListFiles(const std::string& Folder, const std::string& Pattern);
 int ReadWholeFile(const std::string& Path, std::vector<uint8_t>& Bytes); // 1 or 0
-// Writes a temporary file beside Path, then renames it over Path. 1 or 0.
+// At most MaxBytes: a larger file gives -1 (no bytes), or with Prefix 1 its
+// first MaxBytes bytes and 1; 0 when missing or unreadable.
+int ReadFileLimited(const std::string& Path, std::vector<uint8_t>& Bytes, size_t MaxBytes, int Prefix);
+// Writes a temporary file beside Path, syncs it and the folder, then renames
+// it over Path. 1 or 0 (the old file untouched, no temporary file left).
 int WriteFileAtomic(const std::string& Path, const void* Data, size_t Size);
+// A file written without syncing, for short-lived temporary files; an old
+// file of that name is replaced. 1 or 0 (nothing left behind).
+int WriteTemporaryFile(const std::string& Path, const void* Data, size_t Size);
+// Why the last WriteFileAtomic failed, for example "write: File too large".
+std::string LastSaveError();
 int DeleteFile(const std::string& Path);
 
 // Buffered files for the log: a 4096-byte write buffer, flushed when full and

@@ -72,11 +72,14 @@ int LoadThumbnail(const std::string& ArchivePath, const std::string& LevelName)
     for (const PackEntry& Entry : *ArchiveEntries(Archive)) {
         if (Entry.Name != Name)
             continue;
-        // The entry's own size is enough; never more than the 20 MiB limit.
-        if (Entry.UnpackedSize > 0 && Entry.UnpackedSize <= LevelEntryBufferLimit) {
+        // The entry's own size is enough; a thumbnail larger than a level
+        // picture may be (bytes or pixels) is not read.
+        if (Entry.UnpackedSize > 0 && Entry.UnpackedSize <= LevelPictureEntryLimit) {
             std::vector<uint8_t> Buffer(Entry.UnpackedSize);
             int64_t Size = ExtractEntry(Archive, Name, Buffer.data(), Buffer.size());
-            if (Size > 0)
+            int Width = 0, Height = 0;
+            if (Size > 0 && PngPictureSize(Buffer.data(), size_t(Size), &Width, &Height) &&
+                Width <= LevelPictureMaxSide && Height <= LevelPictureMaxSide)
                 Image = LoadImagePng(Buffer.data(), size_t(Size));
         }
         break;

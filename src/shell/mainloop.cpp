@@ -762,7 +762,10 @@ void NormalShutdown()
 {
     Music = MusicOn;
     LastPlayed = Play.LastPlayedIndex;
-    SavePreferences(SaveTo);
-    SaveScores(SaveTo);
-    FatalExit(0);
+    // Both are tried even when the first fails. A failed save has been
+    // reported (log, standard error) and the old file is untouched; the
+    // process then ends with status 1 rather than claiming success.
+    int Saved = SavePreferences(SaveTo);
+    Saved = SaveScores(SaveTo) && Saved;
+    FatalExit(Saved ? 0 : 1);
 }
