@@ -19,7 +19,7 @@ constexpr size_t LevelEntryBufferLimit = 20971520;   // 20 MiB per entry (the in
 // past MaxLevels and tiles past MaxTiles are not read (the level count then
 // reads MaxLevels), as if the index ended there: every level costs a record
 // and a level-select card of a quarter screen's width squared.
-constexpr int32_t MaxLevels = 99;
+constexpr int32_t MaxLevels = 100;            // kistora-import fills a folder up to this
 constexpr int32_t MaxTiles = 256;
 // All the maps of one load may unpack to this many bytes together (each one
 // still up to the 20 MiB of any entry); maps past it are not read. The

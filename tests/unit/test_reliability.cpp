@@ -260,8 +260,8 @@ class HostileFiles : public ::testing::Test {
     ScratchFolder Folder{"kistora-hostile"};
 };
 
-// 10,000 levels and 10,000 tiles claimed: the first 99 levels are read (the
-// count then says 99), the tile table behind the skipped names is still
+// 10,000 levels and 10,000 tiles claimed: the first 100 levels are read (the
+// count then says 100), the tile table behind the skipped names is still
 // found, and at most 256 tiles are read.
 TEST_F(HostileFiles, AnIndexClaimingTenThousandLevelsAndTilesIsCut)
 {
@@ -272,9 +272,9 @@ TEST_F(HostileFiles, AnIndexClaimingTenThousandLevelsAndTilesIsCut)
     CloseArchive(Archive);
     EXPECT_EQ(levelOrder.size(), size_t(MaxLevels));
     EXPECT_EQ(levelsByName.size(), size_t(MaxLevels));
-    EXPECT_EQ(GetArchiveProperty(4), "99");
-    EXPECT_EQ(levelOrder.back(), "99");
-    EXPECT_EQ(GetLevelProperty("99", 2), "4");   // its map was there and was read
+    EXPECT_EQ(GetArchiveProperty(4), "100");
+    EXPECT_EQ(levelOrder.back(), "100");
+    EXPECT_EQ(GetLevelProperty("100", 2), "4");   // its map was there and was read
     EXPECT_EQ(GetArchiveProperty(5), "256");
     EXPECT_EQ(tilesByName.size(), size_t(MaxTiles));
     EXPECT_EQ(tilesByName.count("256"), 1u);

@@ -9,12 +9,17 @@
 // folder could not be made (DIR is then not there), 2 for bad arguments.
 #include "import.h"
 
+#include "levels/levels.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+// A folder holds no more levels than the game reads from one archive.
+static_assert(PackMaxLevels == MaxLevels);
 
 namespace {
 
