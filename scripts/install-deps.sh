@@ -11,6 +11,9 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth time
+  xdotool x11-utils imagemagick
+  debhelper dpkg-dev lintian appstream desktop-file-utils
+  valgrind
 )
 
 missing=()

@@ -116,6 +116,12 @@ foreach(Shape ${KistoraScreenShapes})
   endforeach()
 endforeach()
 
+# The window icon, 64 x 64 (the desktop icons are rendered from the same
+# drawing by dist/CMakeLists.txt).
+kistora_draw_svg(${KistoraArtOut}/icon.png icon.svg)
+list(APPEND KistoraArtFiles ${KistoraArtOut}/icon.png)
+list(APPEND KISTORA_DATA_ENTRIES "icon.png=${KistoraArtOut}/icon.png")
+
 list(APPEND KISTORA_DATA_DEPENDS ${KistoraArtFiles})
 add_custom_target(kistora-art ALL DEPENDS ${KistoraArtFiles})
 

@@ -18,13 +18,22 @@ extern std::string UserDir;
 extern std::string SaveTo;
 extern int PreferencesFoundInGameDir;
 
+// The folder of the three archives for an executable in ExeFolder (ends with
+// "/", links resolved): ExeFolder itself when "Kistora.data" lies there, else
+// the installed data folder relative to it when the archive lies there, else
+// ExeFolder. Ends with "/".
+std::string FindGameDir(const std::string& ExeFolder);
 // The per-user data folder + "/" + SubPath + "/", or "" when the platform
 // names none; the home folder + SubPath + "/" when its path is unusable.
 std::string ResolveUserDir(const std::string& SubPath);
 // Creates every missing folder along Path. 1 when all of them exist after.
 int CreatePath(const std::string& Path);
+// A save that failed: one log line (when logging is on) and one line on
+// standard error naming the file and the reason. The game goes on.
+void ReportSaveFailure(const std::string& What, const std::string& Path, const std::string& Reason);
 // Releases every platform service (which flushes the log) and ends the
-// process with Status: 0 after the normal shutdown, 1 after a fatal error.
+// process with Status: 0 after the normal shutdown, 1 after a fatal error or
+// a normal shutdown whose saves failed.
 [[noreturn]] void FatalExit(int Status);
 
 // ---------------------------------------------------------------------------

@@ -3,6 +3,16 @@
 #include "base/base.h"
 #include "platform/platform.h"
 
+#include <cstdio>
+#include <filesystem>
+
+// Where an installed game keeps its archives, seen from the executable's
+// folder. The build writes its install layout in here ("../share/games/kistora/"
+// for the executable in <prefix>/games); this is the same default.
+#ifndef KISTORA_DATA_FROM_EXE
+#define KISTORA_DATA_FROM_EXE "../share/games/kistora/"
+#endif
+
 const char* const GameVersion = "1.0";
 std::string ProductTitle = "Kistora 1.0 - a game by brindlewood game studio (brindlewood.games)";
 
@@ -19,6 +29,21 @@ std::string ResolveUserDir(const std::string& SubPath)
     if (Roaming.size() < 4096)
         return Roaming + "/" + SubPath + "/";
     return HomeFolder() + SubPath + "/";
+}
+
+std::string FindGameDir(const std::string& ExeFolder)
+{
+    // Built or unpacked: the archives lie beside the executable.
+    if (FileExists(ExeFolder + "Kistora.data"))
+        return ExeFolder;
+    // Installed: the executable in <prefix>/games, the archives in the data folder.
+    std::string Installed = std::filesystem::path(ExeFolder + KISTORA_DATA_FROM_EXE).lexically_normal().string();
+    if (!Installed.empty() && Installed.back() != '/')
+        Installed += '/';
+    if (FileExists(Installed + "Kistora.data"))
+        return Installed;
+    // Neither: the executable's folder, where the missing archive is then reported.
+    return ExeFolder;
 }
 
 int CreatePath(const std::string& Path)
@@ -41,6 +66,16 @@ int CreatePath(const std::string& Path)
         Start = Slash + 1;
     }
     return Result;
+}
+
+// The log line "Saving preferences:" + two tabs + "FAILED (reason)", and the
+// same on standard error, which is seen even without "/LOG".
+void ReportSaveFailure(const std::string& What, const std::string& Path, const std::string& Reason)
+{
+    LogValue("Saving " + What + ":", "FAILED (" + Reason + ")");
+    std::fprintf(stderr, "Kistora: the %s could not be saved to %s: %s\n", What.c_str(), Path.c_str(),
+                 Reason.c_str());
+    std::fflush(stderr);
 }
 
 void FatalExit(int Status)

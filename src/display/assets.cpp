@@ -317,34 +317,30 @@ static void LoadTitle(const AspectPictures& Pictures, int WriteAspectLine)
     LogValue(std::string("Load asset (") + Pictures.Title + "):", "OK");
 }
 
-// The cover rule for screens of unknown ratio: scale so that the picture covers
-// the screen, then take the middle (across) or the top-centred (down) part.
-// Returns a new image of W x H, or 0 when the rectangle falls outside (the
-// splash then stays transparent). Pictures under 100 pixels are not covered.
+// The cover rule for screens of unknown ratio and for 21:9: a picture of the
+// screen's size is used as it is, one of the same whole-number ratio is
+// stretched to the screen; any other is scaled, proportions kept, until it
+// covers the whole screen, and the middle W x H of it is taken (the overflow
+// is cropped evenly on both sides). Returns a new image of W x H, or 0.
 static int CoverImage(int Image, int W, int H)
 {
     int PictureW = ImageWidth(Image), PictureH = ImageHeight(Image);
+    if (PictureW <= 0 || PictureH <= 0 || W <= 0 || H <= 0) return 0;
     if (PictureW == W && PictureH == H) return CropImage(Image, 0, 0, W, H);
-    if (PictureH > 0 && H > 0 && PictureW / PictureH == W / H) {
+    if (PictureW / PictureH == W / H) {
         if (!ResizeImage(Image, W, H)) return 0;
         return CropImage(Image, 0, 0, W, H);
     }
-    int WHundreds = PictureW / 100, HHundreds = PictureH / 100;
-    if (WHundreds == 0 || HHundreds == 0) return 0;
-    int64_t Scaled = int64_t(HHundreds) * int64_t(W / WHundreds);
-    int64_t NewW = 0, NewH = 0, X = 0, Y = 0;
-    if (Scaled > PictureH) {
-        NewW = int64_t(WHundreds) * int64_t(H / HHundreds);
-        NewH = H;
-        X = (NewW - W) / 2;
-    } else {
-        NewW = W;
-        NewH = Scaled;
-        Y = (Scaled - H) / 2;
-    }
-    if (X < 0 || Y < 0 || X + W > NewW || Y + H > NewH || NewW > 65536 || NewH > 65536) return 0;
+    // The scale is the larger of W / w and H / h; the other side is rounded up
+    // so it never falls short of the screen.
+    int64_t NewW = W, NewH = H;
+    if (int64_t(W) * PictureH >= int64_t(H) * PictureW)
+        NewH = (int64_t(PictureH) * W + PictureW - 1) / PictureW;
+    else
+        NewW = (int64_t(PictureW) * H + PictureH - 1) / PictureH;
+    if (NewW > 65536 || NewH > 65536) return 0;
     if (!ResizeImage(Image, int(NewW), int(NewH))) return 0;
-    return CropImage(Image, int(X), int(Y), W, H);
+    return CropImage(Image, int((NewW - W) / 2), int((NewH - H) / 2), W, H);
 }
 
 // Sprite 3: the splash at the full screen size.

@@ -25,6 +25,17 @@ int AspectClass(int Width, int Height);
 int ParseResolution(const std::string& Entry, int* Width, int* Height);
 // ScreenWidth/Height from desktop 0, or from the resolution list when windowed.
 void ChooseScreenSize();
+// 1 when list entry Index fits desktop 0 (neither wider nor taller); 0 for an
+// index outside the list. A window larger than the desktop would put the menus
+// out of reach, so the settings offer only the sizes that fit.
+int ResolutionFitsDesktop(int Index);
+// Start-up: Resolution kept inside the list, and moved down to the largest
+// size that fits the desktop when it does not (0 when none does).
+void FitResolutionToDesktop();
+// The width the menus, panels and level cards are laid out for: the screen's
+// own, or on a screen wider than 2:1 that of the 16:9 screen of its height
+// (they are then centred), so that nothing runs off the bottom edge.
+int MenuLayoutWidth(int Width, int Height);
 const char* ScreenModeName(int Mode);             // "Fullscreen", "Windowed", "Borderless" or ""
 // Opens the screen in GameScreen at ScreenWidth x ScreenHeight; ScreenOpenResult
 // says whether it opened. Writes the "Opening screen" log lines.

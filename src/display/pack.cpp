@@ -15,6 +15,9 @@ static constexpr uint8_t MagicVersion2[4] = {0x32, 0x7A, 0x6C, 0x70};   // "2zlp
 static constexpr uint8_t MagicVersion1[4] = {0x31, 0x7A, 0x6C, 0x70};   // "1zlp"
 static constexpr int HeaderSizeVersion2 = 18;
 static constexpr int HeaderSizeVersion1 = 24;
+// The directory ends after this many entries (our archives hold a few
+// hundred): a file of tiny headers cannot make the directory itself huge.
+static constexpr size_t MaxEntries = 65536;
 
 // ---------------------------------------------------------------------------
 // Records
@@ -183,14 +186,14 @@ static int ReadAt(PackArchive& Pack, uint64_t Offset, void* Into, size_t Count)
 }
 
 // Walks the entries from offset 4 until a complete header (or its name) can no
-// longer be read. Entries keep their file order; stored bytes are not checked here.
+// longer be read, or MaxEntries are listed. Entries keep their file order; stored bytes are not checked here.
 static void ReadDirectory(PackArchive& Pack)
 {
     if (Pack.DirectoryRead) return;
     Pack.DirectoryRead = 1;
     uint64_t Offset = 4;
     uint8_t Header[HeaderSizeVersion1] = {};
-    while (ReadAt(Pack, Offset, Header, size_t(Pack.HeaderSize))) {
+    while (Pack.Entries.size() < MaxEntries && ReadAt(Pack, Offset, Header, size_t(Pack.HeaderSize))) {
         int16_t NameLength = int16_t(uint16_t(Header[16]) | (uint16_t(Header[17]) << 8));
         if (NameLength < 0) break;   // a negative length cannot be a name: the directory ends
         PackEntry Entry;

@@ -79,6 +79,41 @@ void ChooseScreenSize()
     }
 }
 
+int ResolutionFitsDesktop(int Index)
+{
+    if (Index < 0 || Index >= int(ResolutionList.size()))
+        return 0;
+    int W = 0, H = 0, DesktopW = 0, DesktopH = 0;
+    if (!ParseResolution(ResolutionList[size_t(Index)], &W, &H))
+        return 0;
+    // A desktop that cannot be measured takes every size, as before.
+    if (!DesktopSize(0, &DesktopW, &DesktopH) || DesktopW <= 0 || DesktopH <= 0)
+        return 1;
+    return W <= DesktopW && H <= DesktopH;
+}
+
+void FitResolutionToDesktop()
+{
+    if (ResolutionList.empty())
+        return;
+    if (Resolution < 0)
+        Resolution = 0;
+    if (Resolution >= int(ResolutionList.size()))
+        Resolution = int(ResolutionList.size()) - 1;
+    if (ResolutionFitsDesktop(Resolution))
+        return;
+    // The list grows: the largest size that fits lies below the stored one.
+    while (Resolution > 0 && !ResolutionFitsDesktop(Resolution))
+        --Resolution;
+}
+
+int MenuLayoutWidth(int Width, int Height)
+{
+    if (Height > 0 && Width > 2 * Height)
+        return Height * 16 / 9;
+    return Width;
+}
+
 const char* ScreenModeName(int Mode)
 {
     switch (Mode) {

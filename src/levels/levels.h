@@ -14,7 +14,21 @@
 constexpr int MaxLayers = 16;
 constexpr int MaxMapSide = 33;            // cells 0..32
 constexpr int MaxCrates = 12;
-constexpr size_t LevelEntryBufferLimit = 20971520;   // 20 MiB per entry
+constexpr size_t LevelEntryBufferLimit = 20971520;   // 20 MiB per entry (the index)
+// What one load of the archive may cost, whatever its index claims. Levels
+// past MaxLevels and tiles past MaxTiles are not read (the level count then
+// reads MaxLevels), as if the index ended there: every level costs a record
+// and a level-select card of a quarter screen's width squared.
+constexpr int32_t MaxLevels = 100;            // kistora-import fills a folder up to this
+constexpr int32_t MaxTiles = 256;
+// All the maps of one load may unpack to this many bytes together (each one
+// still up to the 20 MiB of any entry); maps past it are not read. The
+// largest map possible is 44,884 bytes, ours some 9 KB.
+constexpr size_t MapBytesBudget = size_t(64) << 20;
+// Tile and thumbnail pictures: at most this many bytes of PNG, and at most
+// this many pixels a side (tiles are drawn a cell wide, thumbnails on a card).
+constexpr size_t LevelPictureEntryLimit = 1 << 20;
+constexpr int LevelPictureMaxSide = 1024;
 
 struct LayerRecord {
     std::u16string Name;
@@ -98,6 +112,8 @@ extern std::vector<LevelProgress> ProgressList;
 extern std::vector<std::string> LevelNameList;             // copy of the level order
 
 void BuildProgressList();        // from LevelNameList, titles from GetLevelProperty(name, 0)
-int LoadScores(const std::string& Folder);
-void SaveScores(const std::string& Folder);
+int LoadScores(const std::string& Folder);   // reads at most the file's first MiB
+// The progress list's times, steps and unlocked flags from a scores file's bytes.
+void ReadScoresText(const std::vector<uint8_t>& Bytes);
+int SaveScores(const std::string& Folder);   // 1 when written; a failure is reported
 std::string ScoresFileText();    // the exact bytes SaveScores writes

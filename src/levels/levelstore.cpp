@@ -27,6 +27,10 @@ static constexpr size_t TileEntryBytes = 66;       // name, collision byte, alph
 static constexpr size_t MapFirstLayer = 5732;
 static constexpr size_t LayerHeaderBytes = 269;
 static constexpr int MinLayers = 3;                // layer 2 holds the walls
+// Tile images stay for the whole run at their own size: all of them together
+// may hold this many pixels (16 MiB); tiles past it get no image. Ours use a
+// few dozen thousand.
+static constexpr int64_t TilePixelBudget = int64_t(4) << 20;
 
 // ---------------------------------------------------------------------------
 // Globals
@@ -68,7 +72,7 @@ static int32_t BoardOriginY = 0;
 // Static helpers' declarations
 // ---------------------------------------------------------------------------
 
-static int64_t ReadLevelEntry(int Archive, const std::string& Name, std::vector<uint8_t>& Bytes);
+static int64_t ReadLevelEntry(int Archive, const std::string& Name, std::vector<uint8_t>& Bytes, size_t Limit);
 static int32_t ReadI32(const uint8_t* At);
 static int64_t ReadI64(const uint8_t* At);
 static std::u16string ReadText(const uint8_t* At, size_t Units);
@@ -177,7 +181,7 @@ void LoadLevelArchiveFrom(int Archive)
     // made, so no stale handle survives a reload that finds no tiles.
     DropTileImages();
     std::vector<uint8_t> Index;
-    int64_t IndexSize = ReadLevelEntry(Archive, "index", Index);
+    int64_t IndexSize = ReadLevelEntry(Archive, "index", Index, LevelEntryBufferLimit);
     if (IndexSize <= 0 || size_t(IndexSize) < IndexLevelNames || std::memcmp(Index.data(), IndexMagic, 4) != 0) return;
     const uint8_t* Data = Index.data();
     const size_t Size = size_t(IndexSize);
@@ -196,14 +200,16 @@ void LoadLevelArchiveFrom(int Archive)
     size_t Pos = IndexLevelNames;
     int32_t Read = 0;
     std::vector<uint8_t> Map;
-    for (; Read < LevelCount && Size - Pos >= NameBytes; Read++, Pos += NameBytes) {
+    size_t MapBytesLeft = MapBytesBudget;
+    for (; Read < LevelCount && Read < MaxLevels && Size - Pos >= NameBytes; Read++, Pos += NameBytes) {
         std::string Name = Utf16ToUtf8(ReadText(Data + Pos, 32));
         levelOrder.push_back(Name);
         LevelRecord& Record = levelsByName[Name];
         Record.Name = ReadText(Data + Pos, 32);
 
-        int64_t MapSize = ReadLevelEntry(Archive, "MAPS/" + Name, Map);
+        int64_t MapSize = ReadLevelEntry(Archive, "MAPS/" + Name, Map, std::min(LevelEntryBufferLimit, MapBytesLeft));
         if (MapSize <= 0) continue;
+        MapBytesLeft -= size_t(MapSize);
         // A map that breaks the model's limits or is shorter than it claims leaves
         // the record as it was (for a new record: only its name).
         LevelRecord Parsed;
@@ -214,7 +220,9 @@ void LoadLevelArchiveFrom(int Archive)
     Map.shrink_to_fit();
     if (Read < LevelCount) {
         LevelArchiveInfo.LevelCount = Read;
-        return;   // the index ends inside its level names: no tile table follows
+        // Past MaxLevels the tile table is still found after the names.
+        if (Read < MaxLevels || uint64_t(LevelCount - Read) * NameBytes > Size - Pos) return;
+        Pos += size_t(LevelCount - Read) * NameBytes;
     }
 
     if (Size - Pos < 4) return;
@@ -351,9 +359,9 @@ void ForgetScreenImages()
 // Static helpers
 // ---------------------------------------------------------------------------
 
-// Unpacks an entry into a buffer of its recorded size (at most 20 MiB).
+// Unpacks an entry into a buffer of its recorded size (at most Limit bytes).
 // Returns the size, or -1 when it is missing, too large or does not unpack.
-static int64_t ReadLevelEntry(int Archive, const std::string& Name, std::vector<uint8_t>& Bytes)
+static int64_t ReadLevelEntry(int Archive, const std::string& Name, std::vector<uint8_t>& Bytes, size_t Limit)
 {
     Bytes.clear();
     const std::vector<PackEntry>* Entries = ArchiveEntries(Archive);
@@ -365,7 +373,7 @@ static int64_t ReadLevelEntry(int Archive, const std::string& Name, std::vector<
             break;
         }
     }
-    if (Entry == nullptr || Entry->UnpackedSize > LevelEntryBufferLimit) return -1;
+    if (Entry == nullptr || Entry->UnpackedSize > Limit) return -1;
     try {
         Bytes.resize(size_t(Entry->UnpackedSize));
     } catch (const std::bad_alloc&) {
@@ -454,8 +462,9 @@ static void LoadTiles(int Archive, const uint8_t* Index, size_t Size, size_t Pos
     Pos += 4;
     LevelArchiveInfo.TileCount = TileCount;
     int32_t Read = 0;
+    int64_t PixelsLeft = TilePixelBudget;
     std::vector<uint8_t> Png;
-    for (; Read < TileCount && Size - Pos >= TileEntryBytes; Read++, Pos += TileEntryBytes) {
+    for (; Read < TileCount && Read < MaxTiles && Size - Pos >= TileEntryBytes; Read++, Pos += TileEntryBytes) {
         std::u16string Name16 = ReadText(Index + Pos, 32);
         std::string Name = Utf16ToUtf8(Name16);
         TileRecord& Tile = tilesByName[Name];
@@ -464,8 +473,13 @@ static void LoadTiles(int Archive, const uint8_t* Index, size_t Size, size_t Pos
         Tile.Alpha = Index[Pos + 65];
         if (Tile.Image != 0) FreeSprite(Tile.Image);   // a name listed twice: the later entry wins
         Tile.Image = 0;
-        int64_t PngSize = ReadLevelEntry(Archive, "TILES/" + Name, Png);
+        int64_t PngSize = ReadLevelEntry(Archive, "TILES/" + Name, Png, LevelPictureEntryLimit);
         if (PngSize <= 0) continue;
+        int Width = 0, Height = 0;
+        if (!PngPictureSize(Png.data(), size_t(PngSize), &Width, &Height) || Width > LevelPictureMaxSide ||
+            Height > LevelPictureMaxSide || int64_t(Width) * Height > PixelsLeft)
+            continue;
+        PixelsLeft -= int64_t(Width) * Height;
         // Without a screen no sprite can be made and the tile keeps no image.
         Tile.Image = CreateSpriteFromPng(0, Png.data(), size_t(PngSize), Tile.Alpha ? SpriteOwnAlpha : SpriteColourKey);
     }

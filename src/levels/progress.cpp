@@ -1,10 +1,16 @@
 // The progress list (one entry per level, in play order) and the scores file
 // "Kistora.scores": three CR LF lines per level - time in ms, steps, unlocked.
 #include "levels/levels.h"
+
+#include "base/base.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 
 static const char* const ScoresFileName = "Kistora.scores";
+// Only this much of a scores file is read: three lines per level of a few
+// digits each take some kilobytes, and what lies beyond the last level's
+// lines is never looked at, however large the file is.
+static const size_t ScoresReadLimit = 1 << 20;
 
 std::vector<LevelProgress> ProgressList;
 std::vector<std::string> LevelNameList;
@@ -29,24 +35,38 @@ void BuildProgressList()
 int LoadScores(const std::string& Folder)
 {
     std::vector<uint8_t> Bytes;
-    if (!ReadWholeFile(Folder + ScoresFileName, Bytes)) {
+    if (ReadFileLimited(Folder + ScoresFileName, Bytes, ScoresReadLimit, 1) != 1) {
         return 0;
     }
+    ReadScoresText(Bytes);
+    return 1;
+}
+
+void ReadScoresText(const std::vector<uint8_t>& Bytes)
+{
     size_t Position = 0;
     for (LevelProgress& Entry : ProgressList) {
         Entry.TimeMs = ParseNumber(NextLine(Bytes, Position));
         Entry.Steps = Low32(ParseNumber(NextLine(Bytes, Position)));
         Entry.Unlocked = Low32(ParseNumber(NextLine(Bytes, Position)));
     }
-    return 1;
 }
 
 // Written through a temporary file and a rename: a failed write keeps the
-// previous file whole.
-void SaveScores(const std::string& Folder)
+// previous file whole. 1 when written, else 0 after reporting the failure
+// (log and standard error); the caller decides whether the game goes on.
+int SaveScores(const std::string& Folder)
 {
+    if (Folder.empty()) {
+        ReportSaveFailure("scores", ScoresFileName, "no folder to save in");
+        return 0;
+    }
     const std::string Bytes = ScoresFileText();
-    WriteFileAtomic(Folder + ScoresFileName, Bytes.data(), Bytes.size());
+    if (!WriteFileAtomic(Folder + ScoresFileName, Bytes.data(), Bytes.size())) {
+        ReportSaveFailure("scores", Folder + ScoresFileName, LastSaveError());
+        return 0;
+    }
+    return 1;
 }
 
 std::string ScoresFileText()

@@ -11,8 +11,10 @@
 // Block size libarchive reads the file with.
 static constexpr size_t ZipReadBlock = 16384;
 // Largest entry ZipExtractToFile unpacks (it holds the entry in memory to
-// write it atomically); language files are a few kilobytes.
-static constexpr int64_t ZipFileEntryLimit = 64 * 1024 * 1024;
+// write it atomically): the document reader refuses anything larger anyway,
+// and language files are a few kilobytes. An entry that inflates further is
+// given up as soon as this much has come out.
+static constexpr int64_t ZipFileEntryLimit = 1024 * 1024;
 
 static archive* OpenZip(const std::string& Path);
 static int FindEntry(archive* Zip, const std::string& Name, archive_entry** Found);
@@ -75,7 +77,9 @@ int ZipExtractToFile(const std::string& Archive, const std::string& Entry, const
         Bytes.insert(Bytes.end(), Chunk, Chunk + Got);
     }
     archive_read_free(Zip);
-    return Ok && WriteFileAtomic(Path, Bytes.data(), Bytes.size());
+    // The caller's name is a fresh one in the temporary folder, read once and
+    // deleted: no need to sync it to the disk.
+    return Ok && WriteTemporaryFile(Path, Bytes.data(), Bytes.size());
 }
 
 int64_t ZipExtractToMemory(const std::string& Archive, const std::string& Entry, uint8_t* Buffer, size_t Capacity)

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <csignal>
+#include <cstdio>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -31,12 +33,23 @@ struct BufferedFile {
 
 static std::vector<BufferedFile> BufferedFiles;
 
+// Why the last WriteFileAtomic failed ("" after a success).
+static std::string SaveError;
+
+// Bytes per write() while saves are slowed down for the kill test.
+static constexpr size_t SlowSaveChunk = 16;
+
 static std::string WithSlash(std::string Folder);
 static std::string Environment(const char* Name);
 static int WriteAll(int Descriptor, const uint8_t* Data, size_t Size);
 static int FlushBufferedFile(BufferedFile& File);
 static BufferedFile* FindBufferedFile(int File);
 static int WildcardMatch(const char* Pattern, const char* Name);
+static void KeepWritesFromKilling();
+static int SaveFailed(const std::string& Step);
+static void SlowSaveStep(const std::string& Path);
+static std::string FolderOf(const std::string& Path);
+static int SyncFolder(const std::string& Folder);
 
 std::string ExecutableFolder()
 {
@@ -164,6 +177,13 @@ std::vector<std::string> ListFiles(const std::string& Folder, const std::string&
 
 int ReadWholeFile(const std::string& Path, std::vector<uint8_t>& Bytes)
 {
+    return ReadFileLimited(Path, Bytes, SIZE_MAX, 0) == 1 ? 1 : 0;
+}
+
+// Reads at most MaxBytes. A larger file gives -1 and no bytes, or with
+// Prefix 1 its first MaxBytes bytes and 1; a missing or unreadable file 0.
+int ReadFileLimited(const std::string& Path, std::vector<uint8_t>& Bytes, size_t MaxBytes, int Prefix)
+{
     Bytes.clear();
     int Descriptor = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
     if (Descriptor < 0) {
@@ -174,10 +194,16 @@ int ReadWholeFile(const std::string& Path, std::vector<uint8_t>& Bytes)
         close(Descriptor);
         return 0;
     }
-    Bytes.reserve(size_t(Info.st_size));
+    if (uint64_t(Info.st_size) > MaxBytes && !Prefix) {
+        close(Descriptor);
+        return -1;
+    }
+    Bytes.reserve(size_t(std::min<uint64_t>(uint64_t(Info.st_size), MaxBytes)));
     uint8_t Chunk[65536];
-    for (;;) {
-        ssize_t Got = read(Descriptor, Chunk, sizeof Chunk);
+    // The size may change while we read: the limit holds whatever the file does.
+    while (Bytes.size() < MaxBytes) {
+        size_t Want = std::min(sizeof Chunk, MaxBytes - Bytes.size());
+        ssize_t Got = read(Descriptor, Chunk, Want);
         if (Got < 0 && errno == EINTR) {
             continue;
         }
@@ -191,42 +217,118 @@ int ReadWholeFile(const std::string& Path, std::vector<uint8_t>& Bytes)
         }
         Bytes.insert(Bytes.end(), Chunk, Chunk + Got);
     }
+    if (!Prefix && Bytes.size() == MaxBytes) {
+        uint8_t More = 0;
+        ssize_t Got = read(Descriptor, &More, 1);
+        if (Got != 0) {
+            Bytes.clear();
+            close(Descriptor);
+            return Got > 0 ? -1 : 0;
+        }
+    }
     close(Descriptor);
     return 1;
 }
 
+// The temporary file lies beside the target so that the rename stays on one
+// file system: a reader (or a game started after a crash or a power cut) sees
+// the complete old file or the complete new one, never a mix. The file's data
+// and the folder are synced before the rename, and the folder again after it.
+// On failure the temporary file is removed, the old file is untouched and
+// LastSaveError() tells why.
 int WriteFileAtomic(const std::string& Path, const void* Data, size_t Size)
 {
+    SaveError.clear();
+    KeepWritesFromKilling();
     if (Path.empty() || Path.back() == '/' || (Data == nullptr && Size > 0)) {
+        SaveError = "no file name";
         return 0;
     }
-    // The temporary file lies beside the target so that the rename stays on
-    // one file system and either the old or the new content is seen, never a mix.
+    if (Overrides.SaveStepDelayMs > 0) {
+        std::fprintf(stderr, "save-begin %s\n", Path.c_str());
+        std::fflush(stderr);
+    }
     std::string Temp = Path + ".XXXXXX";
     std::vector<char> Name(Temp.begin(), Temp.end());
     Name.push_back('\0');
     int Descriptor = mkstemp(Name.data());
     if (Descriptor < 0) {
-        return 0;
+        return SaveFailed("create");
     }
+    SlowSaveStep(Path);
+    const uint8_t* Bytes = static_cast<const uint8_t*>(Data);
     int Ok = fchmod(Descriptor, 0644) == 0;
-    Ok = Ok && WriteAll(Descriptor, static_cast<const uint8_t*>(Data), Size);
-    Ok = Ok && fsync(Descriptor) == 0;
-    Ok = (close(Descriptor) == 0) && Ok;
-    Ok = Ok && rename(Name.data(), Path.c_str()) == 0;
-    if (!Ok) {
-        unlink(Name.data());
-        return 0;
+    const char* Step = "write";
+    if (Ok && Overrides.SaveStepDelayMs > 0) {
+        for (size_t Done = 0; Ok && Done < Size; Done += SlowSaveChunk) {
+            Ok = WriteAll(Descriptor, Bytes + Done, std::min(SlowSaveChunk, Size - Done));
+            SlowSaveStep(Path);
+        }
+    } else if (Ok) {
+        Ok = WriteAll(Descriptor, Bytes, Size);
     }
-    // Make the rename itself durable; a failure here leaves a complete file.
-    size_t Slash = Path.rfind('/');
-    std::string Folder = Slash == std::string::npos ? std::string(".") : Path.substr(0, Slash + 1);
-    int FolderDescriptor = open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (FolderDescriptor >= 0) {
-        fsync(FolderDescriptor);
-        close(FolderDescriptor);
+    if (Ok) {
+        Step = "sync";
+        Ok = fsync(Descriptor) == 0;
+        SlowSaveStep(Path);
+    }
+    if (close(Descriptor) != 0 && Ok) {
+        Step = "close";
+        Ok = 0;
+    }
+    // The new name must not reach the disk before the temporary file's own entry.
+    std::string Folder = FolderOf(Path);
+    if (Ok) {
+        Step = "sync folder";
+        Ok = SyncFolder(Folder);
+        SlowSaveStep(Path);
+    }
+    if (Ok) {
+        Step = "rename";
+        Ok = rename(Name.data(), Path.c_str()) == 0;
+        SlowSaveStep(Path);
+    }
+    if (!Ok) {
+        int Error = errno;
+        unlink(Name.data());
+        errno = Error;
+        return SaveFailed(Step);
+    }
+    // The new file is in place; this makes the rename itself durable.
+    if (!SyncFolder(Folder)) {
+        return SaveFailed("sync folder");
+    }
+    if (Overrides.SaveStepDelayMs > 0) {
+        std::fprintf(stderr, "save-end %s\n", Path.c_str());
+        std::fflush(stderr);
     }
     return 1;
+}
+
+// A file written without syncing (an old one of that name is replaced):
+// extracted files live for a moment in the temporary folder. Removed again
+// when the write fails.
+int WriteTemporaryFile(const std::string& Path, const void* Data, size_t Size)
+{
+    KeepWritesFromKilling();
+    if (Path.empty() || (Data == nullptr && Size > 0)) {
+        return 0;
+    }
+    int Descriptor = open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (Descriptor < 0) {
+        return 0;
+    }
+    int Ok = WriteAll(Descriptor, static_cast<const uint8_t*>(Data), Size);
+    Ok = (close(Descriptor) == 0) && Ok;
+    if (!Ok) {
+        unlink(Path.c_str());
+    }
+    return Ok;
+}
+
+std::string LastSaveError()
+{
+    return SaveError;
 }
 
 int DeleteFile(const std::string& Path)
@@ -236,6 +338,7 @@ int DeleteFile(const std::string& Path)
 
 int CreateLockedFile(const std::string& Path)
 {
+    KeepWritesFromKilling();
     if (Path.empty()) {
         return 0;
     }
@@ -354,6 +457,58 @@ static BufferedFile* FindBufferedFile(int File)
     }
     BufferedFile& Found = BufferedFiles[size_t(File - 1)];
     return Found.Descriptor >= 0 ? &Found : nullptr;
+}
+
+// A write past RLIMIT_FSIZE raises SIGXFSZ, whose default action ends the
+// process on the spot; ignored, the write fails with EFBIG and the save
+// reports it like a full disk.
+static void KeepWritesFromKilling()
+{
+    static int Done = 0;
+    if (!Done) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        Done = 1;
+    }
+}
+
+// "create: No space left on device"; always 0.
+static int SaveFailed(const std::string& Step)
+{
+    SaveError = Step + ": " + std::strerror(errno);
+    return 0;
+}
+
+// The kill test slows every step of a save down so that a kill lands inside
+// it, and is told when each step is done ("save-step PATH"): it kills during
+// the pause after a step of its choosing.
+static void SlowSaveStep(const std::string& Path)
+{
+    if (Overrides.SaveStepDelayMs > 0) {
+        std::fprintf(stderr, "save-step %s\n", Path.c_str());
+        std::fflush(stderr);
+        usleep(useconds_t(Overrides.SaveStepDelayMs) * 1000);
+    }
+}
+
+static std::string FolderOf(const std::string& Path)
+{
+    size_t Slash = Path.rfind('/');
+    return Slash == std::string::npos ? std::string(".") : Path.substr(0, Slash + 1);
+}
+
+// 1 when the folder's entries are on the disk. File systems that cannot sync
+// a folder (EINVAL) count as done: there is nothing more to ask of them.
+static int SyncFolder(const std::string& Folder)
+{
+    int Descriptor = open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (Descriptor < 0) {
+        return 0;
+    }
+    int Ok = fsync(Descriptor) == 0 || errno == EINVAL;
+    int Error = errno;
+    close(Descriptor);
+    errno = Error;
+    return Ok;
 }
 
 // "*" matches any run of characters, "?" any one; letters compare without case

@@ -20,8 +20,9 @@ static constexpr int VirtualButtonCount = 32;
 // One gamepad as the game sees it: either an opened SDL joystick or the
 // virtual pad of the headless driver, plus the snapshot of its last examination.
 struct PadRecord {
-    SDL_Joystick* Device = nullptr;   // nullptr for the virtual pad
+    SDL_Joystick* Device = nullptr;   // nullptr for the virtual pad and a pad that is gone
     SDL_JoystickID InstanceId = -1;
+    int Gone = 0;                     // 1 once unplugged: reads nothing until the next detection
     std::vector<int> LiveAxes;        // virtual pad: built from axis events
     std::vector<int> LiveButtons;     // virtual pad: built from button events
     std::vector<int> SeenAxes;        // snapshot taken by ExamineJoystick
@@ -39,6 +40,9 @@ struct KeyboardRecord {
 static KeyboardRecord Keyboard;
 static std::vector<PadRecord> Pads;
 static int JoystickSubsystemStarted = 0;
+// 1 when a pad was plugged in or out since the last detection (and before the
+// first): InitJoystick then detects again, otherwise it keeps the open pads.
+static int PadsChanged = 1;
 
 static int KeyFromScancode(SDL_Scancode Code, int* Source);
 static SDL_Scancode ScancodeFromKey(int Key);
@@ -88,6 +92,9 @@ int InitJoystick()
         EnsureVirtualPad();
         return 1;
     }
+    if (JoystickSubsystemStarted && !PadsChanged) {
+        return int(Pads.size());
+    }
     ClosePads();
     if (!JoystickSubsystemStarted) {
         if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) {
@@ -95,6 +102,7 @@ int InitJoystick()
         }
         JoystickSubsystemStarted = 1;
     }
+    PadsChanged = 0;
     int Count = SDL_NumJoysticks();
     for (int Index = 0; Index < Count; Index++) {
         SDL_Joystick* Device = SDL_JoystickOpen(Index);
@@ -113,6 +121,11 @@ int ExamineJoystick(int Number)
 {
     PadRecord* Pad = FindPad(Number);
     if (Pad == nullptr) {
+        return 0;
+    }
+    if (Pad->Gone) {
+        Pad->SeenAxes.clear();
+        Pad->SeenButtons.clear();
         return 0;
     }
     if (Pad->Device == nullptr) {
@@ -246,6 +259,24 @@ void InputHandleEvent(const SDL_Event& Event)
         }
         return;
     }
+    case SDL_JOYDEVICEADDED:
+        // Taken in at the next detection (a level set-up, play resumed).
+        PadsChanged = 1;
+        return;
+    case SDL_JOYDEVICEREMOVED: {
+        // Unplugged: closed at once and read as centred with no button down,
+        // under its number, until the next detection renumbers the pads.
+        PadsChanged = 1;
+        PadRecord* Pad = FindPadByInstance(Event.jdevice.which);
+        if (Pad != nullptr && Pad->Device != nullptr) {
+            SDL_JoystickClose(Pad->Device);
+            Pad->Device = nullptr;
+            Pad->Gone = 1;
+            Pad->SeenAxes.clear();
+            Pad->SeenButtons.clear();
+        }
+        return;
+    }
     default:
         return;
     }
@@ -258,6 +289,7 @@ void InputShutdown()
         SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
         JoystickSubsystemStarted = 0;
     }
+    PadsChanged = 1;
     Keyboard = KeyboardRecord{};
 }
 

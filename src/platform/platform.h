@@ -25,6 +25,7 @@ struct PlatformOverrides {
     std::string UserDir;        // replaces the per-user data folder when not empty (ends with "/")
     int DesktopWidth = 0;       // what DesktopSize reports when not 0
     int DesktopHeight = 0;
+    int SaveStepDelayMs = 0;    // > 0: WriteFileAtomic pauses this long at each step (the kill test)
 };
 extern PlatformOverrides Overrides;
 
@@ -72,6 +73,9 @@ void SetFilteredSampling(int On);                  // linear filtering for scale
 // events are queued. NextWindowEvent returns them one by one (0 when empty).
 void PumpEvents();
 int NextWindowEvent();
+// Keeps a copy of Image as the icon of the screen's window, now and at every
+// later opening. 1 or 0 (no such image: the system's icon stays).
+int SetWindowIcon(int Image);
 // Grabs the back buffer (W x H from (0, 0)) and writes it as PNG (atomic). 1 or 0.
 int SaveScreenshot(const std::string& Path);
 // Copies the back buffer as 0xRRGGBBAA pixels (for tests and the scripted driver).
@@ -93,6 +97,8 @@ int QueueImageDecode(const uint8_t* Data, size_t Size, int Width, int Height);
 // The image of a queued job (waiting for it, or decoding it here if it has
 // not begun): handle or 0 when the bytes did not decode. The job is done with.
 int TakeDecodedImage(int Job);
+// The width and height a PNG file's header claims, without decoding it. 1 or 0.
+int PngPictureSize(const uint8_t* Data, size_t Size, int* Width, int* Height);
 void FreeImage(int Image);
 int ImageWidth(int Image);
 int ImageHeight(int Image);
@@ -113,10 +119,16 @@ void MeasureText(const std::string& Utf8, double SizePx, double* Width, double* 
 double MeasureTextInk(const std::string& Utf8, double SizePx);
 // One line with its top-left corner at (X, Y).
 void DrawText(int Image, const std::string& Utf8, double X, double Y, double SizePx, uint32_t Colour);
-// Lines split at line feeds and wrapped at the box width, each centred in the
-// box, the first at the top of the box; clipped to the box.
+// Lines split at line feeds and wrapped at the blanks that fit the box width
+// (never at a no-break space), each centred in the box, the first at the top
+// of the box. Every line that starts inside the box is drawn whole: its
+// descenders and a word wider than the box are cut only by the image's edge.
 void DrawParagraph(int Image, const std::string& Utf8, double X, double Y, double BoxWidth, double BoxHeight,
                    double SizePx, uint32_t Colour);
+// The text in capital letters by the C library's full Unicode case mapping
+// (Č, Ł, Greek, Cyrillic included); letters without a single capital and
+// bytes that are not UTF-8 pass unchanged.
+std::string UpperCaseText(const std::string& Utf8);
 
 // ---------------------------------------------------------------------------
 // sprite.cpp: numbered sprite slots (textures on the current screen)
@@ -252,8 +264,17 @@ int CreateFolder(const std::string& Path);                // 1 or 0
 // ignored; names only, sorted.
 std::vector<std::string> ListFiles(const std::string& Folder, const std::string& Pattern);
 int ReadWholeFile(const std::string& Path, std::vector<uint8_t>& Bytes); // 1 or 0
-// Writes a temporary file beside Path, then renames it over Path. 1 or 0.
+// At most MaxBytes: a larger file gives -1 (no bytes), or with Prefix 1 its
+// first MaxBytes bytes and 1; 0 when missing or unreadable.
+int ReadFileLimited(const std::string& Path, std::vector<uint8_t>& Bytes, size_t MaxBytes, int Prefix);
+// Writes a temporary file beside Path, syncs it and the folder, then renames
+// it over Path. 1 or 0 (the old file untouched, no temporary file left).
 int WriteFileAtomic(const std::string& Path, const void* Data, size_t Size);
+// A file written without syncing, for short-lived temporary files; an old
+// file of that name is replaced. 1 or 0 (nothing left behind).
+int WriteTemporaryFile(const std::string& Path, const void* Data, size_t Size);
+// Why the last WriteFileAtomic failed, for example "write: File too large".
+std::string LastSaveError();
 int DeleteFile(const std::string& Path);
 
 // Buffered files for the log: a 4096-byte write buffer, flushed when full and

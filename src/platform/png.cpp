@@ -1,5 +1,6 @@
 // PNG decoding and encoding with libpng's simplified API (no setjmp here:
 // libpng keeps its error jump inside png_image_* and reports failure by result).
+#include "platform/platform.h"
 #include "platform/video_internal.h"
 
 #include <cstring>
@@ -12,6 +13,11 @@ static constexpr png_uint_32 WordFormatRgba = PNG_FORMAT_ABGR;
 #else
 static constexpr png_uint_32 WordFormatRgba = PNG_FORMAT_RGBA;
 #endif
+
+// The most pixels a PNG file may decode to: 48 MiB as 32-bit words, a 4K
+// picture with room to spare. A header claiming more (65535 x 65535, or a
+// small file claiming a huge picture) is refused before anything is allocated.
+static constexpr int64_t MaxDecodedPixels = int64_t(12) << 20;
 
 int PictureSizeValid(int Width, int Height)
 {
@@ -35,7 +41,8 @@ int DecodePng(const uint8_t* Data, size_t Size, std::vector<uint32_t>& Pixels, i
     if (!png_image_begin_read_from_memory(&Image, Data, Size))
         return 0;
     if (!PictureSizeValid(int(Image.width > 0x7fffffff ? 0 : Image.width),
-                          int(Image.height > 0x7fffffff ? 0 : Image.height))) {
+                          int(Image.height > 0x7fffffff ? 0 : Image.height)) ||
+        int64_t(Image.width) * Image.height > MaxDecodedPixels) {
         png_image_free(&Image);
         return 0;
     }
@@ -54,6 +61,26 @@ int DecodePng(const uint8_t* Data, size_t Size, std::vector<uint32_t>& Pixels, i
     *Height = int(Image.height);
     *HasAlpha = FileHasAlpha;
     return 1;
+}
+
+int PngPictureSize(const uint8_t* Data, size_t Size, int* Width, int* Height)
+{
+    *Width = 0;
+    *Height = 0;
+    if (Data == nullptr || Size < 8 || png_sig_cmp(Data, 0, 8) != 0)
+        return 0;
+    png_image Image;
+    std::memset(&Image, 0, sizeof(Image));
+    Image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&Image, Data, Size))
+        return 0;
+    int Ok = Image.width <= 0x7fffffff && Image.height <= 0x7fffffff;
+    if (Ok) {
+        *Width = int(Image.width);
+        *Height = int(Image.height);
+    }
+    png_image_free(&Image);
+    return Ok;
 }
 
 int EncodePng(const uint32_t* Pixels, int Width, int Height, int WithAlpha, std::vector<uint8_t>& Bytes)

@@ -26,6 +26,8 @@ static int GraphicsCardLikely();
 static void NoteFirstFrame();
 static void HandleWindowEvent(const SDL_WindowEvent& Event);
 static void WaitForFrameTick();
+static int KeepSoftwareScreen(void* Unused, SDL_Event* Event);
+static void RestoreSoftwareScreen();
 
 int VideoStart()
 {
@@ -46,6 +48,8 @@ int VideoStart()
         std::fputs("kistora: plain drawing (SDL's blitter, turning on one core)\n", stderr);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return 0;
+    // Watching before any renderer does: ours must see a resize first.
+    SDL_AddEventWatch(KeepSoftwareScreen, nullptr);
     VideoScreen.VideoStarted = 1;
     return 1;
 }
@@ -53,8 +57,10 @@ int VideoStart()
 void VideoStop()
 {
     CloseScreen();
-    if (VideoScreen.VideoStarted)
+    if (VideoScreen.VideoStarted) {
+        SDL_DelEventWatch(KeepSoftwareScreen, nullptr);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
     VideoScreen.VideoStarted = 0;
 }
 
@@ -125,6 +131,7 @@ int OpenScreen(int Mode, int Width, int Height, const std::string& Title)
     VideoScreen.Window = SDL_CreateWindow(Title.c_str(), X, Y, Width, Height, Flags);
     if (VideoScreen.Window == nullptr)
         return 0;
+    ApplyWindowIcon();
 
     // The graphics card's renderer with synchronised presents when there is
     // one that can draw into a texture; SDL's software renderer otherwise,
@@ -183,6 +190,9 @@ void CloseScreen()
     VideoScreen.BackBuffer = nullptr;
     VideoScreen.Renderer = nullptr;
     VideoScreen.Window = nullptr;
+    VideoScreen.Surface = nullptr;
+    VideoScreen.KeptScreen = std::vector<uint32_t>();
+    VideoScreen.ScreenKept = 0;
     VideoScreen.Open = 0;
     VideoScreen.Width = 0;
     VideoScreen.Height = 0;
@@ -257,6 +267,7 @@ void SetFrameRate(int FramesPerSecond)
 
 void PresentScreen()
 {
+    RestoreSoftwareScreen();
     if (VideoScreen.Open)
         SpriteHousekeeping();
     if (VideoScreen.Open && VideoScreen.BackBuffer == nullptr) {
@@ -265,7 +276,19 @@ void PresentScreen()
     } else if (VideoScreen.Open) {
         SDL_Renderer* Renderer = VideoScreen.Renderer;
         SDL_SetRenderTarget(Renderer, nullptr);
-        SDL_RenderCopy(Renderer, VideoScreen.BackBuffer, nullptr, nullptr);
+        // The window's drawable size, in pixels (the renderer's output once
+        // the back buffer is no longer its target).
+        int DrawableWidth = VideoScreen.Width, DrawableHeight = VideoScreen.Height;
+        if (SDL_GetRendererOutputSize(Renderer, &DrawableWidth, &DrawableHeight) != 0) {
+            DrawableWidth = VideoScreen.Width;
+            DrawableHeight = VideoScreen.Height;
+        }
+        SDL_Rect Area;
+        if (PresentArea(VideoScreen.Width, VideoScreen.Height, DrawableWidth, DrawableHeight, &Area)) {
+            SDL_SetRenderDrawColor(Renderer, 0, 0, 0, 255);
+            SDL_RenderClear(Renderer);
+        }
+        SDL_RenderCopy(Renderer, VideoScreen.BackBuffer, &Area, &Area);
         SDL_RenderPresent(Renderer);
         SDL_SetRenderTarget(Renderer, VideoScreen.BackBuffer);
     }
@@ -273,6 +296,18 @@ void PresentScreen()
         NoteFirstFrame();
     if (!Overrides.Headless)
         WaitForFrameTick();
+}
+
+int PresentArea(int BufferWidth, int BufferHeight, int DrawableWidth, int DrawableHeight, SDL_Rect* Area)
+{
+    // 1:1 at the top-left, never stretched: a window manager may give the
+    // window another size than asked for, and on a scaled desktop the drawable
+    // differs from the window size. What does not fit is cut off.
+    Area->x = 0;
+    Area->y = 0;
+    Area->w = std::max(0, std::min(BufferWidth, DrawableWidth));
+    Area->h = std::max(0, std::min(BufferHeight, DrawableHeight));
+    return DrawableWidth > BufferWidth || DrawableHeight > BufferHeight;
 }
 
 void SetFilteredSampling(int On)
@@ -335,6 +370,7 @@ void PumpEvents()
         default: break;
         }
     }
+    RestoreSoftwareScreen();
 }
 
 int NextWindowEvent()
@@ -405,9 +441,11 @@ void ScriptFocus(int Active)
 
 int SoftwareScreenTarget(ScreenTarget* View)
 {
+    RestoreSoftwareScreen();
     if (!VideoScreen.Open || !VideoScreen.Software || VideoScreen.BackBuffer != nullptr)
         return 0;
     SDL_Surface* Surface = SDL_GetWindowSurface(VideoScreen.Window);
+    VideoScreen.Surface = Surface;
     if (Surface == nullptr || Surface->pixels == nullptr || Surface->format->BytesPerPixel != 4 ||
         Surface->format->Rmask != 0x00ff0000u || Surface->format->Gmask != 0x0000ff00u ||
         Surface->format->Bmask != 0x000000ffu || SDL_MUSTLOCK(Surface))
@@ -420,6 +458,64 @@ int SoftwareScreenTarget(ScreenTarget* View)
     return 1;
 }
 
+// The software renderer draws into the window surface, which SDL frees and
+// makes anew when the window changes size (a window manager's choice, a scaled
+// desktop): the old one lives until SDL_GetWindowSurface is next called, by us
+// or by the renderer reacting to the same event. This watch runs before the
+// renderer's and copies the screen out of the old surface; RestoreSoftwareScreen
+// puts it back before anything is drawn. Called by SDL for every event.
+static int KeepSoftwareScreen(void*, SDL_Event* Event)
+{
+    if (Event->type != SDL_WINDOWEVENT || Event->window.event != SDL_WINDOWEVENT_SIZE_CHANGED ||
+        !VideoScreen.Open || !VideoScreen.Software || VideoScreen.BackBuffer != nullptr ||
+        VideoScreen.Window == nullptr || Event->window.windowID != SDL_GetWindowID(VideoScreen.Window))
+        return 1;
+    SDL_Surface* Old = VideoScreen.Surface;
+    if (VideoScreen.ScreenKept || Old == nullptr || Old->pixels == nullptr || Old->format->BytesPerPixel != 4)
+        return 1; // already kept (resized twice in a row), or nothing drawn yet
+    int W = VideoScreen.Width, H = VideoScreen.Height;
+    VideoScreen.KeptScreen.assign(size_t(W) * H, 0);
+    for (int Y = 0; Y < std::min(H, Old->h); Y++)
+        std::memcpy(&VideoScreen.KeptScreen[size_t(Y) * W], static_cast<uint8_t*>(Old->pixels) + size_t(Y) * Old->pitch,
+                    size_t(std::min(W, Old->w)) * 4);
+    VideoScreen.ScreenKept = 1;
+    VideoScreen.Surface = nullptr;
+    return 1;
+}
+
+// The kept screen into the new window surface when it has the screen's size;
+// at any other size into a back buffer texture, shown 1:1 at the top-left
+// like the graphics card's (see PresentArea), for as long as the screen is open.
+static void RestoreSoftwareScreen()
+{
+    if (!VideoScreen.ScreenKept)
+        return;
+    VideoScreen.ScreenKept = 0;
+    std::vector<uint32_t> Kept;
+    Kept.swap(VideoScreen.KeptScreen);
+    if (!VideoScreen.Open || VideoScreen.BackBuffer != nullptr)
+        return;
+    int W = VideoScreen.Width, H = VideoScreen.Height;
+    SDL_Surface* Surface = SDL_GetWindowSurface(VideoScreen.Window);
+    VideoScreen.Surface = Surface;
+    SDL_Rect Whole = {0, 0, W, H};
+    if (Surface != nullptr && Surface->w == W && Surface->h == H &&
+        SDL_ConvertPixels(W, H, SDL_PIXELFORMAT_ARGB8888, Kept.data(), W * 4, Surface->format->format,
+                          Surface->pixels, Surface->pitch) == 0)
+        return;
+    SDL_Texture* Buffer =
+        SDL_CreateTexture(VideoScreen.Renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, W, H);
+    if (Buffer == nullptr)
+        return; // drawn into whatever part of the surface there is, as before
+    SDL_SetTextureBlendMode(Buffer, SDL_BLENDMODE_NONE);
+    SDL_UpdateTexture(Buffer, &Whole, Kept.data(), W * 4);
+    if (SDL_SetRenderTarget(VideoScreen.Renderer, Buffer) != 0) {
+        SDL_DestroyTexture(Buffer);
+        return;
+    }
+    VideoScreen.BackBuffer = Buffer;
+}
+
 // The screen every frame is drawn into; it keeps its content between frames.
 // With the graphics card a W x H render target texture, left as the
 // renderer's current target; with the software renderer the window surface.
@@ -427,6 +523,7 @@ int SoftwareScreenTarget(ScreenTarget* View)
 static int CreateBackBuffer()
 {
     if (VideoScreen.Software) {
+        VideoScreen.Surface = SDL_GetWindowSurface(VideoScreen.Window);
         SDL_SetRenderDrawColor(VideoScreen.Renderer, 0, 0, 0, 255);
         return SDL_RenderClear(VideoScreen.Renderer) == 0 ? 1 : 0;
     }

@@ -11,9 +11,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <locale.h>
 #include <string_view>
 #include <strings.h>
 #include <unordered_map>
+#include <wctype.h>
 
 // fontconfig 2.14 loses a few bytes while it parses its configuration; the
 // leak checker of sanitizer builds is told to look away during that call.
@@ -69,6 +71,7 @@ static int SelectSize(long Size26);
 static const SizeMetrics* MetricsFor(long Size26);
 static const GlyphRecord* GlyphFor(long Size26, uint32_t CodePoint);
 static uint32_t NextCodePoint(std::string_view Text, size_t* Position);
+static void AppendUtf8(std::string& Out, uint32_t CodePoint);
 static double RunWidth(std::string_view Text, long Size26);
 static void DrawRun(ImageRecord& Image, std::string_view Text, double X, double Y, long Size26, uint32_t Colour,
                     const ClipRect& Clip);
@@ -161,8 +164,9 @@ void DrawParagraph(int Image, const std::string& Utf8, double X, double Y, doubl
     const SizeMetrics* Metrics = MetricsFor(Size26);
     if (Target == nullptr || Metrics == nullptr || !(BoxWidth > 0.0) || !(BoxHeight > 0.0))
         return;
-    ClipRect Clip = {std::max(X, 0.0), std::max(Y, 0.0), std::min(X + BoxWidth, double(Target->Width)),
-                     std::min(Y + BoxHeight, double(Target->Height))};
+    // The box places the lines; only the image's edge cuts their glyphs, so a
+    // second line's descenders below a tight box still show.
+    ClipRect Clip = {0.0, 0.0, double(Target->Width), double(Target->Height)};
     double LineHeight = Metrics->LineHeight;
     double SpaceWidth = RunWidth(" ", Size26);
     std::string_view Text = Utf8;
@@ -211,6 +215,39 @@ void DrawParagraph(int Image, const std::string& Utf8, double X, double Y, doubl
         }
         SegmentStart = SegmentEnd + 1;
     }
+}
+
+std::string UpperCaseText(const std::string& Utf8)
+{
+    // C.UTF-8 carries the whole Unicode case table whatever the user's locale;
+    // made once and kept for the run. Without it only a-z have capitals.
+    static locale_t Unicode = [] {
+        locale_t Made = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+        if (Made == locale_t(0))
+            Made = newlocale(LC_CTYPE_MASK, "C.utf8", locale_t(0));
+        return Made;
+    }();
+    std::string Out;
+    Out.reserve(Utf8.size());
+    size_t Position = 0;
+    while (Position < Utf8.size()) {
+        size_t Start = Position;
+        uint32_t CodePoint = NextCodePoint(Utf8, &Position);
+        if (CodePoint == 0xFFFD && Utf8.compare(Start, Position - Start, "\xEF\xBF\xBD") != 0) {
+            Out.append(Utf8, Start, Position - Start); // not UTF-8: the byte as it was
+            continue;
+        }
+        uint32_t Upper = CodePoint;
+        if (Unicode != locale_t(0))
+            Upper = uint32_t(towupper_l(wint_t(CodePoint), Unicode));
+        else if (CodePoint >= 'a' && CodePoint <= 'z')
+            Upper = CodePoint - 32;
+        if (Upper == CodePoint || Upper > 0x10FFFF || (Upper >= 0xD800 && Upper <= 0xDFFF))
+            Out.append(Utf8, Start, Position - Start);
+        else
+            AppendUtf8(Out, Upper);
+    }
+    return Out;
 }
 
 // The file and face index fontconfig picks for Name, and the family it has.
@@ -379,6 +416,25 @@ static uint32_t NextCodePoint(std::string_view Text, size_t* Position)
         return 0xFFFD;
     *Position = At + 1 + size_t(Extra);
     return Value;
+}
+
+static void AppendUtf8(std::string& Out, uint32_t CodePoint)
+{
+    if (CodePoint < 0x80) {
+        Out += char(CodePoint);
+    } else if (CodePoint < 0x800) {
+        Out += char(0xC0 | (CodePoint >> 6));
+        Out += char(0x80 | (CodePoint & 0x3F));
+    } else if (CodePoint < 0x10000) {
+        Out += char(0xE0 | (CodePoint >> 12));
+        Out += char(0x80 | ((CodePoint >> 6) & 0x3F));
+        Out += char(0x80 | (CodePoint & 0x3F));
+    } else {
+        Out += char(0xF0 | (CodePoint >> 18));
+        Out += char(0x80 | ((CodePoint >> 12) & 0x3F));
+        Out += char(0x80 | ((CodePoint >> 6) & 0x3F));
+        Out += char(0x80 | (CodePoint & 0x3F));
+    }
 }
 
 // Control characters (line feeds, returns, tabs) take no room on a line.

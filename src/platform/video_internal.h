@@ -44,6 +44,12 @@ struct VideoScreenRecord {
     int PlainDrawing = 0;
     int Drawn = 0;           // 1 once a sprite has been drawn onto the screen
     int FirstFrameNoted = 0; // 1 once the first drawn frame was presented (see PresentScreen)
+    // The software renderer's window surface as last fetched. SDL replaces it
+    // when the window changes size; the screen's content is kept across (see
+    // KeepSoftwareScreen in screen.cpp).
+    SDL_Surface* Surface = nullptr;
+    std::vector<uint32_t> KeptScreen; // Width x Height, while a new surface is awaited
+    int ScreenKept = 0;               // 1: KeptScreen holds the screen to put back
 };
 extern VideoScreenRecord VideoScreen;
 
@@ -67,6 +73,14 @@ struct ScreenTarget {
 // is drawn into it next lands on top. 0 with another renderer, or when the
 // surface is not 32-bit RGB.
 int SoftwareScreenTarget(ScreenTarget* View);
+// icon.cpp: gives the window the icon set by SetWindowIcon, if any.
+void ApplyWindowIcon();
+
+// Where PresentScreen puts the Buffer-sized back buffer in a Drawable-sized
+// window: Area, the same rectangle in both, is the part of the buffer that
+// fits, at (0, 0) and unscaled. 1 when the drawable reaches beyond the buffer
+// (to the right or below), so its margins must be cleared to black.
+int PresentArea(int BufferWidth, int BufferHeight, int DrawableWidth, int DrawableHeight, SDL_Rect* Area);
 
 // Starts SDL video (dummy driver when headless) once; 1 or 0.
 int VideoStart();

@@ -12,7 +12,8 @@
 #include <cmath>
 #include <cstdio>
 
-// Layout values (pixels). 0 in a fill value means "no such fill".
+// Layout values (pixels). 0 in a fill value means "no such fill"; the drawing
+// fills around the board from the board's own place (DrawFillTiles).
 int TileSize = 0;
 int BoardX = 0, BoardY = 0;
 int HudHeight = 0;
@@ -210,9 +211,12 @@ void RenderHudTitle()
     FinishText(TitleText);
 }
 
+// During a pause the clock shows the time it stopped at, also when the HUD
+// is drawn anew under the pause menu (after a screen re-open).
 void RenderHudTime()
 {
-    RenderCentred(TimeText, FormatPlayTime(ElapsedPlayMs()));
+    const int64_t Ms = Play.ClockPaused ? BoardElapsedMs(Play, Play.PauseStartMs) : ElapsedPlayMs();
+    RenderCentred(TimeText, FormatPlayTime(Ms));
 }
 
 void ScaleBoardArt()
@@ -362,40 +366,33 @@ static void FindBareCells()
     }
 }
 
-// Fill tiles around the board, and under board cells without a tile. The
-// columns and rows run on to the screen edge, so wide screens are covered too;
-// tiles past the edge are clipped.
+// Fill tiles on every tile place of the screen below the HUD that the board
+// does not take, in step with the board's columns and rows, and under board
+// cells without a tile. What is around the board follows from where the board
+// lies, not from the fill values, so no strip of the screen is ever left with
+// an earlier frame's pixels (a class-7 board one tile in from the left edge
+// has a fill value of 0). Tiles past the screen edge are clipped; a partial
+// row just under the HUD is drawn flush with it.
 static void DrawFillTiles()
 {
     const int T = TileSize;
-    if (FillLeftX != 0) {
-        for (int X = FillLeftX; X > -T; X -= T) {
-            for (int I = 0; I < FieldRows; I++) {
-                ShowSprite(SpriteFillTile, X, BoardY + I * T);
+    const int BoardRight = BoardX + FieldColumns * T, BoardBottom = BoardY + FieldRows * T;
+    int FirstX = BoardX;
+    while (FirstX > 0) {
+        FirstX -= T;
+    }
+    int FirstY = BoardY;
+    while (FirstY > HudHeight) {
+        FirstY -= T;
+    }
+    for (int Y = FirstY; Y < LayoutHeight; Y += T) {
+        const int RowY = Y < HudHeight ? HudHeight : Y;
+        const int InBoardRows = Y >= BoardY && Y < BoardBottom;
+        for (int X = FirstX; X < LayoutWidth; X += T) {
+            if (InBoardRows && X >= BoardX && X < BoardRight) {
+                continue;
             }
-        }
-    }
-    if (FillRightX != 0) {
-        for (int X = FillRightX; X < LayoutWidth; X += T) {
-            for (int I = 0; I < FieldRows; I++) {
-                ShowSprite(SpriteFillTile, X, BoardY + I * T);
-            }
-        }
-    }
-    int RowX = FillLeftX;
-    while (RowX > 0) {
-        RowX -= T;
-    }
-    if (FillTopY != 0) {
-        for (int X = RowX; X < LayoutWidth; X += T) {
-            ShowSprite(SpriteFillTile, X, FillTopY);
-        }
-    }
-    if (FillBottomY != 0) {
-        for (int Y = FillBottomY; Y < LayoutHeight; Y += T) {
-            for (int X = RowX; X < LayoutWidth; X += T) {
-                ShowSprite(SpriteFillTile, X, Y);
-            }
+            ShowSprite(SpriteFillTile, X, RowY);
         }
     }
 

@@ -25,7 +25,9 @@ static const uint32_t CardWhite = Rgba(255, 255, 255, 255);
 
 void ComputeCardGeometry()
 {
-    CardW = ScreenWidth / 4;
+    // On a screen wider than 2:1 the strip is laid out as on the 16:9 screen
+    // of the same height, centred, so the cards keep their result band on screen.
+    CardW = MenuLayoutWidth(ScreenWidth, ScreenHeight) / 4;
     CardH = CardW / 6;
     CardF = CardH / 3;
     CardT = CardW * 0.5625;
@@ -74,11 +76,14 @@ int LoadThumbnail(const std::string& ArchivePath, const std::string& LevelName)
     for (const PackEntry& Entry : *ArchiveEntries(Archive)) {
         if (Entry.Name != Name)
             continue;
-        // The entry's own size is enough; never more than the 20 MiB limit.
-        if (Entry.UnpackedSize > 0 && Entry.UnpackedSize <= LevelEntryBufferLimit) {
+        // The entry's own size is enough; a thumbnail larger than a level
+        // picture may be (bytes or pixels) is not read.
+        if (Entry.UnpackedSize > 0 && Entry.UnpackedSize <= LevelPictureEntryLimit) {
             std::vector<uint8_t> Buffer(Entry.UnpackedSize);
             int64_t Size = ExtractEntry(Archive, Name, Buffer.data(), Buffer.size());
-            if (Size > 0)
+            int Width = 0, Height = 0;
+            if (Size > 0 && PngPictureSize(Buffer.data(), size_t(Size), &Width, &Height) &&
+                Width <= LevelPictureMaxSide && Height <= LevelPictureMaxSide)
                 Image = LoadImagePng(Buffer.data(), size_t(Size));
         }
         break;

@@ -24,20 +24,23 @@ static void SetPanelSize(int Panel, int Width, int Height, int Slots)
 
 void ComputePanelGeometry(int Width, int Height)
 {
-    int Header = (Width / 4) / 6;
+    // Sizes follow the layout width (the screen's, or its 16:9 part on a
+    // screen wider than 2:1); positions centre the panels on the whole screen.
+    const int LayoutW = MenuLayoutWidth(Width, Height);
+    int Header = (LayoutW / 4) / 6;
     for (PanelLayout& P : Panels) {
         P.Header = Header;
         P.TitleFont = Header / 3;
         P.ItemFont = 2 * P.TitleFont;
     }
     CreditsParagraphFont = Header / 4;
-    SetPanelSize(PanelMainMenu, Width / 4, Width / 4, 4);
-    SetPanelSize(PanelInGameMenu, Width / 4, Width / 4, 4);
-    SetPanelSize(PanelQuitQuestion, Width / 2, Width / 6, 4);
-    SetPanelSize(PanelSettings, int(double(Width) / 1.8 + 0.5), Width / 3, 6);
-    SetPanelSize(PanelLevelComplete, Width / 2, Width / 3, 6);
-    SetPanelSize(PanelGameComplete, Width / 2, Width / 3, 6);
-    SetPanelSize(PanelCredits, Width / 2, Width / 3, 6);
+    SetPanelSize(PanelMainMenu, LayoutW / 4, LayoutW / 4, 4);
+    SetPanelSize(PanelInGameMenu, LayoutW / 4, LayoutW / 4, 4);
+    SetPanelSize(PanelQuitQuestion, LayoutW / 2, LayoutW / 6, 4);
+    SetPanelSize(PanelSettings, int(double(LayoutW) / 1.8 + 0.5), LayoutW / 3, 6);
+    SetPanelSize(PanelLevelComplete, LayoutW / 2, LayoutW / 3, 6);
+    SetPanelSize(PanelGameComplete, LayoutW / 2, LayoutW / 3, 6);
+    SetPanelSize(PanelCredits, LayoutW / 2, LayoutW / 3, 6);
 
     // Where the four sliding panels stand on the title screen.
     for (int Panel : {PanelMainMenu, PanelQuitQuestion})
@@ -121,25 +124,7 @@ uint32_t ItemColour(int Item, int Selection)
 
 std::string UpperCase(const std::string& Utf8)
 {
-    // ASCII and the Latin-1 letters our languages use (é -> É, ñ -> Ñ, ...).
-    std::string Out;
-    for (size_t I = 0; I < Utf8.size(); ++I) {
-        unsigned char C = Utf8[I];
-        if (C >= 'a' && C <= 'z') {
-            Out += char(C - 32);
-        } else if (C == 0xC3 && I + 1 < Utf8.size()) {
-            unsigned char Next = Utf8[I + 1];
-            // U+00E0..U+00FE are C3 A0..C3 BE; their capitals are C3 80..C3 9E (not U+00F7).
-            if (Next >= 0xA0 && Next <= 0xBE && Next != 0xB7)
-                Next = Next - 0x20;
-            Out += char(C);
-            Out += char(Next);
-            ++I;
-        } else {
-            Out += char(C);
-        }
-    }
-    return Out;
+    return UpperCaseText(Utf8);
 }
 
 std::string ReplaceAll(std::string Text, const std::string& What, const std::string& With)

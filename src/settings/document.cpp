@@ -7,6 +7,11 @@
 #include "platform/platform.h"
 
 
+// A document file larger than this is refused (the open fails): the
+// preferences take a few hundred bytes and a language file a few kilobytes,
+// and this keeps the parsed entries of a hostile file to some tens of MiB.
+static const size_t MaxDocumentBytes = 1 << 20;
+
 static std::string CodePageToUtf8(const uint8_t* Bytes, size_t Size);
 static void AppendUtf8(std::string& Out, uint32_t CodePoint);
 static int SameNameIgnoringCase(const std::string& A, const std::string& B);
@@ -22,7 +27,7 @@ int OpenDocument(Document& Doc, const std::string& Path)
     Doc = Document();
     Doc.Path = Path;
     std::vector<uint8_t> Bytes;
-    if (!ReadWholeFile(Path, Bytes))
+    if (ReadFileLimited(Path, Bytes, MaxDocumentBytes, 0) != 1)
         return 0;
     std::string Text;
     if (Bytes.size() > 2 && Bytes[0] == 0xEF && Bytes[1] == 0xBB && Bytes[2] == 0xBF)
@@ -42,6 +47,12 @@ void ParseDocument(Document& Doc, const std::string& Bytes)
     Doc.GroupCursor = -1;
     Doc.KeyCursor = -1;
     size_t Index = 0, Length = Bytes.size();
+    // One entry per line at most: reserving them keeps the list from holding
+    // twice its size while it grows.
+    size_t Lines = 1;
+    for (char C : Bytes)
+        Lines += C == '\n';
+    Doc.Entries.reserve(Lines);
     while (Index < Length) {
         size_t End = Index;
         while (End < Length && Bytes[End] != '\r' && Bytes[End] != '\n')

@@ -138,7 +138,18 @@ int LoadLanguage(const std::string& Source, const std::string& Code)
     std::string Path;
     std::string TempPath;
     if (FolderExists(Source)) {
+        // The file the scan listed for this code: the listing ignores the
+        // case of the extension ("de_DE.LANGUAGE"), so the name is taken from
+        // it rather than spelt here. The code itself compares exactly.
         Path = JoinSource(Source, FileName);
+        if (!FileExists(Path)) {
+            for (const std::string& File : ListFiles(Source, "*.language")) {
+                if (File.size() == FileName.size() && File.compare(0, Code.size() + 1, Code + ".") == 0) {
+                    Path = JoinSource(Source, File);
+                    break;
+                }
+            }
+        }
     } else {
         if (FileSize(Source) <= 0)
             return 0;

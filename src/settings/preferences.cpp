@@ -3,6 +3,7 @@
 #include "settings/settings.h"
 
 #include "base/base.h"
+#include "platform/platform.h"
 
 static const char* const PreferencesFileName = "Kistora.prefs";
 static const char* const PreferencesGroup = "Settings";
@@ -65,9 +66,16 @@ int LoadPreferences(const std::string& Folder)
 
 // Writes the eleven-line file (byte-order mark line, comment, group line,
 // eight keys) through a temporary file, so a failed write leaves the old file
-// as it was. 1 when written, else 0.
+// as it was. 1 when written, else 0 after reporting the failure (log and
+// standard error); the caller decides whether the game goes on.
 int SavePreferences(const std::string& Folder)
 {
+    if (Folder.empty()) {
+        // No per-user folder could be named: nothing is written into whatever
+        // the current folder happens to be.
+        ReportSaveFailure("preferences", PreferencesFileName, "no folder to save in");
+        return 0;
+    }
     Document Doc;
     CreateDocument(Doc, Folder + PreferencesFileName);
     WriteComment(Doc, std::string("Kistora ") + GameVersion + " Preferences");
@@ -80,5 +88,9 @@ int SavePreferences(const std::string& Folder)
     WriteInteger(Doc, "Pad", Pad);
     WriteInteger(Doc, "Button", Button);
     WriteInteger(Doc, "LastPlayed", LastPlayed);
-    return CloseDocument(Doc);
+    if (!CloseDocument(Doc)) {
+        ReportSaveFailure("preferences", Folder + PreferencesFileName, LastSaveError());
+        return 0;
+    }
+    return 1;
 }

@@ -42,7 +42,8 @@ struct Document {
     int KeyCursor = -1;
 };
 
-// Parses a file (UTF-8 with byte-order mark, else the 8-bit code page). 1 or 0.
+// Parses a file (UTF-8 with byte-order mark, else the 8-bit code page). 1 or
+// 0 (missing, unreadable, or larger than 1 MiB).
 int OpenDocument(Document& Doc, const std::string& Path);
 // Parses bytes already in memory (same rules). Never fails.
 void ParseDocument(Document& Doc, const std::string& Bytes);
@@ -83,7 +84,7 @@ extern int32_t LastPlayed;       // progress index of the last level played
 // Every setting back to its start value (before any file is read).
 void SetSettingsStartValues();
 int LoadPreferences(const std::string& Folder);   // 1 when the file could be opened
-int SavePreferences(const std::string& Folder);   // 1 when written
+int SavePreferences(const std::string& Folder);   // 1 when written; a failure is reported
 
 // ---------------------------------------------------------------------------
 // languages.cpp: language source, text table

@@ -1,15 +1,37 @@
 // A level from its start to its end: the board rules joined to the game's
 // states, selections, music, panels and progress.
+#include "base/base.h"
 #include "levels/levels.h"
 #include "platform/platform.h"
 #include "play/play.h"
 #include "screens/screens.h"
 #include "shell/shell.h"
 
+// A level whose data the rules refuse (a position outside the field, more
+// than 12 crates) is not played: the log says so and the level select shows
+// that level, so the player sees where they stand and is never carried past it.
+static void RefuseLevel(int ProgressIndex)
+{
+    const int Known = ProgressIndex >= 0 && size_t(ProgressIndex) < ProgressList.size();
+    LogValue("Set up level (" + (Known ? ProgressList[size_t(ProgressIndex)].Name : std::string()) + "):", "FAILED");
+    if (Known)
+        SelectedLevelIndex = ProgressIndex;
+    StripSlideDirection = 0;
+    StripSlideOffset = StripSlideStep;
+    if (GameState >= Playing) {
+        // From a level (restart, retry, next): back to the menus and their music.
+        Play.InLevel = 0;
+        SwitchToMenuTrack();
+    }
+    GameState = LevelSelect;
+}
+
 int SetUpLevel(int ProgressIndex)
 {
-    if (!PrepareLevel(ProgressIndex))
+    if (!PrepareLevel(ProgressIndex)) {
+        RefuseLevel(ProgressIndex);
         return 0;
+    }
     JoystickCount = InitJoystick();
     InGameSelection = 1;
     if (GameState < Playing && MusicOn)
@@ -55,4 +77,7 @@ void CheckCompletion()
         RedrawCard(Entry + 1);
     }
     GameState = LevelComplete;
+    // Written at once, so a crash or a lost session never takes a solved
+    // level with it; the normal end writes the same file again.
+    SaveScores(SaveTo);
 }

@@ -31,6 +31,9 @@ int LevelCompleteSelection = 1;
 static int TrackChannel[2] = {0, 0};
 // Full screen: music paused because the game lost the focus, resumed when it is back.
 static int PausedForFocus = 0;
+// Cursor keys (KeyLeft..KeyDown) that were down when the last level was
+// completed: their release belongs to the push, not to the level-complete panel.
+static int HeldAtCompletion[4] = {0, 0, 0, 0};
 
 // ---------------------------------------------------------------------------
 // Music and effects
@@ -190,6 +193,12 @@ static void ApplySettings()
         ReopenScreen();
     }
     LeaveSettings();
+    // Written now, not only at the end, so a crash or a lost session keeps
+    // them; the values are those the normal end writes. (A re-open that fails
+    // has ended the game by now, and the mode that failed is not kept.)
+    Music = MusicOn;
+    LastPlayed = Play.LastPlayedIndex;
+    SavePreferences(SaveTo);
 }
 
 // Left (-1) or Right (+1) on a settings row; 1 when a value changed.
@@ -219,7 +228,10 @@ static int StepSetting(int Delta)
         return 1;
     }
     case 4: {
+        // Sizes larger than the desktop are passed over like the greyed row.
         int Next = PendingSettings.Resolution + Delta;
+        while (Next >= 0 && Next < int(ResolutionList.size()) && !ResolutionFitsDesktop(Next))
+            Next += Delta;
         if (Next < 0 || Next >= int(ResolutionList.size()))
             return 0;
         PendingSettings.Resolution = Next;
@@ -267,8 +279,25 @@ static void DrawState()
     }
 }
 
+static void NoteKeysHeldAtCompletion()
+{
+    for (int Key = KeyLeft; Key <= KeyDown; ++Key)
+        HeldAtCompletion[Key] = KeyHeld(Key);
+}
+
+// 1 for the first release of a key that was down at the last completion.
+static int TakeHeldAtCompletion(int Key)
+{
+    int Held = HeldAtCompletion[Key];
+    HeldAtCompletion[Key] = 0;
+    return Held;
+}
+
 static void AdvanceTimers()
 {
+    // The sway counts the frames drawn in states 1 to 6; the frame in which
+    // the splash hands over to the title was drawn as the splash.
+    const int DrawnState = GameState;
     if (GameState == Logo) {
         if (++IntroCounter > 100) {
             FreeSprite(SpriteSplashArt);
@@ -281,14 +310,17 @@ static void AdvanceTimers()
             IntroCounter = 0;
         }
     }
-    if (GameState >= Title && GameState <= MenuQuitQuestion) {
+    if (DrawnState >= Title && DrawnState <= MenuQuitQuestion) {
         if (++SwayCounter > 600) {
             SwayCounter = 0;
             SwayStep = SwayStep == 0.01f ? -0.01f : 0.01f;
         }
     }
-    if (GameState == Playing)
+    if (GameState == Playing) {
         CheckCompletion();
+        if (GameState == LevelComplete)
+            NoteKeysHeldAtCompletion();
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -377,7 +409,8 @@ static void ReleasedVertical(int Delta)
     }
 }
 
-static void ReleasedHorizontal(int Delta)
+// HeldSinceCompletion: the key was already down when the level was completed.
+static void ReleasedHorizontal(int Delta, int HeldSinceCompletion)
 {
     switch (GameState) {
     case MenuSettings:
@@ -398,7 +431,9 @@ static void ReleasedHorizontal(int Delta)
         break;
     }
     case LevelComplete:
-        if (StepSelection(LevelCompleteSelection, Delta, 3))
+        // The key that made the last push, let go after the completion, is
+        // not a choice on the panel.
+        if (!HeldSinceCompletion && StepSelection(LevelCompleteSelection, Delta, 3))
             RenderLevelComplete(LevelCompleteSelection);
         break;
     default: break;
@@ -610,9 +645,9 @@ static void ReadKeyboard()
     if (KeyReleased(KeyUp))
         ReleasedVertical(-1);
     if (KeyReleased(KeyLeft))
-        ReleasedHorizontal(-1);
+        ReleasedHorizontal(-1, TakeHeldAtCompletion(KeyLeft));
     if (KeyReleased(KeyRight))
-        ReleasedHorizontal(+1);
+        ReleasedHorizontal(+1, TakeHeldAtCompletion(KeyRight));
     if (KeyReleased(KeyReturn))
         ReleasedReturn();
     if (KeyReleased(KeyS))
@@ -689,8 +724,10 @@ void BeforeFirstFrame()
 int RunFrame()
 {
     PumpEvents();
+    // A close request (Alt+F4, the window manager) ends the game in every
+    // mode; the other window events concern windows only.
     for (int Event = NextWindowEvent(); Event != WindowEventNone; Event = NextWindowEvent())
-        if (GameScreen != ModeFullScreen)
+        if (GameScreen != ModeFullScreen || Event == WindowEventClose)
             HandleWindowEvent(Event);
 
     PresentScreen();
@@ -725,7 +762,10 @@ void NormalShutdown()
 {
     Music = MusicOn;
     LastPlayed = Play.LastPlayedIndex;
-    SavePreferences(SaveTo);
-    SaveScores(SaveTo);
-    FatalExit(0);
+    // Both are tried even when the first fails. A failed save has been
+    // reported (log, standard error) and the old file is untouched; the
+    // process then ends with status 1 rather than claiming success.
+    int Saved = SavePreferences(SaveTo);
+    Saved = SaveScores(SaveTo) && Saved;
+    FatalExit(Saved ? 0 : 1);
 }

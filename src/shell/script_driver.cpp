@@ -236,6 +236,10 @@ static std::vector<StateValue> CollectState()
     Num("SelectedSteps", Selected ? Selected->Steps : 0);
     Num("SelectedTimeMs", Selected ? Selected->TimeMs : 0);
     Num("StripSlideDirection", StripSlideDirection);
+    Num("SwayCounter", SwayCounter);
+    char Sway[32];
+    std::snprintf(Sway, sizeof Sway, "%g", double(SwayStep));
+    Txt("SwayStep", Sway);
     Num("MainMenuSlideCounter", Panels[PanelMainMenu].SlideCounter);
     Txt("PendingLanguage", PendingSettings.Language);
     Num("PendingMusic", PendingSettings.Music);
@@ -363,9 +367,14 @@ int main(int argc, char** argv)
                 GameArgs.push_back(argv[I]);
             break;
         }
-        if ((Arg == "--game-dir" || Arg == "--user-dir" || Arg == "--desktop") && I + 1 < argc) {
+        if ((Arg == "--game-dir" || Arg == "--user-dir" || Arg == "--desktop" || Arg == "--slow-saves") &&
+            I + 1 < argc) {
             std::string Value = argv[++I];
-            if (Arg == "--game-dir") {
+            if (Arg == "--slow-saves") {
+                // Each step of every save pauses this many ms and the save's
+                // start and end are written to standard error: the kill test.
+                Overrides.SaveStepDelayMs = ToInt(Value, 0);
+            } else if (Arg == "--game-dir") {
                 Overrides.GameDir = WithSlash(Value);
             } else if (Arg == "--user-dir") {
                 Overrides.UserDir = WithSlash(Value);
@@ -379,11 +388,11 @@ int main(int argc, char** argv)
         } else if (ScriptPath.empty() && !Arg.empty() && Arg[0] != '-') {
             ScriptPath = Arg;
         } else {
-            ScriptError("usage: kistora-script [--game-dir DIR] [--user-dir DIR] [--desktop WxH] SCRIPT [-- GAME-ARGS...]");
+            ScriptError("usage: kistora-script [--game-dir DIR] [--user-dir DIR] [--desktop WxH] [--slow-saves MS] SCRIPT [-- GAME-ARGS...]");
         }
     }
     if (ScriptPath.empty())
-        ScriptError("usage: kistora-script [--game-dir DIR] [--user-dir DIR] [--desktop WxH] SCRIPT [-- GAME-ARGS...]");
+        ScriptError("usage: kistora-script [--game-dir DIR] [--user-dir DIR] [--desktop WxH] [--slow-saves MS] SCRIPT [-- GAME-ARGS...]");
     std::vector<ScriptCommand> Commands = ReadScript(ScriptPath);
 
     setenv("SDL_VIDEODRIVER", "dummy", 1);

@@ -29,7 +29,8 @@ void ReopenScreen();
 // ---------------------------------------------------------------------------
 
 // Starts an attempt at the level at that progress position and switches to
-// Playing. 1, or 0 when its data was refused (nothing changes then).
+// Playing. 1, or 0 when its data was refused: the board is left as it was,
+// a log line is written and the level select shows that level.
 int SetUpLevel(int ProgressIndex);
 // A held direction: a move on the board, only while Playing.
 void RequestMove(int Dir);

@@ -30,6 +30,22 @@ static void StartService(const char* Label, int Ok, const char* Name)
         ShowFatalError("tErrorSUBSYSTEM", std::string("  : ") + Name);
 }
 
+// The window icon from the asset archive, kept by the platform for every
+// window it opens. An archive without one leaves the system's icon.
+static void LoadWindowIcon()
+{
+    static constexpr size_t IconBufferLimit = 65536; // a 64 x 64 PNG is about 5 KiB
+    int Archive = OpenArchive(GameDir + "Kistora.data");
+    if (Archive == 0)
+        return;
+    std::vector<uint8_t> Bytes(IconBufferLimit);
+    int64_t Size = ExtractEntry(Archive, "icon.png", Bytes.data(), Bytes.size());
+    CloseArchive(Archive);
+    int Image = Size > 0 ? LoadImagePng(Bytes.data(), size_t(Size)) : 0;
+    SetWindowIcon(Image);
+    FreeImage(Image);
+}
+
 static void SetStartValues()
 {
     SetSettingsStartValues();
@@ -109,7 +125,7 @@ void GameStartUp(int ArgCount, char** Args)
     InitFont();
 
     // 2. Folders.
-    GameDir = Overrides.GameDir.empty() ? ExecutableFolder() : Overrides.GameDir;
+    GameDir = Overrides.GameDir.empty() ? FindGameDir(ExecutableFolder()) : Overrides.GameDir;
     UserDir = Overrides.UserDir.empty() ? ResolveUserDir(UserSubPath) : Overrides.UserDir;
     SaveTo = GameDir;
 
@@ -152,11 +168,16 @@ void GameStartUp(int ArgCount, char** Args)
     ScreenHeight = DesktopH;
     LogValue("ScreenWidth:", int64_t(ScreenWidth));
     LogValue("ScreenHeight:", int64_t(ScreenHeight));
+    // A stored window size larger than this desktop would open a window whose
+    // menus cannot be reached: the largest size that fits is taken instead.
+    FitResolutionToDesktop();
+    PendingSettings.Resolution = Resolution;
     if (GameScreen == ModeWindowed)
         ChooseScreenSize();
 
-    // 11. Sounds.
+    // 11. Sounds (and the window icon for the screen about to open).
     LoadSounds();
+    LoadWindowIcon();
 
     // 12. The screen.
     OpenGameScreen();
@@ -178,8 +199,15 @@ void GameStartUp(int ArgCount, char** Args)
     BuildProgressList();
     if (!LoadScores(SaveTo) && !ProgressList.empty())
         ProgressList[0].Unlocked = 1;
-    SelectedLevelIndex = LastPlayed;
-    Play.LastPlayedIndex = LastPlayed;
+    // A preferences file may name any position: both the level select and
+    // the value saved back stay inside the list.
+    int LastIndex = LastPlayed;
+    if (LastIndex >= int(ProgressList.size()))
+        LastIndex = int(ProgressList.size()) - 1;
+    if (LastIndex < 0)
+        LastIndex = 0;
+    SelectedLevelIndex = LastIndex;
+    Play.LastPlayedIndex = LastIndex;
 
     // 16. Pictures.
     LoadPictures();

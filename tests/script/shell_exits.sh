@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The ways out: Escape in the main menu, yes in the quit question and a window
-# close all end with status 0 and write the preferences and scores; the log is
+# close (in every screen mode) all end with status 0 and write the preferences and scores; the log is
 # written only with "/LOG" as the first parameter.
 set -u
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -28,6 +28,13 @@ run quit $'press Escape\npress Escape\nframes 5\npress Down\npress Down\npress D
 run close $'frames 3\nclose\nframes 3'
 [ $? -eq 0 ] || fail "a window close did not end with status 0"
 [ -f "$work/close/Kistora.prefs" ] || fail "a window close wrote no preferences"
+
+# Full screen too: the window manager's close (Alt+F4) ends the game.
+mkdir -p "$work/closefull"
+printf '\xef\xbb\xbf[Settings]\r\nGameScreen = 0\r\n' > "$work/closefull/Kistora.prefs"
+run closefull $'frames 3\nexpect GameScreen 0\nclose\nframes 3\nexpect GameState 99'
+[ $? -eq 0 ] || fail "a close request in full screen did not end the game with status 0"
+grep -aq $'^GameScreen=0\r$\|^GameScreen = 0\r$' "$work/closefull/Kistora.prefs" || fail "a close in full screen did not save"
 
 run endofscript $'frames 3'
 [ $? -eq 0 ] || fail "the end of a script is not status 0"

@@ -2,7 +2,8 @@
 # Where the preferences come from and what they may hold: a file beside the
 # game makes that folder the save folder (and skips the locale default); the
 # language from the file, the locale or en_GB; a screen mode outside 0-2 starts
-# borderless; a window size index outside the list is kept inside it.
+# borderless; a window size index outside the list is kept inside it, and one
+# larger than the desktop gives way to the largest size that fits.
 set -u
 fail() { echo "FAIL: $*" >&2; exit 1; }
 work=$(mktemp -d)
@@ -22,7 +23,7 @@ run() { # name game-dir script-body [game args...]
   mkdir -p "$work/$name"
   printf '%s\n' "$body" > "$work/$name.script"
   # shellcheck disable=SC2086
-  env ${LOCALE_ENV:-} "$KISTORA_SCRIPT" --game-dir "$dir/" --user-dir "$work/$name/" "$work/$name.script" -- "$@" \
+  env ${LOCALE_ENV:-} "$KISTORA_SCRIPT" --game-dir "$dir/" --user-dir "$work/$name/" ${DRIVER_ARGS:-} "$work/$name.script" -- "$@" \
     > "$work/$name.out" 2> "$work/$name.err"
   local status=$?
   [ "$status" -eq 0 ] || { cat "$work/$name.err" >&2; fail "$name: driver exited with $status"; }
@@ -68,9 +69,23 @@ grep -aq $'^GameScreen=2\r$\|^GameScreen = 2\r$' "$work/mode7/Kistora.prefs" || 
 mkdir -p "$work/modeneg"; prefs "GameScreen = -1" > "$work/modeneg/Kistora.prefs"
 run modeneg "$game" $'frames 2\nexpect GameScreen 2'
 
-# 6. A window size index past the list: the largest entry; below it: the smallest.
+# 6. A window size index past the list: the largest entry (on a desktop it
+# fits); below it: the smallest.
 mkdir -p "$work/size42"; prefs "GameScreen = 1" "Resolution = 42" > "$work/size42/Kistora.prefs"
-run size42 "$game" $'frames 2\nexpect GameScreen 1\nexpect Resolution 9\nexpect ScreenWidth 3840\nexpect ScreenHeight 2160'
+DRIVER_ARGS="--desktop 3840x2160" run size42 "$game" $'frames 2\nexpect GameScreen 1\nexpect Resolution 9\nexpect ScreenWidth 3840\nexpect ScreenHeight 2160'
 mkdir -p "$work/sizeneg"; prefs "GameScreen = 1" "Resolution = -4" > "$work/sizeneg/Kistora.prefs"
 run sizeneg "$game" $'frames 2\nexpect Resolution 0\nexpect ScreenWidth 1024\nexpect ScreenHeight 576'
+
+# 7. A stored window size larger than the desktop: the largest listed size
+# that fits (1920x1080 on 1920x1080), and that is what the preferences keep.
+# (The sizes that fit other desktops are worked out in the unit tests.)
+mkdir -p "$work/toolarge"; prefs "GameScreen = 1" "Resolution = 9" > "$work/toolarge/Kistora.prefs"
+run toolarge "$game" $'frames 2\nexpect Resolution 4\nexpect ScreenWidth 1920\nexpect ScreenHeight 1080\nexpect PendingResolution 4\n'"$quit"
+grep -aq $'^Resolution=4\r$\|^Resolution = 4\r$' "$work/toolarge/Kistora.prefs" || fail "toolarge: the fitting size is not saved"
+
+# 8. LastPlayed names a position in the list of 60 levels (0 to 59): one equal
+# to the count shows the last level and is saved back as 59, not as it was read.
+mkdir -p "$work/last60"; prefs "LastPlayed = 60" > "$work/last60/Kistora.prefs"
+run last60 "$game" $'frames 2\nexpect LevelCount 60\nexpect SelectedLevel 59\nexpect LastPlayedIndex 59\n'"$quit"
+grep -aq $'^LastPlayed=59\r$\|^LastPlayed = 59\r$' "$work/last60/Kistora.prefs" || fail "last60: LastPlayed was not saved as 59"
 echo "prefs places: all checks passed"

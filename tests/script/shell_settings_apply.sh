@@ -3,7 +3,7 @@
 # track without re-opening the screen; a changed mode (or a changed size while
 # windowed) re-opens the screen at the new size with the re-open's log lines;
 # a changed size without a re-open is dropped; a changed mode takes the edited
-# size along.
+# size along; the preferences are on disk as soon as OK is chosen.
 set -u
 fail() { echo "FAIL: $*" >&2; exit 1; }
 work=$(mktemp -d)
@@ -194,6 +194,16 @@ expect GameScreen 2
 expect Resolution 1
 expect GameState 2"
 [ "$(count '^Opening screen')" -eq 1 ] || fail "dropped: the screen was re-opened"
+
+# The preferences are written the moment the settings are applied: the run
+# "music" above ended without a quit (as a crash or a kill would), and its
+# file holds what a quit writes (the file of "modeandsize", written by a quit,
+# has the same lines with that run's values).
+[ -f "$work/music/Kistora.prefs" ] || fail "music: applying the settings wrote no preferences"
+head -c 3 "$work/music/Kistora.prefs" | od -An -tx1 | grep -q 'ef bb bf' || fail "music: no byte-order mark"
+[ "$(sed -E 's/=.*//; s/ *$//' "$work/music/Kistora.prefs" | tr -d '\r')" = \
+  "$(sed -E 's/=.*//; s/ *$//' "$work/modeandsize/Kistora.prefs" | tr -d '\r')" ] || fail "music: not the lines a quit writes"
+grep -aq $'^Music=1\r$\|^Music = 1\r$' "$work/music/Kistora.prefs" || fail "music: the last applied music setting is not in the file"
 
 # A 5:4 desktop: class 2 and its aspect line before the picture loads.
 run desktop54 $'frames 2\nexpect AspectClass 2\nexpect ScreenWidth 1280\nexpect ScreenHeight 1024' --desktop 1280x1024

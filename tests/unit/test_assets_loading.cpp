@@ -65,6 +65,12 @@ std::vector<uint8_t> Wav(size_t Size)
     return Out;
 }
 
+// Title and splash colours per aspect class 0 to 5 (3:2, 4:3, 5:4, 16:9, 16:10, 17:9).
+const char* const ClassSuffix[6] = {"3x2", "4x3", "5x4", "16x9", "16x10", "17x9"};
+const char* const ClassLine[6] = {"3:2", "4:3", "5:4", "16:9", "16:10", "17:9"};
+uint32_t TitleColour(int Class) { return Rgba(40 * Class + 20, 200, 30); }
+uint32_t SplashColour(int Class) { return Rgba(30, 40 * Class + 20, 200); }
+
 std::map<std::string, std::vector<uint8_t>> SampleAssets()
 {
     std::map<std::string, std::vector<uint8_t>> Assets;
@@ -195,16 +201,67 @@ TEST_F(AssetLoading, UnknownRatioCoversTheScreenWithTheSixteenByNinePictures)
     EXPECT_TRUE(Near(PixelOf(SpriteSplashArt, 100, 149), Red));
 }
 
-TEST_F(AssetLoading, CoverRectangleOutsideThePictureLeavesTheSplashEmpty)
+TEST_F(AssetLoading, AFlatterPictureCoversTheScreenCroppedAtTheSides)
 {
-    // 300 x 100 on 250 x 150: resized to 250 x 83, shorter than the screen.
+    // 300 x 100 on 250 x 150: scaled to 450 x 150 (the height fills the
+    // screen), and the middle 250 columns taken. Once this left the splash
+    // empty (scaled to 250 x 83, shorter than the screen).
     auto Assets = SampleAssets();
     Assets["bgs_16x9.png"] = Png(300, 100, Red);
     WriteData(Assets);
     OpenAt(250, 150);
     LoadPictures();
     EXPECT_EQ(SpriteExists(SpriteSplashArt), 1);
-    EXPECT_EQ(PixelOf(SpriteSplashArt, 125, 75), Black) << "the splash should be transparent";
+    for (int Y : {0, 75, 149})
+        for (int X : {0, 125, 249})
+            EXPECT_TRUE(Near(PixelOf(SpriteSplashArt, X, Y), Red)) << X << ", " << Y;
+}
+
+// A picture of four coloured quarters, 160 x 90 (16:9).
+std::vector<uint8_t> QuartersPng()
+{
+    const int W = 160, H = 90;
+    std::vector<uint32_t> Pixels(size_t(W) * H);
+    for (int Y = 0; Y < H; Y++)
+        for (int X = 0; X < W; X++)
+            Pixels[size_t(Y) * W + X] = Y < H / 2 ? (X < W / 2 ? Red : Green) : (X < W / 2 ? Blue : 0xFFFFFFFFu);
+    return testpng::MakeRgba(W, H, Pixels);
+}
+
+// Wide screens (21:9 and the 2.40 that falls in no class) and a portrait
+// screen: the 16:9 splash covers the whole screen with its proportions kept,
+// the overflow cut evenly on both sides, so its quarters meet at the middle.
+TEST_F(AssetLoading, TheSplashCoversWideAndTallScreensCentred)
+{
+    auto Assets = SampleAssets();
+    Assets["bgs_16x9.png"] = QuartersPng();
+    WriteData(Assets);
+    const int Sizes[][2] = {{256, 108}, {344, 144}, {384, 160}, {100, 200}, {512, 200}};
+    for (const auto& Size : Sizes) {
+        const int W = Size[0], H = Size[1];
+        SCOPED_TRACE(std::to_string(W) + " x " + std::to_string(H));
+        OpenAt(W, H);
+        LoadPictures();
+        ASSERT_EQ(SpriteWidth(SpriteSplashArt), W);
+        ASSERT_EQ(SpriteHeight(SpriteSplashArt), H);
+        const int Left = W / 2 - W / 8, Right = W / 2 + W / 8, Top = H / 2 - H / 8, Bottom = H / 2 + H / 8;
+        EXPECT_TRUE(Near(PixelOf(SpriteSplashArt, Left, Top), Red));
+        EXPECT_TRUE(Near(PixelOf(SpriteSplashArt, Right, Top), Green));
+        EXPECT_TRUE(Near(PixelOf(SpriteSplashArt, Left, Bottom), Blue));
+        EXPECT_TRUE(Near(PixelOf(SpriteSplashArt, Right, Bottom), 0xFFFFFFFFu));
+        // Every corner is covered.
+        for (int X : {0, W - 1})
+            for (int Y : {0, H - 1})
+                EXPECT_NE(PixelOf(SpriteSplashArt, X, Y), Black) << X << ", " << Y;
+        // The crop keeps the proportions: on a screen wider than 16:9 the
+        // picture is scaled by the width, so a quarter ends at the screen's
+        // middle row and the top rows shown are those below the cut.
+        if (W * 9 > H * 16) {
+            EXPECT_TRUE(Near(PixelOf(SpriteSplashArt, W / 4, H / 2 - 3), Red));
+            EXPECT_TRUE(Near(PixelOf(SpriteSplashArt, W / 4, H / 2 + 3), Blue));
+        }
+        CloseScreen();
+    }
 }
 
 TEST_F(AssetLoading, TwentyOneByNineTakesTheSixteenByNinePictures)
@@ -294,9 +351,76 @@ TEST_F(AssetLoading, LogLinesInOrder)
     EXPECT_EQ(Log, Expected);
 }
 
+// Every aspect class 0 to 5 takes its own title and splash: a screen of each
+// shape shows that class's colours.
+TEST_F(AssetLoading, EachAspectClassShowsItsOwnTitleAndSplash)
+{
+    auto Assets = SampleAssets();
+    for (int Class = 0; Class < 6; ++Class) {
+        Assets[std::string("title_") + ClassSuffix[Class] + ".png"] = Png(640, 100, TitleColour(Class));
+        Assets[std::string("bgs_") + ClassSuffix[Class] + ".png"] = Png(64, 40, SplashColour(Class));
+    }
+    WriteData(Assets);
+    // 300 x 200 "1.50", 320 x 240 "1.33", 250 x 200 "1.25", 320 x 180 "1.78",
+    // 320 x 200 "1.60", 340 x 180 "1.89".
+    const int Shapes[6][2] = {{300, 200}, {320, 240}, {250, 200}, {320, 180}, {320, 200}, {340, 180}};
+    for (int Class = 0; Class < 6; ++Class) {
+        SCOPED_TRACE(ClassSuffix[Class]);
+        OpenAt(Shapes[Class][0], Shapes[Class][1]);
+        ASSERT_EQ(ScreenAspectClass, Class);
+        LoadPictures();
+        EXPECT_TRUE(Near(PixelOf(SpriteTitleArt, 10, 5), TitleColour(Class)));
+        EXPECT_TRUE(Near(PixelOf(SpriteSplashArt, Shapes[Class][0] / 2, Shapes[Class][1] / 2), SplashColour(Class)));
+        EXPECT_EQ(SpriteHeight(SpriteTitleArt), int(100.0 / 640.0 * Shapes[Class][0] + 0.5));
+        CloseScreen();
+    }
+}
+
 }  // namespace
 
 namespace {
+
+// Runs in a child process (a fresh log per class): each class's aspect line
+// before its title, again before its splash. Exits 0 when every log is as
+// expected, else 10 + the class whose log was not.
+void LogForEveryOwnClass(const std::string& Folder)
+{
+    const int Shapes[6][2] = {{300, 200}, {320, 240}, {250, 200}, {320, 180}, {320, 200}, {340, 180}};
+    for (int Class = 0; Class < 6; ++Class) {
+        const int Width = Shapes[Class][0], Height = Shapes[Class][1];
+        if (OpenScreen(ModeWindowed, Width, Height, "test") != 1) std::exit(4);
+        ScreenWidth = Width;
+        ScreenHeight = Height;
+        ScreenAspectClass = AspectClass(Width, Height);
+        if (ScreenAspectClass != Class) std::exit(7);
+        std::string LogPath = Folder + "own" + std::to_string(Class) + ".log";
+        if (LogOpen(LogPath, "Kistora") != 1) std::exit(5);
+        LogEnable();
+        LoadPictures();
+        CloseAllFiles();
+        LogLine("");   // the closed file refuses the line: the log lets it go for the next one
+        CloseScreen();
+        std::vector<uint8_t> Bytes = packtest::ReadFile(LogPath);
+        std::string Log(Bytes.begin(), Bytes.end());
+        const std::string Line = std::string("AspectRatio:  ") + ClassLine[Class] + "\r\n";
+        std::string Start = "Kistora\r\n" + Line + "Load asset (title_" + ClassSuffix[Class] + ".png):\t\tOK\r\n" + Line +
+                            "Load asset (bgs_" + ClassSuffix[Class] + ".png):\t\tOK\r\nLoad asset (crate.png):\t\tOK\r\n";
+        if (Log.compare(0, Start.size(), Start) != 0) std::exit(10 + Class);
+    }
+    std::exit(0);
+}
+
+TEST_F(AssetLoading, EachAspectClassWritesItsOwnLines)
+{
+    auto Assets = SampleAssets();
+    for (int Class = 0; Class < 6; ++Class) {
+        Assets[std::string("title_") + ClassSuffix[Class] + ".png"] = Png(640, 100, TitleColour(Class));
+        Assets[std::string("bgs_") + ClassSuffix[Class] + ".png"] = Png(64, 40, SplashColour(Class));
+    }
+    WriteData(Assets);
+    // Exit status 10 + n: class n (3:2, 4:3, 5:4, 16:9, 16:10, 17:9) wrote other lines.
+    EXPECT_EXIT(LogForEveryOwnClass(Folder.Path()), ::testing::ExitedWithCode(0), "");
+}
 
 // Runs in a child process (a fresh log): an unknown ratio and 21:9 load the
 // 16:9 title and splash without any "AspectRatio:  x:y" line. Exits 0 when

@@ -163,7 +163,13 @@ TEST(ContentLanguages, TextsFitTheirPanels) {
         const char* Modes[] = {"tSettingsFULLSCREEN", "TSettingsWINDOWED", "tSettingsBORDERLESS"};
         for (const char* Mode : Modes)
             EXPECT_LE(Utf8Length(Keys["tSettingsSCREENMODE"]) + Utf8Length(Keys[Mode]), 26) << Mode;
-        EXPECT_LE(Utf8Length(Keys["tSettingsRESOLUTION"]) + 9, 26);
+        // The window-size row measured in the game's font: label and the
+        // widest listed size, 28 pixels, 10 from each edge, 20 between them.
+        ASSERT_EQ(InitFont(), 1);
+        double Label = 0, Value = 0, LineHeight = 0;
+        MeasureText(Keys["tSettingsRESOLUTION"], 28, &Label, &LineHeight);
+        MeasureText("3840x2160", 28, &Value, &LineHeight);
+        EXPECT_LE(Label + Value, 569 - 10 - 10 - 20) << Keys["tSettingsRESOLUTION"];
         // The quit question wraps onto at most two lines of a 492-pixel box.
         EXPECT_LE(Utf8Length(Keys["tQuitQUESTION"]), 48);
         for (int N = 1; N <= LevelCount; N++) EXPECT_LE(Utf8Length(Keys[LevelKey(N)]), 22) << LevelKey(N);
@@ -235,4 +241,67 @@ TEST(ContentLanguages, BuiltArchiveHoldsTheLanguagesAndSmallFlags) {
         EXPECT_TRUE(Language || Flag) << "stray entry " << Name;
         EXPECT_EQ(Name.find('/'), std::string::npos) << Name << " is not at the root";
     }
+}
+
+// Words chosen for the settings and the quit question: the window-size row
+// means the size of the window in all five languages (never "resolution");
+// Italian and Spanish name the screen modes as players know them, Italian's
+// music values agree with "la musica"; German names the screen-mode row and
+// asks about quitting with "beenden".
+TEST(ContentLanguages, SettingsWordsAgreeAcrossTheLanguages) {
+    struct Wanted {
+        const char* Code;
+        const char* Key;
+        const char* Value;
+    };
+    const Wanted Words[] = {
+        {"en_GB", "tSettingsRESOLUTION", "Window size"},
+        {"de_DE", "tSettingsRESOLUTION", "Fenstergr\xC3\xB6\xC3\x9F" "e"},
+        {"fr_FR", "tSettingsRESOLUTION", "Taille de la fen\xC3\xAAtre"},
+        {"es_ES", "tSettingsRESOLUTION", "Tama\xC3\xB1o de ventana"},
+        {"it_IT", "tSettingsRESOLUTION", "Dimensione finestra"},
+        {"it_IT", "tSettingsFULLSCREEN", "Schermo intero"},
+        {"it_IT", "TSettingsWINDOWED", "In finestra"},
+        {"it_IT", "tSettingsON", "Attivata"},
+        {"it_IT", "tSettingsOFF", "Disattivata"},
+        {"es_ES", "TSettingsWINDOWED", "En ventana"},
+        {"de_DE", "tSettingsSCREENMODE", "Anzeigemodus"},
+    };
+    for (const Wanted& Word : Words) {
+        SCOPED_TRACE(std::string(Word.Code) + " " + Word.Key);
+        Document Doc;
+        ASSERT_EQ(OpenDocument(Doc, SourcePath(Word.Code)), 1);
+        std::map<std::string, std::string> Keys;
+        std::vector<std::string> Twice;
+        CollectKeys(Doc, Keys, Twice);
+        EXPECT_EQ(Keys[Word.Key], Word.Value);
+    }
+    Document German;
+    ASSERT_EQ(OpenDocument(German, SourcePath("de_DE")), 1);
+    std::map<std::string, std::string> Keys;
+    std::vector<std::string> Twice;
+    CollectKeys(German, Keys, Twice);
+    EXPECT_NE(Keys["tQuitQUESTION"].find("beenden"), std::string::npos) << Keys["tQuitQUESTION"];
+    EXPECT_EQ(Keys["tQuitQUESTION"].find("aufh"), std::string::npos) << Keys["tQuitQUESTION"];
+}
+
+// French typography: a no-break space (U+00A0) before every "?", "!", ":" and
+// ";", never a plain blank or none, in every French text.
+TEST(ContentLanguages, FrenchHasANoBreakSpaceBeforeHighPunctuation) {
+    Document Doc;
+    ASSERT_EQ(OpenDocument(Doc, SourcePath("fr_FR")), 1);
+    std::map<std::string, std::string> Keys;
+    std::vector<std::string> Twice;
+    CollectKeys(Doc, Keys, Twice);
+    const std::string NoBreak = "\xC2\xA0";
+    int Signs = 0;
+    for (const auto& [Key, Value] : Keys) {
+        for (size_t At = Value.find_first_of("?!:;"); At != std::string::npos; At = Value.find_first_of("?!:;", At + 1)) {
+            Signs++;
+            EXPECT_TRUE(At >= 2 && Value.compare(At - 2, 2, NoBreak) == 0) << Key << " = " << Value;
+        }
+    }
+    // The question, the completion title, the congratulations and the card labels.
+    EXPECT_GE(Signs, 6);
+    EXPECT_EQ(Keys["tQuitQUESTION"], "Voulez-vous vraiment quitter" + NoBreak + "?");
 }

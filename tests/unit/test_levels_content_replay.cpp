@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_scratch.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <dirent.h>
@@ -94,6 +96,10 @@ TEST(LevelsContentReplay, EverySolverSolutionSolvesTheLevelUnderTheGameRules)
     std::string Solver = std::string(KISTORA_GAME_DIR) + "/kistora-solve";
     ASSERT_TRUE(FileExists(Solver)) << "kistora-solve is built beside the archive";
 
+    // Every completion writes the scores: into a folder of this test's own.
+    ScratchFolder Folder;
+    const std::string SavedSaveTo = SaveTo;
+    SaveTo = Folder.Path();
     LoadLevelArchive(Maps);
     CopyLevelOrder(LevelNameList);
     BuildProgressList();
@@ -146,6 +152,7 @@ TEST(LevelsContentReplay, EverySolverSolutionSolvesTheLevelUnderTheGameRules)
         EXPECT_EQ(Play.InLevel, 0);
         EXPECT_EQ(int(Play.CratesOnTargets), Play.CrateCount);
     }
+    SaveTo = SavedSaveTo;
 }
 
 }   // namespace

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -175,6 +176,40 @@ TEST_F(LevelStrip, CardMeasuresAndSlotsAt1366)
     EXPECT_EQ(CardSlotX(0), 513);
     EXPECT_EQ(CardSlotX(1), 909);
     EXPECT_EQ(CardSlotX(2), 1306);
+}
+
+// On every screen, wide ones included, the selected card and its two
+// neighbours lie wholly on the screen and every card keeps its result band
+// above the bottom edge. A screen wider than 2:1 lays the strip out as the
+// 16:9 screen of its height, centred: 2560 x 1080 has the cards of 1920 x 1080
+// moved 320 pixels right.
+TEST_F(LevelStrip, CardsStayOnTheScreenWhateverItsWidth)
+{
+    const int Sizes[][2] = {{2560, 1080}, {3440, 1440}, {3840, 1600}, {5120, 1440}, {2200, 1080}, {2160, 1080},
+                            {2048, 1080}, {1920, 1080}, {1600, 910},  {1024, 576},  {1280, 1024}, {1024, 768},
+                            {768, 1366}};
+    for (const auto& Size : Sizes) {
+        const int SW = Size[0], SH = Size[1];
+        SCOPED_TRACE(std::to_string(SW) + " x " + std::to_string(SH));
+        Open(SW, SH);
+        const CardGeometryRecord G = CardGeometry();
+        EXPECT_LE(SH / 2 + G.W, SH) << "the band and the lock run off the bottom";
+        for (int Slot = -1; Slot <= 1; ++Slot) {
+            EXPECT_GE(CardSlotX(Slot), 0) << Slot;
+            EXPECT_LE(CardSlotX(Slot) + G.W, SW) << Slot;
+        }
+        // The middle card is centred.
+        EXPECT_LE(std::abs(CardSlotX(0) + G.W / 2 - SW / 2), 1);
+    }
+    Open(2560, 1080);
+    EXPECT_EQ(CardGeometry().W, 480);
+    EXPECT_EQ(CardGeometry().G, 80);
+    EXPECT_EQ(CardSlotX(-1), 160 + 320);
+    EXPECT_EQ(CardSlotX(0), 720 + 320);
+    EXPECT_EQ(CardSlotX(1), 1280 + 320);
+    Open(3440, 1440);   // as 2560 x 1440: cards 640, gap 106, moved 440
+    EXPECT_EQ(CardGeometry().W, 640);
+    EXPECT_EQ(CardSlotX(0), 1280 - 320 + 440);
 }
 
 TEST_F(LevelStrip, FiveSlotsAtRestAroundTheSelection)

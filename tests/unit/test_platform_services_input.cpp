@@ -2,6 +2,7 @@
 // through the scripted input calls (the same path as SDL's key events).
 #include "platform/platform.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 // Shutdown calls the platform keeps for itself (its internal header pulls in SDL).
@@ -131,4 +132,59 @@ TEST_F(PlatformInput, HeadlessGamepadFollowsScriptedAxesAndButtons)
     EXPECT_EQ(GamepadAxisX(0, 0), 1);
     EXPECT_EQ(GamepadAxisY(0, 0), 0);
     EXPECT_EQ(GamepadButton(0, 3), 0);
+}
+
+// A real (not headless) gamepad plugged in and out while the game runs, made
+// with SDL's virtual joysticks: a pad appears at the next detection, and the
+// pad being read vanishes without harm, reading as centred with nothing down.
+TEST(PlatformGamepadHotPlug, PadsComeAndGoBetweenDetections)
+{
+    int SavedHeadless = Overrides.Headless;
+    Overrides.Headless = 0;
+    InputShutdown();
+    ASSERT_EQ(PlatformInit(), 1);
+    const int Before = InitJoystick(); // pads of this machine, usually none
+    ASSERT_GE(Before, 0);
+
+    int Index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 4, 8, 0);
+    ASSERT_GE(Index, 0) << SDL_GetError();
+    EXPECT_EQ(ExamineJoystick(Before), 0) << "not taken in before the next detection";
+    PumpEvents(); // the device event
+    EXPECT_EQ(InitJoystick(), Before + 1);
+
+    // Move the new pad's stick left and hold its button 2.
+    SDL_Joystick* Stick = SDL_JoystickOpen(Index);
+    ASSERT_NE(Stick, nullptr);
+    SDL_JoystickSetVirtualAxis(Stick, 0, -32768);
+    SDL_JoystickSetVirtualButton(Stick, 2, SDL_PRESSED);
+    PumpEvents();
+    ASSERT_EQ(ExamineJoystick(Before), 1);
+    EXPECT_EQ(GamepadAxisX(Before, 0), -1);
+    EXPECT_EQ(GamepadButton(Before, 2), 1);
+    // Detecting again without a device event keeps the open pad and its state.
+    EXPECT_EQ(InitJoystick(), Before + 1);
+    ASSERT_EQ(ExamineJoystick(Before), 1);
+    EXPECT_EQ(GamepadButton(Before, 2), 1);
+
+    // Unplugged while held: nothing is read any more, nothing crashes.
+    SDL_JoystickClose(Stick);
+    ASSERT_EQ(SDL_JoystickDetachVirtual(Index), 0) << SDL_GetError();
+    PumpEvents();
+    EXPECT_EQ(ExamineJoystick(Before), 0);
+    EXPECT_EQ(GamepadAxisX(Before, 0), 0);
+    EXPECT_EQ(GamepadButton(Before, 2), 0);
+    EXPECT_EQ(InitJoystick(), Before);
+    EXPECT_EQ(ExamineJoystick(Before), 0);
+
+    // Plugged in again: back at the next detection.
+    Index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 4, 8, 0);
+    ASSERT_GE(Index, 0) << SDL_GetError();
+    PumpEvents();
+    EXPECT_EQ(InitJoystick(), Before + 1);
+    EXPECT_EQ(ExamineJoystick(Before), 1);
+    EXPECT_EQ(GamepadAxisX(Before, 0), 0);
+
+    InputShutdown(); // closes our pad before its device goes
+    SDL_JoystickDetachVirtual(Index);
+    Overrides.Headless = SavedHeadless;
 }

@@ -3,6 +3,8 @@
 #include "test_platform_video_png.h"
 #include "test_platform_video_util.h"
 
+#include "platform/video_internal.h"
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -124,6 +126,80 @@ TEST_F(PlatformVideoScreen, WindowEventsComeOutInOrder)
     EXPECT_EQ(ScreenActive(), 0);
     ScriptFocus(1);
     EXPECT_EQ(ScreenActive(), 1);
+}
+
+// One pixel of what the window shows (its surface, which the software
+// renderer presents into), as 0xRRGGBBAA.
+static uint32_t WindowPixel(int X, int Y)
+{
+    SDL_Surface* Surface = SDL_GetWindowSurface(VideoScreen.Window);
+    if (Surface == nullptr || X < 0 || Y < 0 || X >= Surface->w || Y >= Surface->h ||
+        Surface->format->BytesPerPixel != 4)
+        return 0x12345678u; // no such pixel: matches no colour the tests expect
+    const uint8_t* Row = static_cast<const uint8_t*>(Surface->pixels) + size_t(Y) * size_t(Surface->pitch);
+    uint32_t Raw = reinterpret_cast<const uint32_t*>(Row)[X];
+    uint8_t R = 0, G = 0, B = 0;
+    SDL_GetRGB(Raw, Surface->format, &R, &G, &B);
+    return Rgba(R, G, B);
+}
+
+TEST_F(PlatformVideoScreen, ThePresentShowsTheBackBufferOneToOneAtTheTopLeftWhateverTheWindowSize)
+{
+    const uint32_t Back = Rgba(20, 40, 60), Green = Rgba(0, 200, 0), Red = Rgba(220, 0, 0), Blue = Rgba(0, 0, 230);
+    Background(Back);
+    auto Dot = [](int X, int Y, uint32_t Colour) {
+        int Sprite = CreateEmptySprite(0, 1, 1);
+        FillSprite(Sprite, Colour);
+        ShowSprite(Sprite, X, Y);
+        FreeSprite(Sprite);
+    };
+    Dot(3, 2, Green);
+    Dot(50, 40, Blue);
+    Dot(Width - 1, Height - 1, Red);
+
+    // As asked: the window shows the buffer exactly.
+    PresentScreen();
+    EXPECT_EQ(WindowPixel(3, 2), Green);
+    EXPECT_EQ(WindowPixel(Width - 1, Height - 1), Red);
+
+    // The window manager makes the window larger (or the drawable of a scaled
+    // desktop is larger): the buffer stays at the top-left, unscaled, and the
+    // rest is black. Stretched, the red corner would have moved to the window's corner.
+    SDL_SetWindowSize(VideoScreen.Window, Width + 40, Height + 30);
+    PumpEvents();
+    PresentScreen();
+    ASSERT_EQ(SDL_GetWindowSurface(VideoScreen.Window)->w, Width + 40) << "the drawable did not grow";
+    EXPECT_EQ(WindowPixel(3, 2), Green);
+    EXPECT_EQ(WindowPixel(50, 40), Blue);
+    EXPECT_EQ(WindowPixel(Width - 1, Height - 1), Red);
+    EXPECT_EQ(WindowPixel(Width - 2, Height - 2), Back);
+    EXPECT_EQ(WindowPixel(Width, 5), Rgba(0, 0, 0));
+    EXPECT_EQ(WindowPixel(5, Height), Rgba(0, 0, 0));
+    EXPECT_EQ(WindowPixel(Width + 39, Height + 29), Rgba(0, 0, 0));
+
+    // Smaller: the top-left part, unscaled (squeezed, the blue dot would sit
+    // nearer the corner); the back buffer itself keeps its size and content.
+    SDL_SetWindowSize(VideoScreen.Window, Width - 60, Height - 50);
+    PumpEvents();
+    PresentScreen();
+    ASSERT_EQ(SDL_GetWindowSurface(VideoScreen.Window)->w, Width - 60) << "the drawable did not shrink";
+    EXPECT_EQ(WindowPixel(3, 2), Green);
+    EXPECT_EQ(WindowPixel(50, 40), Blue);
+    EXPECT_EQ(WindowPixel(Width - 61, Height - 51), Back);
+    EXPECT_EQ(Pixel(Width - 1, Height - 1), Red);
+
+    // The rectangle itself, for a high-DPI drawable twice the window's size and
+    // for one that is narrower but taller than the buffer.
+    SDL_Rect Area;
+    EXPECT_EQ(PresentArea(1280, 720, 2560, 1440, &Area), 1);
+    EXPECT_EQ(Area.x, 0);
+    EXPECT_EQ(Area.y, 0);
+    EXPECT_EQ(Area.w, 1280);
+    EXPECT_EQ(Area.h, 720);
+    EXPECT_EQ(PresentArea(1280, 720, 1280, 720, &Area), 0) << "no margins to clear";
+    EXPECT_EQ(PresentArea(1280, 720, 1000, 800, &Area), 1);
+    EXPECT_EQ(Area.w, 1000);
+    EXPECT_EQ(Area.h, 720);
 }
 
 TEST_F(PlatformVideoScreen, DesktopSizeFollowsTheOverride)

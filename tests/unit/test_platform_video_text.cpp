@@ -1,5 +1,5 @@
 // Vector text: measuring, single lines placed by their top-left corner,
-// accented letters, and paragraphs wrapped, centred and clipped in a box.
+// accented letters, and paragraphs wrapped and centred in a box.
 // Checked by probing where ink lands, not against golden pictures.
 #include "test_platform_video_util.h"
 
@@ -165,27 +165,61 @@ TEST_F(PlatformVideoText, ParagraphWrapsAtTheBoxAndCentresEachLine)
     FreeImage(Image);
 }
 
-TEST_F(PlatformVideoText, ParagraphIsClippedToTheBox)
+TEST_F(PlatformVideoText, ParagraphIsPlacedByTheBoxButCutOnlyAtTheImageEdge)
 {
     const double Size = 30;
     double Line = LineHeight("x", Size);
     int Image = CreateImage(300, 200, Rgba(0, 0, 0));
-    // A word wider than the box and three lines in a box of one and a half.
-    DrawParagraph(Image, "WWWWWWWWWW\nHH\nHH", 100, 40, 60, Line * 1.5, Size, Rgba(255, 255, 255));
+    // A word wider than the box and three lines in a box of one and a half:
+    // the first two lines start inside the box and are drawn whole, the third
+    // starts below it and is not drawn.
+    DrawParagraph(Image, "WWWWWWWWWW\nHHgy\nHH", 100, 40, 60, Line * 1.5, Size, Rgba(255, 255, 255));
     InkBox Ink = FindInk(Image, 0);
     ASSERT_FALSE(Ink.Empty());
-    EXPECT_GE(Ink.Left, 100);
-    EXPECT_LE(Ink.Right, 159);
+    EXPECT_LT(Ink.Left, 100);                        // the wide word runs past the box on both sides
+    EXPECT_GT(Ink.Right, 159);
     EXPECT_GE(Ink.Top, 40);
-    EXPECT_LE(Ink.Bottom, 40 + int(Line * 1.5));
-    EXPECT_FALSE(FindInk(Image, 40, 40 + int(Line), 200).Empty()); // the second line, cut
+    EXPECT_GT(Ink.Bottom, 40 + int(Line * 1.5));     // the second line's descenders are kept
+    EXPECT_LT(Ink.Bottom, 40 + int(2 * Line));
+    EXPECT_TRUE(FindInk(Image, 40, 40 + int(2 * Line), 200).Empty()); // no third line
     // Boxes partly outside the image and empty boxes are safe.
     DrawParagraph(Image, "HH HH HH", -30, -10, 500, 500, Size, Rgba(255, 255, 255));
     DrawParagraph(Image, "HH", 10, 10, 0, 50, Size, Rgba(255, 255, 255));
     DrawParagraph(Image, "", 10, 10, 50, 50, Size, Rgba(255, 255, 255));
+    DrawParagraph(Image, "WWWWWWWWWWWWWWWWWWWW", 250, 150, 40, 40, Size, Rgba(255, 255, 255));
     DrawText(Image, "HH", 290, 190, Size, Rgba(255, 255, 255));
     DrawText(Image, "HH", -1e9, 1e9, Size, Rgba(255, 255, 255));
     DrawText(4711, "HH", 0, 0, Size, Rgba(255, 255, 255));
+    FreeImage(Image);
+}
+
+// French puts a no-break space before "?": the wrap never breaks there, so
+// the sign never starts a line of its own. The box holds "MMMM MMMM" but not
+// "MMMM MMMM ?": the second word goes down with its sign.
+TEST_F(PlatformVideoText, ParagraphNeverBreaksAtANoBreakSpace)
+{
+    const double Size = 24;
+    double Line = LineHeight("x", Size);
+    double Box = Width("MMMM MMMM", Size) + 4;
+    ASSERT_LT(Box, Width("MMMM MMMM\xC2\xA0?", Size));
+    int Image = CreateImage(400, 200, Rgba(0, 0, 0));
+    DrawParagraph(Image, "MMMM MMMM\xC2\xA0?", 20, 20, Box, 150, Size, Rgba(255, 255, 255));
+    InkBox First = FindInk(Image, 40, 20, 20 + int(Line));
+    InkBox Second = FindInk(Image, 40, 20 + int(Line), 20 + int(2 * Line));
+    InkBox Third = FindInk(Image, 40, 20 + int(2 * Line), 200);
+    ASSERT_FALSE(First.Empty());
+    ASSERT_FALSE(Second.Empty());
+    EXPECT_TRUE(Third.Empty()) << "the question mark went to a line of its own";
+    // "MMMM" above "MMMM ?": the second line is the wider one, by the sign.
+    EXPECT_NEAR(First.Right - First.Left, Width("MMMM", Size), 4.0);
+    EXPECT_NEAR(Second.Right - Second.Left, Width("MMMM\xC2\xA0?", Size), 6.0);
+    // A plain blank there is a place to break: the sign then stands alone.
+    FreeImage(Image);
+    Image = CreateImage(400, 200, Rgba(0, 0, 0));
+    DrawParagraph(Image, "MMMM MMMM ?", 20, 20, Box, 150, Size, Rgba(255, 255, 255));
+    EXPECT_FALSE(FindInk(Image, 40, 20 + int(Line), 20 + int(2 * Line)).Empty());
+    EXPECT_NEAR(FindInk(Image, 40, 20, 20 + int(Line)).Right - FindInk(Image, 40, 20, 20 + int(Line)).Left,
+                Width("MMMM MMMM", Size), 4.0);
     FreeImage(Image);
 }
 

@@ -9,6 +9,8 @@
 
 #include <cstring>
 #include <gtest/gtest.h>
+
+#include "test_scratch.h"
 #include <string>
 #include <vector>
 
@@ -102,8 +104,13 @@ std::string Board(const std::string& Name)
 
 class PlayRules : public ::testing::Test {
   protected:
+    ScratchFolder Folder;          // completions write the scores here
+    std::string SavedSaveTo;
+
     void SetUp() override
     {
+        SavedSaveTo = SaveTo;
+        SaveTo = Folder.Path();
         Overrides.Headless = 1;
         levelsByName.clear();
         ProgressList.clear();
@@ -119,6 +126,7 @@ class PlayRules : public ::testing::Test {
         ProgressList.clear();
         Play = PlayStateRecord{};
         GameState = Logo;
+        SaveTo = SavedSaveTo;
     }
 
     // Progress entries for the named levels, the first one unlocked.
@@ -667,6 +675,7 @@ TEST_F(PlayRules, SolvingStoresTimeAndStepsUnlocksNextAndEndsTheAttempt)
     EXPECT_EQ(GameState, Playing);
     // The 8th frame moves the crate and the completion test sees it at once.
     const int64_t Now = MilliClock();
+    ASSERT_FALSE(FileExists(Folder.Path() + "Kistora.scores"));
     Frame();
     EXPECT_EQ(GameState, LevelComplete);
     EXPECT_EQ(Play.InLevel, 0);
@@ -678,6 +687,11 @@ TEST_F(PlayRules, SolvingStoresTimeAndStepsUnlocksNextAndEndsTheAttempt)
     EXPECT_EQ(ProgressList[0].TimeMs, 300);
     EXPECT_EQ(Now - Play.LevelStartMs, 300);
     EXPECT_EQ(ProgressList[1].Unlocked, 1);
+    // The scores are on disk at once (a crash now loses nothing): level a with
+    // 300 ms and 2 steps, unlocked; level b unlocked; three CR LF lines each.
+    std::vector<uint8_t> Bytes;
+    ASSERT_EQ(ReadWholeFile(Folder.Path() + "Kistora.scores", Bytes), 1);
+    EXPECT_EQ(std::string(Bytes.begin(), Bytes.end()), "300\r\n2\r\n1\r\n0\r\n0\r\n1\r\n");
     // Play is over: further requests and checks do nothing.
     Frame({DirRight});
     EXPECT_EQ(Play.StepCount, 2);

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "test_scratch.h"
+
 namespace {
 
 constexpr uint32_t Marker = Rgba(255, 0, 255);
@@ -34,8 +36,13 @@ int SolidSprite(int Slot, uint32_t Colour)
 
 class PlayScreen : public ::testing::Test {
   protected:
+    ScratchFolder Folder;   // completions write the scores here
+    std::string SavedSaveTo;
+
     void SetUp() override
     {
+        SavedSaveTo = SaveTo;
+        SaveTo = Folder.Path();
         Overrides.Headless = 1;
         ASSERT_EQ(PlatformInit(), 1);
         ASSERT_EQ(InitSprite(), 1);
@@ -83,6 +90,7 @@ class PlayScreen : public ::testing::Test {
         ProgressList.clear();
         Play = PlayStateRecord{};
         GameState = Logo;
+        SaveTo = SavedSaveTo;
     }
 
     // Screen, art and level as the start-up leaves them, then the level set up.
@@ -103,6 +111,15 @@ class PlayScreen : public ::testing::Test {
         ScaleBoardArt();
         GameState = LevelSelect;
         ASSERT_EQ(SetUpLevel(0), 1);
+    }
+
+    // The whole screen in one colour, standing for what the last screen left.
+    void Paint(uint32_t Colour)
+    {
+        int Cover = CreateImage(Width, Height, Colour);
+        CreateSpriteFromImage(SpriteHudSpare, Cover, SpriteOwnAlpha);
+        FreeImage(Cover);
+        ShowSprite(SpriteHudSpare, 0, 0);
     }
 
     // One frame over a screen painted with the marker colour.
@@ -134,8 +151,8 @@ class PlayScreen : public ::testing::Test {
 
 TEST_F(PlayScreen, EveryPixelIsDrawnOnEveryScreenShape)
 {
-    const int Sizes[][2] = {{1920, 1080}, {1920, 1200}, {1366, 768},  {1024, 768}, {1280, 1024},
-                            {1440, 900},  {1280, 768},  {2560, 1080}, {1440, 960}, {3440, 1440}};
+    const int Sizes[][2] = {{1920, 1080}, {1920, 1200}, {1366, 768},  {1024, 768}, {1280, 1024}, {1440, 900},
+                            {1280, 768},  {2560, 1080}, {1440, 960}, {3440, 1440}, {1600, 910}, {3840, 1600}};
     for (const auto& Size : Sizes) {
         SCOPED_TRACE(std::to_string(Size[0]) + " x " + std::to_string(Size[1]));
         Open(Size[0], Size[1]);
@@ -237,6 +254,128 @@ TEST_F(PlayScreen, SlideDrawsEightSteps)
         EXPECT_EQ(Play.CrateGrid[6][5], 1);
         CloseScreen();
     }
+}
+
+// The same level reached from the level select and again through the pause
+// menu's restart looks the same below the HUD: nothing of the screen that
+// came before (cards, a dimmed panel) is left anywhere, at any desktop size.
+TEST_F(PlayScreen, TheSameLevelLooksTheSameWhicheverScreenCameBefore)
+{
+    // The 16:9, 16:10, 4:3, 5:4, 3:2, 17:9 and 21:9 shapes, and odd ones
+    // around them (the wide ones large are in the test above).
+    const int Sizes[][2] = {{1600, 910}, {1600, 900}, {1601, 901}, {1599, 899}, {1920, 1080}, {1920, 1200},
+                            {1366, 768}, {1360, 768}, {1280, 720}, {1280, 768}, {1280, 800}, {1280, 1024},
+                            {1024, 768}, {1024, 600}, {1024, 576}, {800, 600},  {1440, 900}, {1440, 960},
+                            {1536, 864}, {2048, 1080}, {2560, 1080}, {1000, 1000}, {768, 1366}, {1700, 910},
+                            {1500, 910}, {1650, 920},  {1111, 777}};
+    const uint32_t LevelSelectLeft = Rgba(255, 0, 255), PauseMenuLeft = Rgba(0, 255, 255);
+    for (const auto& Size : Sizes) {
+        SCOPED_TRACE(std::to_string(Size[0]) + " x " + std::to_string(Size[1]));
+        Open(Size[0], Size[1]);
+        GameState = LevelSelect;
+        Paint(LevelSelectLeft);
+        ASSERT_EQ(SetUpLevel(0), 1);
+        DrawPlayScreen();
+        std::vector<uint32_t> FromLevelSelect;
+        ASSERT_EQ(ReadBackBuffer(FromLevelSelect, &ReadWidth, &ReadHeight), 1);
+
+        PauseClock();
+        GameState = InGameMenu;
+        Paint(PauseMenuLeft);
+        ASSERT_EQ(SetUpLevel(0), 1);   // restart
+        DrawPlayScreen();
+        ASSERT_EQ(ReadBackBuffer(Pixels, &ReadWidth, &ReadHeight), 1);
+        int Differ = 0, FirstX = -1, FirstY = -1;
+        for (int Y = HudHeight; Y < Height; Y++) {
+            for (int X = 0; X < Width; X++) {
+                size_t I = size_t(Y) * size_t(Width) + size_t(X);
+                if (FromLevelSelect[I] != Pixels[I] && Differ++ == 0) {
+                    FirstX = X, FirstY = Y;
+                }
+            }
+        }
+        EXPECT_EQ(Differ, 0) << "first at " << FirstX << ", " << FirstY << " (tile " << TileSize << ", board at "
+                             << BoardX << ", " << BoardY << ")";
+        CloseScreen();
+    }
+}
+
+// After a screen re-open in the pause menu the HUD clock is drawn again: it
+// shows the time it stopped at, not the time that passed in the menu.
+TEST_F(PlayScreen, TheClockUnderThePauseMenuStandsStillThroughARedraw)
+{
+    Open(1920, 1080);
+    for (int Frame = 0; Frame < 130; Frame++) {
+        AdvanceVirtualFrame();
+    }
+    DrawOverMarker();   // Playing: the clock is drawn (two seconds and a bit)
+    PauseClock();
+    GameState = InGameMenu;
+    DrawOverMarker();
+    auto Clock = [this]() {
+        std::vector<uint32_t> Box;
+        for (int Y = HudMargin; Y < HudHeight - HudMargin; Y++) {
+            for (int X = HudTimeX + HudMargin; X < HudTimeX + HudTimeW - HudMargin; X++) {
+                Box.push_back(At(X, Y));
+            }
+        }
+        return Box;
+    };
+    const std::vector<uint32_t> AtPause = Clock();
+    for (int Frame = 0; Frame < 600; Frame++) {
+        AdvanceVirtualFrame();   // ten seconds in the menu
+    }
+    RenderHudTime();             // as the re-open does while a level is in play
+    DrawOverMarker();
+    EXPECT_TRUE(Clock() == AtPause) << "the clock jumped on by the time spent in the pause menu";
+    ResumeClock();
+    GameState = Playing;
+    DrawOverMarker();
+    EXPECT_TRUE(Clock() == AtPause) << "the pause was counted";
+}
+
+// A level the rules refuse (a crate outside the field) is not played: the
+// level select shows it, the log says so, and Return again never carries the
+// player past it to the level after.
+TEST_F(PlayScreen, ARefusedLevelShowsTheLevelSelectThereAndIsNeverSkipped)
+{
+    LevelRecord Bad = levelsByName["pic"];
+    Bad.Name = u"bad";
+    Bad.CrateList = u"5,5,45,10";
+    levelsByName["bad"] = Bad;
+    ProgressList = {LevelProgress{"pic", "", 1, 0, 0, 0}, LevelProgress{"bad", "", 1, 0, 0, 0},
+                    LevelProgress{"pic", "", 1, 0, 0, 0}};
+    SelectedLevelIndex = 0;
+    Open(1920, 1080);
+    const std::string LogPath = Folder.Path() + "refused.log";
+    ASSERT_EQ(LogOpen(LogPath, "Kistora"), 1);
+    LogEnable();
+    // The level-complete panel of level 1 with "next" highlighted.
+    GameState = LevelComplete;
+    Play.InLevel = 0;
+    LevelCompleteSelection = 3;
+    auto PressReturn = []() {
+        ScriptKey(KeyReturn, 1);
+        RunFrame();
+        ScriptKey(KeyReturn, 0);
+        RunFrame();
+    };
+    PressReturn();
+    EXPECT_EQ(GameState, LevelSelect);
+    EXPECT_EQ(SelectedLevelIndex, 1);
+    EXPECT_EQ(Play.CurrentLevelName, "pic");
+    EXPECT_EQ(Play.LastPlayedIndex, 0);
+    EXPECT_EQ(Play.InLevel, 0);
+    PressReturn();
+    EXPECT_EQ(GameState, LevelSelect);
+    EXPECT_EQ(SelectedLevelIndex, 1);
+    EXPECT_EQ(Play.CurrentLevelName, "pic");
+    CloseAllFiles();   // flushes the log
+    std::vector<uint8_t> Bytes;
+    ASSERT_EQ(ReadWholeFile(LogPath, Bytes), 1);
+    EXPECT_EQ(std::string(Bytes.begin(), Bytes.end()),
+              "Kistora\r\nSet up level (bad):\t\tFAILED\r\nSet up level (bad):\t\tFAILED\r\n");
+    SelectedLevelIndex = 0;
 }
 
 } // namespace

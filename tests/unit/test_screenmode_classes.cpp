@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -80,14 +81,20 @@ TEST(ScreenModeResolutions, TheListHoldsTenSixteenByNineSizesInOrder)
     FillResolutionList();
     const char* const Want[] = {"1024x576",  "1280x720",  "1366x768",  "1600x900",  "1920x1080",
                                 "2048x1152", "2560x1440", "2880x1620", "3200x1800", "3840x2160"};
+    // The same sizes as numbers, written out here rather than read back.
+    const int Sizes[10][2] = {{1024, 576},  {1280, 720},  {1366, 768},  {1600, 900},  {1920, 1080},
+                              {2048, 1152}, {2560, 1440}, {2880, 1620}, {3200, 1800}, {3840, 2160}};
     ASSERT_EQ(ResolutionList.size(), 10u);
     for (int I = 0; I < 10; ++I) {
         SCOPED_TRACE(I);
         EXPECT_EQ(ResolutionList[size_t(I)], Want[I]);
         int W = 0, H = 0;
         ASSERT_EQ(ParseResolution(ResolutionList[size_t(I)], &W, &H), 1);
-        EXPECT_EQ(std::to_string(W) + "x" + std::to_string(H), Want[I]);
-        // Every windowed size is 16:9.
+        EXPECT_EQ(W, Sizes[I][0]);
+        EXPECT_EQ(H, Sizes[I][1]);
+        // Every windowed size is 16:9: nine times the width is sixteen times the
+        // height, give or take the 1366 x 768 rounding.
+        EXPECT_LE(std::abs(9 * Sizes[I][0] - 16 * Sizes[I][1]), 9 * 3);
         EXPECT_EQ(AspectClass(W, H), Aspect16x9);
     }
 }
@@ -159,15 +166,77 @@ TEST_F(ScreenSizeChoice, FullScreenAndBorderlessUseTheDesktopWhateverTheIndex)
 
 TEST_F(ScreenSizeChoice, WindowedTakesTheListedSize)
 {
+    const int Sizes[10][2] = {{1024, 576},  {1280, 720},  {1366, 768},  {1600, 900},  {1920, 1080},
+                              {2048, 1152}, {2560, 1440}, {2880, 1620}, {3200, 1800}, {3840, 2160}};
     GameScreen = ModeWindowed;
     for (int Index = 0; Index < 10; ++Index) {
+        SCOPED_TRACE(Index);
         Resolution = Index;
         ChooseScreenSize();
-        int W = 0, H = 0;
-        ParseResolution(ResolutionList[size_t(Index)], &W, &H);
-        EXPECT_EQ(ScreenWidth, W);
-        EXPECT_EQ(ScreenHeight, H);
+        EXPECT_EQ(ScreenWidth, Sizes[Index][0]);
+        EXPECT_EQ(ScreenHeight, Sizes[Index][1]);
     }
+}
+
+// Window sizes larger than the desktop are not offered: a size fits when it is
+// neither wider nor taller than desktop 0.
+TEST_F(ScreenSizeChoice, OnlyWindowSizesThatFitTheDesktopAreOffered)
+{
+    struct DesktopCase {
+        int W, H;
+        int Fitting;   // how many listed sizes fit, from the smallest on
+    };
+    const DesktopCase Cases[] = {
+        {1920, 1080, 5},   // up to 1920x1080 itself; 2048x1152 does not
+        {1600, 910, 4},    // up to 1600x900
+        {1280, 1024, 2},   // 1366 is too wide: up to 1280x720
+        {1366, 768, 3},
+        {1920, 1200, 5},
+        {2560, 1080, 5},   // 2048x1152 is too tall
+        {3440, 1440, 7},
+        {3840, 2160, 10},
+        {5120, 2880, 10},
+        {800, 600, 0},     // none fits
+    };
+    for (const DesktopCase& C : Cases) {
+        SCOPED_TRACE(std::to_string(C.W) + " x " + std::to_string(C.H));
+        Overrides.DesktopWidth = C.W;
+        Overrides.DesktopHeight = C.H;
+        for (int Index = 0; Index < 10; ++Index)
+            EXPECT_EQ(ResolutionFitsDesktop(Index), Index < C.Fitting ? 1 : 0) << Index;
+        EXPECT_EQ(ResolutionFitsDesktop(-1), 0);
+        EXPECT_EQ(ResolutionFitsDesktop(10), 0);
+        // The largest that fits, or the smallest when none does.
+        const int LargestFitting = C.Fitting > 0 ? C.Fitting - 1 : 0;
+        // A stored size that fits stays; a larger one comes down to the largest that fits.
+        Resolution = 0;
+        FitResolutionToDesktop();
+        EXPECT_EQ(Resolution, 0);
+        Resolution = 9;
+        FitResolutionToDesktop();
+        EXPECT_EQ(Resolution, LargestFitting);
+        Resolution = 42;
+        FitResolutionToDesktop();
+        EXPECT_EQ(Resolution, LargestFitting);
+        Resolution = -3;
+        FitResolutionToDesktop();
+        EXPECT_EQ(Resolution, 0);
+    }
+}
+
+// Menus are laid out on the 16:9 part of a screen wider than 2:1; up to 2:1
+// the screen's own width.
+TEST(ScreenModeLayout, WideScreensLayTheMenusOutAtSixteenByNine)
+{
+    EXPECT_EQ(MenuLayoutWidth(2560, 1080), 1920);
+    EXPECT_EQ(MenuLayoutWidth(3440, 1440), 2560);
+    EXPECT_EQ(MenuLayoutWidth(3840, 1600), 2844);   // 1600 x 16 / 9 = 2844.4
+    EXPECT_EQ(MenuLayoutWidth(5120, 1440), 2560);
+    EXPECT_EQ(MenuLayoutWidth(2160, 1080), 2160);   // exactly 2:1: as it is
+    EXPECT_EQ(MenuLayoutWidth(2048, 1080), 2048);   // 17:9
+    EXPECT_EQ(MenuLayoutWidth(1920, 1080), 1920);
+    EXPECT_EQ(MenuLayoutWidth(1024, 768), 1024);
+    EXPECT_EQ(MenuLayoutWidth(768, 1366), 768);
 }
 
 TEST_F(ScreenSizeChoice, AnIndexOutsideTheListIsKeptInside)

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -101,13 +102,18 @@ TEST(ScreensGeometry, WorkedValuesAt1024x576)
 
 TEST(ScreensGeometry, EverythingFollowsTheWidthNotTheHeight)
 {
-    // A very wide desktop: the main menu keeps its W div 4 size and hangs
-    // from the middle past the bottom edge.
+    // A very wide desktop (3440 x 1440, wider than 2:1): the panels are those
+    // of the 16:9 screen of the same height, 2560 x 1440, centred on the
+    // whole width: the main menu 640 x 640 from y 720 ends at 1360.
     ComputePanelGeometry(3440, 1440);
-    EXPECT_EQ(Panels[PanelMainMenu].Width, 860);
-    EXPECT_EQ(Panels[PanelMainMenu].Height, 860);
+    EXPECT_EQ(Panels[PanelMainMenu].Width, 640);
+    EXPECT_EQ(Panels[PanelMainMenu].Height, 640);
+    EXPECT_EQ(Panels[PanelMainMenu].Header, 106);
+    EXPECT_EQ(Panels[PanelMainMenu].ScreenX, 1720 - 320);
     EXPECT_EQ(Panels[PanelMainMenu].ScreenY, 720);
-    EXPECT_GT(Panels[PanelMainMenu].ScreenY + Panels[PanelMainMenu].Height, 1440);
+    EXPECT_EQ(Panels[PanelSettings].Width, 1422);   // 2560 / 1.8 = 1422.2
+    EXPECT_EQ(Panels[PanelSettings].Height, 853);
+    EXPECT_EQ(Panels[PanelSettings].ScreenY, 1440 - 853 - 10);
     ComputePanelGeometry(1280, 1024);
     const PanelLayout Tall = Panels[PanelSettings];
     ComputePanelGeometry(1280, 720);
@@ -116,6 +122,37 @@ TEST(ScreensGeometry, EverythingFollowsTheWidthNotTheHeight)
     EXPECT_EQ(Panels[PanelSettings].Gap, Tall.Gap);
     // Only the anchoring moves with the height.
     EXPECT_EQ(Tall.ScreenY - Panels[PanelSettings].ScreenY, 1024 - 720);
+}
+
+// Every panel, at its place on the title screen and centred over a level,
+// lies wholly on the screen: wide desktops (21:9 and wider), the windowed
+// sizes and the usual desktop shapes.
+TEST(ScreensGeometry, EveryPanelLiesInsideTheScreen)
+{
+    const int Sizes[][2] = {{2560, 1080}, {3440, 1440}, {3840, 1600}, {5120, 2160}, {5120, 1440}, {2200, 1080},
+                            {2160, 1080}, {2048, 1080}, {1024, 576},  {1280, 720},  {1366, 768},  {1600, 900},
+                            {1920, 1080}, {3840, 2160}, {1920, 1200}, {1280, 1024}, {1024, 768},  {1600, 910},
+                            {768, 1366}};
+    for (const auto& Size : Sizes) {
+        const int W = Size[0], H = Size[1];
+        SCOPED_TRACE(std::to_string(W) + " x " + std::to_string(H));
+        ComputePanelGeometry(W, H);
+        for (int Panel = 0; Panel < PanelCount; ++Panel) {
+            SCOPED_TRACE(Panel);
+            const PanelLayout& P = Panels[Panel];
+            if (Panel == PanelMainMenu || Panel == PanelQuitQuestion || Panel == PanelSettings || Panel == PanelCredits) {
+                EXPECT_GE(P.ScreenX, 0);
+                EXPECT_LE(P.ScreenX + P.Width, W);
+                EXPECT_GE(P.ScreenY, 0);
+                EXPECT_LE(P.ScreenY + P.Height, H);
+                // Centred across the screen, however wide.
+                EXPECT_LE(std::abs((P.ScreenX + P.Width / 2) - W / 2), 1);
+            }
+            // Shown centred during a level.
+            EXPECT_LE(P.Width, W);
+            EXPECT_LE(P.Height, H);
+        }
+    }
 }
 
 TEST(ScreensGeometry, GeometryLeavesTheSlideCountersAlone)
@@ -146,6 +183,18 @@ TEST(ScreensText, UpperCaseCoversTheLanguageNames)
     EXPECT_EQ(UpperCase(""), "");
     // A cut-off sequence at the end is passed through, not read past.
     EXPECT_EQ(UpperCase(std::string("ab\xC3", 3)), std::string("AB\xC3", 3));
+    // Beyond Latin-1: the whole Unicode case table, not a list of our own.
+    EXPECT_EQ(UpperCase("Čeština"), "ČEŠTINA");
+    EXPECT_EQ(UpperCase("Łódź"), "ŁÓDŹ");
+    EXPECT_EQ(UpperCase("Ελληνικά"), "ΕΛΛΗΝΙΚΆ");
+    EXPECT_EQ(UpperCase("Русский"), "РУССКИЙ");
+    EXPECT_EQ(UpperCase("Українська"), "УКРАЇНСЬКА");
+    EXPECT_EQ(UpperCase("Magyar ő ű"), "MAGYAR Ő Ű");
+    EXPECT_EQ(UpperCase("ÿ"), "Ÿ");
+    // A letter with no single capital stays as it is.
+    EXPECT_EQ(UpperCase("Straße"), "STRAßE");
+    EXPECT_EQ(UpperCase("日本語"), "日本語");
+    EXPECT_EQ(UpperCase(std::string("a\xFF" "b", 3)), std::string("A\xFF" "B", 3));
 }
 
 TEST(ScreensText, ReplaceAllReplacesEveryOccurrence)
@@ -252,12 +301,20 @@ protected:
                     *Right = std::max(*Right, X);
                 }
     }
-    // The band of row slot k: from its top to the next slot's top.
-    int BandTop(int Panel, int Slot) const { return PanelRowTop(Panel, Slot); }
+    // The band of row slot k at 1920 x 1080, from its top for one item and one
+    // gap, worked out by hand: header 80 and items 52 in every panel. Four
+    // slots in the 480-high menus: gap (400 - 4 x 52) / 5 = 38, tops 80 + 38 =
+    // 118, then 90 apart. Six slots in the 640-high panels: gap (560 - 6 x 52)
+    // / 7 = 35, tops 115, then 87 apart.
+    static int FourSlots(int Panel) { return Panel == PanelMainMenu || Panel == PanelInGameMenu; }
+    int BandTop(int Panel, int Slot) const
+    {
+        return FourSlots(Panel) ? 118 + (Slot - 1) * 90 : 115 + (Slot - 1) * 87;
+    }
     int BandBottom(int Panel, int Slot) const
     {
-        const PanelLayout& P = Panels[Panel];
-        return std::min(P.Height, PanelRowTop(Panel, Slot) + P.ItemFont + P.Gap);
+        const int PanelHeight = FourSlots(Panel) ? 480 : 640;
+        return std::min(PanelHeight, BandTop(Panel, Slot) + (FourSlots(Panel) ? 90 : 87));
     }
 };
 
@@ -313,7 +370,8 @@ TEST_F(PanelPictures, InGameMenuHighlightsTheGivenItem)
 TEST_F(PanelPictures, QuitAnswersSitLeftAndRight)
 {
     const PanelLayout& P = Panels[PanelQuitQuestion];
-    const int Y = P.Header + 3 * P.Gap + 3 * P.ItemFont;
+    // Header 80, gap (320 - 80 - 4 x 52) / 5 = 6: the answers at 80 + 18 + 156.
+    const int Y = 254;
     ASSERT_LT(Y, P.Height);
     for (int Selection : {1, 2}) {
         SCOPED_TRACE(Selection);
@@ -472,7 +530,7 @@ TEST_F(PanelPictures, CreditsListSeventeenLinesEvenWithoutHeadings)
     auto LineStarts = [&]() {
         std::vector<int> Starts;
         int InLine = 0;
-        for (int Y = P.Header + P.Gap; Y < PanelRowTop(PanelCredits, 6); ++Y) {
+        for (int Y = P.Header + P.Gap; Y < BandTop(PanelCredits, 6); ++Y) {
             int Ink = 0;
             for (int X = 0; X < P.Width && !Ink; ++X)
                 Ink = At(X, Y) != Background;
@@ -551,6 +609,60 @@ TEST_F(PanelPictures, PanelsDuringALevelStandCentred)
     // No slide during a level: the counter is not used up.
     EXPECT_EQ(Panels[PanelSettings].SlideCounter, Counter);
     Panels[PanelSettings].SlideCounter = 5;
+}
+
+// A question long enough for two lines keeps the second line's descenders:
+// the box places the paragraph, it does not cut its glyphs. The box is 940
+// wide from y 86 and 2 x 52 + 6 = 110 high, so it ends at 196; the answers
+// start at 254.
+TEST_F(PanelPictures, ATwoLineQuitQuestionIsNotCutAtItsBox)
+{
+    const PanelLayout& P = Panels[PanelQuitQuestion];
+    const std::string Question = "Do you really want to quit? Your progress in this puzzle is gone.";
+    double Wide = 0, High = 0;
+    MeasureText(Question, 52, &Wide, &High);
+    ASSERT_GT(Wide, 940.0);          // more than one line ...
+    ASSERT_LT(Wide, 1700.0);         // ... and well under two
+    TextTable["tQuitQUESTION"] = Question;
+    RenderQuitQuestion(1);
+    Capture(PanelQuitQuestion);
+    // Two lines: ink near the top of the box and ink in the second line.
+    EXPECT_GT(Count(0, 86, P.Width, 86 + 30, White), 50);
+    EXPECT_GT(Count(0, 150, P.Width, 190, White), 50);
+    // The descenders of the second line (g, p, y) reach below the box.
+    EXPECT_GT(Count(0, 196, P.Width, 254, White), 10) << "the second line is cut at the box";
+    // And nothing of the question comes near the answers' row.
+    EXPECT_EQ(Count(0, 220, P.Width, 254, White), 0);
+}
+
+// The title of the level-complete panel writes the level's number (its place
+// in the list counted from 1), not its 0-based index.
+TEST_F(PanelPictures, LevelCompleteTitleNamesTheLevelNumber)
+{
+    const PanelLayout& P = Panels[PanelLevelComplete];
+    std::vector<LevelProgress> SavedProgress = ProgressList;
+    const int SavedSelected = SelectedLevelIndex;
+    auto Header = [&]() {
+        Capture(PanelLevelComplete);
+        std::vector<uint32_t> Band;
+        for (int Y = 0; Y < P.Header; ++Y)
+            for (int X = 0; X < P.Width; ++X)
+                Band.push_back(At(X, Y));
+        return Band;
+    };
+    ProgressList.assign(12, LevelProgress{"x", "", 1, 0, 0, 0});
+    SelectedLevelIndex = 6;   // the seventh level
+    TextTable["tCompleteTITLE"] = "LEVEL ### DONE";
+    RenderLevelComplete(3);
+    const std::vector<uint32_t> WithNumber = Header();
+    TextTable["tCompleteTITLE"] = "LEVEL 7 DONE";
+    RenderLevelComplete(3);
+    EXPECT_TRUE(Header() == WithNumber) << "\"###\" is not the level's number 7";
+    TextTable["tCompleteTITLE"] = "LEVEL 6 DONE";
+    RenderLevelComplete(3);
+    EXPECT_FALSE(Header() == WithNumber);
+    ProgressList = SavedProgress;
+    SelectedLevelIndex = SavedSelected;
 }
 
 } // namespace

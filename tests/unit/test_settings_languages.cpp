@@ -147,6 +147,26 @@ TEST_F(SettingsLanguages, FolderScan)
     EXPECT_EQ(ScanLanguages(Source + "/"), 5);
 }
 
+// A language the folder scan lists with its extension in capitals loads by
+// the name the scan found; the code itself still has to match exactly.
+TEST_F(SettingsLanguages, FolderLanguageWithCapitalExtensionLoads)
+{
+    std::string Source = Folder.Path() + "Kistora.languages";
+    std::filesystem::create_directories(Source);
+    WriteBytes(Source + "/de_DE.LANGUAGE", LanguageFile("Deutsch", "[Menu]\r\ntMenuSTART = Spielen\r\n"));
+    WriteBytes(Source + "/it_IT.Language", LanguageFile("Italiano", "[Menu]\r\ntMenuSTART = Gioca\r\n"));
+    ASSERT_EQ(ScanLanguages(Source), 2);
+    EXPECT_EQ(ListCodes(), (std::vector<std::string>{"de_DE", "it_IT"}));
+    EXPECT_EQ(LoadLanguage(Source, "de_DE"), 1);
+    EXPECT_EQ(Text("tMenuSTART"), "Spielen");
+    EXPECT_EQ(LoadLanguage(Source + "/", "it_IT"), 1);
+    EXPECT_EQ(Text("tMenuSTART"), "Gioca");
+    // Another code's file is never taken, whatever the case.
+    EXPECT_EQ(LoadLanguage(Source, "DE_de"), 0);
+    EXPECT_EQ(LoadLanguage(Source, "de_D"), 0);
+    EXPECT_EQ(Text("tMenuSTART"), "Gioca");
+}
+
 TEST_F(SettingsLanguages, ZipScan)
 {
     if (!HavePython())

@@ -145,3 +145,23 @@ TEST_F(ShellPaths, TheUserFolderCanBeCreatedAndWrittenTo)
 }
 
 } // namespace
+
+TEST_F(ShellPaths, TheGameFolderIsBesideTheExecutableOrTheInstalledDataFolder)
+{
+    // An installed tree: <prefix>/games/kistora and <prefix>/share/games/kistora/.
+    std::string Games = Root + "prefix/games/";
+    std::string Data = Root + "prefix/share/games/kistora/";
+    fs::create_directories(Games);
+    fs::create_directories(Data);
+    // No archive anywhere: the executable's folder, which reports it missing.
+    EXPECT_EQ(FindGameDir(Games), Games);
+    std::ofstream(Data + "Kistora.data") << "x";
+    EXPECT_EQ(FindGameDir(Games), Data) << "the path is written without \"..\"";
+    // An archive beside the executable wins (the build folder, an unpacked copy).
+    std::ofstream(Games + "Kistora.data") << "x";
+    EXPECT_EQ(FindGameDir(Games), Games);
+    // Another folder with neither.
+    std::string Elsewhere = Root + "elsewhere/bin/";
+    fs::create_directories(Elsewhere);
+    EXPECT_EQ(FindGameDir(Elsewhere), Elsewhere);
+}
