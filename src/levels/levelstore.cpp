@@ -127,6 +127,8 @@ void LoadLevelArchive(const std::string& ArchivePath)
         (HeldArchive.Archive = OpenArchiveMemory(HeldArchive.Bytes.data(), HeldArchive.Bytes.size())) != 0) {
         HeldArchive.Path = ArchivePath;
         LoadLevelArchiveFrom(HeldArchive.Archive);
+        // Every level's thumbnail found now, not while the level strip slides.
+        for (const std::string& Name : levelOrder) FindThumbnail(Name);
         return;
     }
     ReleaseHeldArchive();

@@ -39,6 +39,7 @@ static DecodeRecord Decodes[MaxDecodes + 1]; // index 0 is never used
 static void DecodeOnWorker(void* Argument);
 
 static int NewImage(int Width, int Height);
+static constexpr size_t KeptScalePixels = size_t(1) << 20;
 static void ComputeContributions(int SourceSize, int TargetSize, std::vector<int>& First, std::vector<int>& Count,
                                  std::vector<float>& Weights, int* Stride);
 
@@ -208,8 +209,10 @@ void DrawImageOnImage(int Target, int Source, int X, int Y, int Width, int Heigh
     ImageRecord* From = FindImage(Source);
     if (To == nullptr || From == nullptr || !PictureSizeValid(Width, Height))
         return;
-    // Scale first (smoothly) when the size differs, then copy or blend.
-    std::vector<uint32_t> Scaled;
+    // Scale first (smoothly) when the size differs, then copy or blend. The
+    // buffer is kept for the next picture (a card drawn while the level strip
+    // slides allocates nothing) unless it grew beyond a million pixels.
+    static thread_local std::vector<uint32_t> Scaled;
     const uint32_t* Pixels = From->Pixels.data();
     if (Width != From->Width || Height != From->Height) {
         Scaled.resize(size_t(Width) * Height);
@@ -231,6 +234,8 @@ void DrawImageOnImage(int Target, int Source, int X, int Y, int Width, int Heigh
         for (int64_t I = 0; I < Count; ++I)
             Out[I] = BlendOver(Out[I], In[I], In[I] & 255);
     }
+    if (Scaled.capacity() > KeptScalePixels)
+        std::vector<uint32_t>().swap(Scaled);
 }
 
 void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, uint32_t* Target, int TargetWidth,
@@ -242,8 +247,10 @@ void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, u
         if (S != AlphaShift)
             Shifts[N++] = S;
 
-    std::vector<int> FirstX, CountX, FirstY, CountY;
-    std::vector<float> WeightsX, WeightsY;
+    // The working rows and weights are kept by each thread for its next
+    // picture: resampling allocates nothing once they are big enough.
+    static thread_local std::vector<int> FirstX, CountX, FirstY, CountY, RowInRing;
+    static thread_local std::vector<float> WeightsX, WeightsY, Ring, Sum;
     int StrideX = 0, StrideY = 0;
     ComputeContributions(SourceWidth, TargetWidth, FirstX, CountX, WeightsX, &StrideX);
     ComputeContributions(SourceHeight, TargetHeight, FirstY, CountY, WeightsY, &StrideY);
@@ -251,8 +258,8 @@ void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, u
     // Horizontal pass into premultiplied floats (4 per pixel: c0, c1, c2,
     // alpha), one source row at a time, kept in a ring of StrideY rows: the
     // rows one target row needs always lie within StrideY of each other.
-    std::vector<float> Ring(size_t(TargetWidth) * StrideY * 4);
-    std::vector<int> RowInRing(size_t(StrideY), -1);
+    Ring.assign(size_t(TargetWidth) * StrideY * 4, 0.0f);
+    RowInRing.assign(size_t(StrideY), -1);
     auto WideRow = [&](int Row) -> const float* {
         float* Out = Ring.data() + size_t(Row % StrideY) * TargetWidth * 4;
         if (RowInRing[size_t(Row % StrideY)] == Row)
@@ -280,7 +287,7 @@ void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, u
     };
 
     // Vertical pass, then back to straight alpha and bytes.
-    std::vector<float> Sum(size_t(TargetWidth) * 4);
+    Sum.assign(size_t(TargetWidth) * 4, 0.0f);
     for (int Y = 0; Y < TargetHeight; ++Y) {
         std::fill(Sum.begin(), Sum.end(), 0.0f);
         const float* W = WeightsY.data() + size_t(Y) * StrideY;

@@ -154,6 +154,9 @@ int MoveImageToSprite(int Slot, int Image);
 // makes it an ordinary sprite.
 using SpriteRenderFunction = void (*)(int Sprite, int Argument);
 int CreateDeferredSprite(int Slot, int Width, int Height, SpriteRenderFunction Render, int Argument);
+// Makes ready (reserves, without touching) the buffers deferred sprites of
+// this size are drawn into, so that showing them later allocates nothing.
+void ReserveDeferredPixels(int Width, int Height);
 // Makes Sprite deferred with a new renderer; its present pixels are dropped.
 void SetSpriteRenderer(int Sprite, SpriteRenderFunction Render, int Argument);
 // 1 when the sprite holds its pixels now (a deferred sprite drawn and kept).

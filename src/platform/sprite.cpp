@@ -103,8 +103,13 @@ static std::vector<uint32_t> ScaleBuffer;
 static uint64_t ShowCounter = 0;
 // The deferred sprite whose renderer runs now (0: none).
 static int RenderingSprite = 0;
-// Pixels given up by a deferred sprite, kept for the next one drawn.
-static std::vector<uint32_t> SparePixels;
+// Buffers given up by sprites, kept for the next deferred sprite drawn (so
+// the level strip allocates nothing as it slides): at most one more than the
+// deferred sprites that keep their pixels, none above KeptScalePixels.
+static std::vector<std::vector<uint32_t>> SparePixels;
+static void KeepSpare(std::vector<uint32_t>& Pixels);
+static int TakeSpare(std::vector<uint32_t>& Pixels, size_t Count);
+static int DeferredKeeping();
 // Where a turned picture lies: the step, the turned box and the part of it
 // on the screen, and the key that tells one such picture from another.
 struct TurnPlan {
@@ -368,8 +373,7 @@ void FillSprite(int Sprite, uint32_t Colour)
         return;
     }
     // One colour throughout (the dim layer): a single run, never a screen of pixels.
-    if (SparePixels.capacity() < Record->Pixels.capacity())
-        SparePixels.swap(Record->Pixels);
+    KeepSpare(Record->Pixels);
     Record->Pixels.clear();
     Record->Pixels.shrink_to_fit();
     SetUniform(*Record, (Colour >> 8) | (Colour << 24));
@@ -573,8 +577,7 @@ static void GiveUpPixels(SpriteRecord& Record)
 {
     SettleTurns();
     DropTexture(Record);
-    if (SparePixels.capacity() < Record.Pixels.capacity())
-        SparePixels.swap(Record.Pixels);
+    KeepSpare(Record.Pixels);
     Record.Pixels.clear();
     Record.Pixels.shrink_to_fit();
     Record.Packed.clear();
@@ -596,11 +599,66 @@ static void GiveUpPixels(SpriteRecord& Record)
 static void TakePixels(SpriteRecord& Record)
 {
     size_t Count = size_t(Record.Width) * size_t(Record.Height);
-    if (SparePixels.capacity() >= Count)
-        Record.Pixels.swap(SparePixels);
+    TakeSpare(Record.Pixels, Count);
     Record.Pixels.assign(Count, 0u);
     Record.Dirty = 1;
     ++Record.Version;
+}
+
+void ReserveDeferredPixels(int Width, int Height)
+{
+    if (Width <= 0 || Height <= 0 || size_t(Width) * size_t(Height) > KeptScalePixels)
+        return;
+    size_t Count = size_t(Width) * size_t(Height);
+    size_t Want = size_t(MaxDeferredKept + 1 - DeferredKeeping());
+    SparePixels.reserve(MaxDeferredKept + 1);
+    for (std::vector<uint32_t>& Spare : SparePixels)
+        if (Spare.capacity() < Count)
+            Spare.reserve(Count);
+    // Reserved only: the pages are the system's until a sprite is drawn into them.
+    while (SparePixels.size() < Want) {
+        SparePixels.emplace_back();
+        SparePixels.back().reserve(Count);
+    }
+}
+
+// The deferred sprites holding their pixels now.
+static int DeferredKeeping()
+{
+    int Kept = 0;
+    for (size_t I = 1; I < Sprites.size(); ++I)
+        Kept += Sprites[I].InUse && Sprites[I].Deferred && !Sprites[I].Pixels.empty();
+    return Kept;
+}
+
+// Pixels (emptied) into the spares, or given back when there are enough or
+// the buffer is too big to keep.
+static void KeepSpare(std::vector<uint32_t>& Pixels)
+{
+    if (Pixels.capacity() == 0 || Pixels.capacity() > KeptScalePixels)
+        return;
+    if (SparePixels.size() < size_t(MaxDeferredKept + 1 - std::min(MaxDeferredKept, DeferredKeeping()))) {
+        SparePixels.reserve(MaxDeferredKept + 1);
+        SparePixels.emplace_back();
+        SparePixels.back().swap(Pixels);
+        SparePixels.back().clear();
+    }
+}
+
+// The smallest spare buffer that holds Count pixels, swapped into Pixels. 1 or 0.
+static int TakeSpare(std::vector<uint32_t>& Pixels, size_t Count)
+{
+    size_t Best = SparePixels.size();
+    for (size_t I = 0; I < SparePixels.size(); ++I)
+        if (SparePixels[I].capacity() >= Count &&
+            (Best == SparePixels.size() || SparePixels[I].capacity() < SparePixels[Best].capacity()))
+            Best = I;
+    if (Best == SparePixels.size())
+        return 0;
+    Pixels.swap(SparePixels[Best]);
+    SparePixels[Best].swap(SparePixels.back());
+    SparePixels.pop_back();
+    return 1;
 }
 
 // At most MaxDeferredKept deferred sprites keep their pixels: before Sprite

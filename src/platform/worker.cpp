@@ -87,11 +87,15 @@ void FinishWork(int Ticket)
         Hold.lock();
     } else {
         // Under way on the worker: meanwhile this thread does the newest
-        // pieces still queued (the worker takes the oldest), then waits.
+        // pieces of the same kind still queued (the worker takes the oldest),
+        // then waits. Only the same kind: the other halves of a turn are
+        // cheap and allocate nothing, while a picture queued for later would
+        // be decoded in the middle of a frame.
         while (Piece.State != PieceDone) {
             WorkPiece* Other = nullptr;
             for (WorkPiece& Candidate : Worker.Pieces)
-                if (Candidate.State == PieceQueued && (Other == nullptr || Candidate.Ticket > Other->Ticket))
+                if (Candidate.State == PieceQueued && Candidate.Function == Piece.Function &&
+                    (Other == nullptr || Candidate.Ticket > Other->Ticket))
                     Other = &Candidate;
             if (Other == nullptr) {
                 Worker.Finished.wait(Hold, [&] { return Piece.State == PieceDone; });
