@@ -294,7 +294,9 @@ void PresentScreen()
     }
     if (VideoScreen.Open && VideoScreen.Drawn && !VideoScreen.FirstFrameNoted)
         NoteFirstFrame();
-    if (!Overrides.Headless)
+    // Nothing drawn yet (the frame that shows the window): the first picture
+    // follows at once instead of a frame later.
+    if (!Overrides.Headless && VideoScreen.Drawn)
         WaitForFrameTick();
 }
 
