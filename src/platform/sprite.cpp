@@ -143,6 +143,7 @@ static SpriteRecord* WritableSprite(int Sprite, int Replacing);
 static void GiveUpPixels(SpriteRecord& Record);
 static void TakePixels(SpriteRecord& Record);
 static void MakeRoomForDeferred(int Sprite);
+static void DropDrawingCopies(SpriteRecord& Record);
 static SDL_Texture* ReadyTexture(SpriteRecord& Record, int Blend, int ColourMod, int AlphaMod);
 static void DrawSprite(int Sprite, int X, int Y, int Blend, int ColourMod, int AlphaMod);
 static int DrawSoftware(int Sprite, SpriteRecord& Record, int X, int Y, int Blend, int ColourMod, int AlphaMod);
@@ -487,15 +488,7 @@ void SpriteHousekeeping()
             SettleTurns(); // its turning ahead must be done before its pictures go
         if (Record.Scaled.size() >= PackablePixels || Record.Turned.size() >= PackablePixels) {
             // A copy made for drawing: made again when next drawn.
-            Record.Scaled.clear();
-            Record.Scaled.shrink_to_fit();
-            Record.Turned.clear();
-            Record.Turned.shrink_to_fit();
-            Record.NextTurned.clear();
-            Record.NextTurned.shrink_to_fit();
-            Record.ScaledKey = -1;
-            Record.TurnedKey = {};
-            Record.NextReady = 0;
+            DropDrawingCopies(Record);
             ++IdleLookFrom;
             return;
         }
@@ -572,6 +565,20 @@ static SpriteRecord* WritableSprite(int Sprite, int Replacing)
     return Record;
 }
 
+// The scaled and turned copies made for drawing go; made again when next drawn.
+static void DropDrawingCopies(SpriteRecord& Record)
+{
+    Record.Scaled.clear();
+    Record.Scaled.shrink_to_fit();
+    Record.Turned.clear();
+    Record.Turned.shrink_to_fit();
+    Record.NextTurned.clear();
+    Record.NextTurned.shrink_to_fit();
+    Record.ScaledKey = -1;
+    Record.TurnedKey = {};
+    Record.NextReady = 0;
+}
+
 // A deferred sprite's pixels (and texture) go; the buffer is kept for the next one drawn.
 static void GiveUpPixels(SpriteRecord& Record)
 {
@@ -582,15 +589,7 @@ static void GiveUpPixels(SpriteRecord& Record)
     Record.Pixels.shrink_to_fit();
     Record.Packed.clear();
     Record.Packed.shrink_to_fit();
-    Record.Scaled.clear();
-    Record.Scaled.shrink_to_fit();
-    Record.Turned.clear();
-    Record.Turned.shrink_to_fit();
-    Record.NextTurned.clear();
-    Record.NextTurned.shrink_to_fit();
-    Record.ScaledKey = -1;
-    Record.TurnedKey = {};
-    Record.NextReady = 0;
+    DropDrawingCopies(Record);
     ++Record.Version;
 }
 

@@ -56,9 +56,11 @@ __attribute__((target("avx2"))) static int TurnSpanWide8(const TurnJob& Job, uin
                                                          int64_t FixedV);
 #endif
 
-void TurnPixels(const uint32_t* Source, int SourceWidth, int SourceHeight, int DisplayWidth, int DisplayHeight,
-                double Degrees, int BoxWidth, int BoxHeight, int FromX, int FromY, uint32_t* Target, int Pitch,
-                int Width, int Height, int Filtered)
+// The job of turning Source by Degrees into the Width x Height part of the
+// turned box that starts at (FromX, FromY); every row, until split.
+static TurnJob MakeTurnJob(const uint32_t* Source, int SourceWidth, int SourceHeight, int DisplayWidth,
+                           int DisplayHeight, double Degrees, int BoxWidth, int BoxHeight, int FromX, int FromY,
+                           uint32_t* Target, int Pitch, int Width, int Height, int Filtered)
 {
     double Radians = Degrees * M_PI / 180.0;
     TurnJob Job;
@@ -83,17 +85,23 @@ void TurnPixels(const uint32_t* Source, int SourceWidth, int SourceHeight, int D
     Job.Width = Width;
     Job.Height = Height;
     Job.Filtered = Filtered;
+    Job.RowFirst = 0;
+    Job.RowEnd = Height;
+    return Job;
+}
+
+void TurnPixels(const uint32_t* Source, int SourceWidth, int SourceHeight, int DisplayWidth, int DisplayHeight,
+                double Degrees, int BoxWidth, int BoxHeight, int FromX, int FromY, uint32_t* Target, int Pitch,
+                int Width, int Height, int Filtered)
+{
+    TurnJob Job = MakeTurnJob(Source, SourceWidth, SourceHeight, DisplayWidth, DisplayHeight, Degrees, BoxWidth,
+                              BoxHeight, FromX, FromY, Target, Pitch, Width, Height, Filtered);
     if (VideoScreen.PlainDrawing) {
         // The reference: one pixel at a time, on this core.
-        Job.Filtered = Filtered;
-        Job.RowFirst = 0;
-        Job.RowEnd = Height;
         TurnRowsPlain(Job);
         return;
     }
     if (int64_t(Width) * Height < SplitPixels || Height < 2 * TileSide) {
-        Job.RowFirst = 0;
-        Job.RowEnd = Height;
         TurnRows(&Job);
         return;
     }
@@ -114,30 +122,8 @@ void TurnPixelsOnOneCore(const uint32_t* Source, int SourceWidth, int SourceHeig
                          int Width, int Height, int Filtered)
 {
     // Below the size worth sharing, TurnPixels keeps to the calling core.
-    double Radians = Degrees * M_PI / 180.0;
-    TurnJob Job;
-    Job.Source = Source;
-    Job.SourceWidth = SourceWidth;
-    Job.SourceHeight = SourceHeight;
-    Job.DisplayWidth = DisplayWidth;
-    Job.DisplayHeight = DisplayHeight;
-    Job.Cos = std::cos(Radians);
-    Job.Sin = std::sin(Radians);
-    Job.ScaleX = double(SourceWidth) / DisplayWidth;
-    Job.ScaleY = double(SourceHeight) / DisplayHeight;
-    Job.StepU = std::llround(Job.Cos * Job.ScaleX * One);
-    Job.StepV = std::llround(-Job.Sin * Job.ScaleY * One);
-    Job.BoxWidth = BoxWidth;
-    Job.BoxHeight = BoxHeight;
-    Job.FromX = FromX;
-    Job.FromY = FromY;
-    Job.Target = Target;
-    Job.Pitch = Pitch;
-    Job.Width = Width;
-    Job.Height = Height;
-    Job.Filtered = Filtered;
-    Job.RowFirst = 0;
-    Job.RowEnd = Height;
+    TurnJob Job = MakeTurnJob(Source, SourceWidth, SourceHeight, DisplayWidth, DisplayHeight, Degrees, BoxWidth,
+                              BoxHeight, FromX, FromY, Target, Pitch, Width, Height, Filtered);
     TurnRows(&Job);
 }
 
