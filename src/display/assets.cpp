@@ -71,6 +71,26 @@ static const AspectPictures PicturesByClass[6] = {
     {"AspectRatio:  17:9", "title_17x9.png", "bgs_17x9.png"},
 };
 
+// One picture of the picture phase, read from the archive and its decoding
+// queued on the second core ahead of its turn, or the note that it could not
+// be read; its turn then reports it in the order of the log.
+struct PreparedPicture {
+    std::vector<uint8_t> Bytes;
+    int Read = 0;   // 1 when the entry was read whole
+    int Job = 0;    // decoding under way (0: decoded at its turn)
+};
+
+// The pictures for one screen size: the title, the splash and the sprite
+// pictures in their loading order.
+struct PreparedPictures {
+    int Ready = 0;
+    int Width = 0;
+    int Height = 0;
+    PreparedPicture Title;
+    PreparedPicture Splash;
+    PreparedPicture Sprites[sizeof(SpriteAssets) / sizeof(SpriteAssets[0])];
+};
+
 // ---------------------------------------------------------------------------
 // Globals
 // ---------------------------------------------------------------------------
@@ -88,10 +108,17 @@ int TitleBackgroundY = 0;
 // Static helpers' declarations
 // ---------------------------------------------------------------------------
 
+static PreparedPictures Prepared;
+
+static int ReadAsset(int Archive, const std::string& Name, size_t Limit, std::vector<uint8_t>& Bytes);
 static void ExtractAsset(int Archive, const std::string& Name, size_t Limit, std::vector<uint8_t>& Bytes);
-static int DecodeAssetImage(int Archive, const std::string& Name, size_t Limit);
-static void LoadTitle(int Archive, const AspectPictures& Pictures, int WriteAspectLine);
-static void LoadSplash(int Archive, const AspectPictures& Pictures, int WriteAspectLine, int Cover);
+static const AspectPictures& PicturesFor(int Class);
+static void PreparePictures(int Archive);
+static void PreparePicture(int Archive, const char* Name, size_t Limit, int Width, int Height, PreparedPicture& Picture);
+static void DropPreparedPictures();
+static int TakePicture(const char* Name, PreparedPicture& Picture);
+static void LoadTitle(const AspectPictures& Pictures, int WriteAspectLine);
+static void LoadSplash(const AspectPictures& Pictures, int WriteAspectLine, int Cover);
 static void PlaceTitleBackground();
 
 // ---------------------------------------------------------------------------
@@ -108,40 +135,54 @@ void LoadSounds()
         if (!LoadSoundFromMemory(Sound.Number, Bytes.data(), Bytes.size())) AssetFailed(Sound.Name);
         LogValue(std::string("Load asset (") + Sound.Name + "):", "OK");
     }
+    // The screen size is settled by now: the pictures are read while the
+    // archive is open and decoded on the second core while the screen opens
+    // and the levels load. Nothing is logged or reported here; the picture
+    // phase does that in its own order.
+    if (ScreenWidth > 0 && ScreenHeight > 0) PreparePictures(Archive);
     CloseArchive(Archive);
 }
 
 void LoadPictures()
 {
     int Archive = OpenArchive(GameDir + "Kistora.data");
-    if (Archive == 0) AssetFailed("");
+    if (Archive == 0) {
+        DropPreparedPictures();
+        AssetFailed("");
+    }
+    // Read now unless the sound phase read them for this very screen size; all
+    // the decoding is queued at once, and each picture is taken at its turn.
+    if (!Prepared.Ready || Prepared.Width != ScreenWidth || Prepared.Height != ScreenHeight) PreparePictures(Archive);
+    CloseArchive(Archive);
+    Prepared.Ready = 0;
 
     // Classes 0 to 5 have their own pictures and aspect lines; 21:9 screens and
     // unknown ratios take the 16:9 pictures, the splash fitted by the cover rule.
     int Class = ScreenAspectClass;
     if (Class >= Aspect3x2 && Class <= Aspect17x9) {
-        LoadTitle(Archive, PicturesByClass[Class], 1);
-        LoadSplash(Archive, PicturesByClass[Class], 1, 0);
+        LoadTitle(PicturesByClass[Class], 1);
+        LoadSplash(PicturesByClass[Class], 1, 0);
     } else {
-        LoadTitle(Archive, PicturesByClass[Aspect16x9], 0);
-        LoadSplash(Archive, PicturesByClass[Aspect16x9], 0, 1);
+        LoadTitle(PicturesByClass[Aspect16x9], 0);
+        LoadSplash(PicturesByClass[Aspect16x9], 0, 1);
     }
 
-    for (const SpriteAsset& Asset : SpriteAssets) {
-        std::vector<uint8_t> Bytes;
-        ExtractAsset(Archive, Asset.Name, SpriteBufferLimit, Bytes);
+    for (size_t Index = 0; Index < sizeof(SpriteAssets) / sizeof(SpriteAssets[0]); Index++) {
+        const SpriteAsset& Asset = SpriteAssets[Index];
+        int Image = TakePicture(Asset.Name, Prepared.Sprites[Index]);
         if (Asset.Slot == 0) {
             // The lock icon is a picture for 2D drawing onto the level cards.
             if (LockImage != 0) FreeImage(LockImage);
-            LockImage = LoadImagePng(Bytes.data(), Bytes.size());
-            if (LockImage == 0) AssetFailed(Asset.Name);
-        } else if (!CreateSpriteFromPng(Asset.Slot, Bytes.data(), Bytes.size(), Asset.Transparency)) {
-            AssetFailed(Asset.Name);
+            LockImage = Image;
+        } else {
+            int Made = CreateSpriteFromImage(Asset.Slot, Image, Asset.Transparency);
+            FreeImage(Image);
+            if (!Made) AssetFailed(Asset.Name);
         }
         LogValue(std::string("Load asset (") + Asset.Name + "):", "OK");
         if (Asset.Slot == SpriteCrate) CopySprite(SpriteCrateIcon, SpriteCrate);
     }
-    CloseArchive(Archive);
+    DropPreparedPictures();
 
     // The dim layer: opaque black with white as its key colour, so nothing is keyed out.
     CreateEmptySprite(SpriteDimLayer, ScreenWidth, ScreenHeight);
@@ -153,6 +194,7 @@ void LoadPictures()
 
 void AssetFailed(const std::string& Name)
 {
+    DropPreparedPictures();
     LogValue("Load asset (" + Name + "):", "FAILED");
     // Closing the screen also closes its window in windowed and borderless mode.
     CloseScreen();
@@ -164,9 +206,9 @@ void AssetFailed(const std::string& Name)
 // Static helpers
 // ---------------------------------------------------------------------------
 
-// The entry's bytes in a buffer of its recorded size; an entry that is missing,
-// above Limit, or does not unpack ends the game through AssetFailed.
-static void ExtractAsset(int Archive, const std::string& Name, size_t Limit, std::vector<uint8_t>& Bytes)
+// The entry's bytes in a buffer of its recorded size. 0 when it is missing,
+// above Limit, or does not unpack.
+static int ReadAsset(int Archive, const std::string& Name, size_t Limit, std::vector<uint8_t>& Bytes)
 {
     Bytes.clear();
     const std::vector<PackEntry>* Entries = ArchiveEntries(Archive);
@@ -179,39 +221,99 @@ static void ExtractAsset(int Archive, const std::string& Name, size_t Limit, std
             }
         }
     }
-    if (Entry == nullptr || Entry->UnpackedSize > Limit) AssetFailed(Name);
+    if (Entry == nullptr || Entry->UnpackedSize > Limit) return 0;
     try {
         Bytes.resize(size_t(Entry->UnpackedSize));
     } catch (const std::bad_alloc&) {
-        AssetFailed(Name);
+        return 0;
     }
     int64_t Size = ExtractEntry(Archive, Name, Bytes.data(), Bytes.size());
-    if (Size < 0 || uint64_t(Size) != Entry->UnpackedSize) AssetFailed(Name);
+    if (Size < 0 || uint64_t(Size) != Entry->UnpackedSize) {
+        Bytes.clear();
+        return 0;
+    }
+    return 1;
 }
 
-static int DecodeAssetImage(int Archive, const std::string& Name, size_t Limit)
+// As ReadAsset, but a failure ends the game through AssetFailed.
+static void ExtractAsset(int Archive, const std::string& Name, size_t Limit, std::vector<uint8_t>& Bytes)
 {
-    std::vector<uint8_t> Bytes;
-    ExtractAsset(Archive, Name, Limit, Bytes);
-    int Image = LoadImagePng(Bytes.data(), Bytes.size());
+    if (!ReadAsset(Archive, Name, Limit, Bytes)) AssetFailed(Name);
+}
+
+// Title and splash of an aspect class: classes 0 to 5 their own, the others the 16:9 ones.
+static const AspectPictures& PicturesFor(int Class)
+{
+    return PicturesByClass[Class >= Aspect3x2 && Class <= Aspect17x9 ? Class : Aspect16x9];
+}
+
+// Reads every picture of the picture phase for the current screen size and
+// queues its decoding, to the size it will be used at where that is known
+// now: the title as wide as the screen, the splash (classes 0 to 5) as large.
+static void PreparePictures(int Archive)
+{
+    DropPreparedPictures();
+    int Class = AspectClass(ScreenWidth, ScreenHeight);
+    const AspectPictures& Pictures = PicturesFor(Class);
+    int Stretched = Class >= Aspect3x2 && Class <= Aspect17x9;
+    // The splash first: the largest, and needed in the first frame.
+    PreparePicture(Archive, Pictures.Splash, ArtBufferLimit, Stretched ? ScreenWidth : 0, Stretched ? ScreenHeight : 0,
+                   Prepared.Splash);
+    PreparePicture(Archive, Pictures.Title, ArtBufferLimit, ScreenWidth, 0, Prepared.Title);
+    for (size_t Index = 0; Index < sizeof(SpriteAssets) / sizeof(SpriteAssets[0]); Index++)
+        PreparePicture(Archive, SpriteAssets[Index].Name, SpriteBufferLimit, 0, 0, Prepared.Sprites[Index]);
+    Prepared.Ready = 1;
+    Prepared.Width = ScreenWidth;
+    Prepared.Height = ScreenHeight;
+}
+
+static void PreparePicture(int Archive, const char* Name, size_t Limit, int Width, int Height, PreparedPicture& Picture)
+{
+    Picture.Read = ReadAsset(Archive, Name, Limit, Picture.Bytes);
+    Picture.Job = Picture.Read ? QueueImageDecode(Picture.Bytes.data(), Picture.Bytes.size(), Width, Height) : 0;
+}
+
+// Finishes whatever decoding is still under way and lets go of the bytes.
+static void DropPreparedPictures()
+{
+    auto Drop = [](PreparedPicture& Picture) {
+        if (Picture.Job != 0) FreeImage(TakeDecodedImage(Picture.Job));
+        Picture = PreparedPicture();
+    };
+    Drop(Prepared.Title);
+    Drop(Prepared.Splash);
+    for (PreparedPicture& Picture : Prepared.Sprites) Drop(Picture);
+    Prepared.Ready = 0;
+}
+
+// The decoded picture at its turn; a picture that could not be read or
+// decoded ends the game through AssetFailed.
+static int TakePicture(const char* Name, PreparedPicture& Picture)
+{
+    if (!Picture.Read) AssetFailed(Name);
+    int Image = Picture.Job != 0 ? TakeDecodedImage(Picture.Job) : LoadImagePng(Picture.Bytes.data(), Picture.Bytes.size());
+    Picture = PreparedPicture();
     if (Image == 0) AssetFailed(Name);
     return Image;
 }
 
 // Sprite 2: the title as wide as the screen, its height scaled with it.
-static void LoadTitle(int Archive, const AspectPictures& Pictures, int WriteAspectLine)
+static void LoadTitle(const AspectPictures& Pictures, int WriteAspectLine)
 {
     if (WriteAspectLine) LogLine(Pictures.LogLine);
-    int Image = DecodeAssetImage(Archive, Pictures.Title, ArtBufferLimit);
+    int Image = TakePicture(Pictures.Title, Prepared.Title);
     int Width = ImageWidth(Image), Height = ImageHeight(Image);
     if (Width != ScreenWidth) {
         long NewHeight = std::lround(double(Height) / double(Width) * double(ScreenWidth));
         Height = NewHeight < 1 ? 1 : int(NewHeight);
         if (!ResizeImage(Image, ScreenWidth, Height)) AssetFailed(Pictures.Title);
     }
-    if (!CreateEmptySprite(SpriteTitleArt, ScreenWidth, Height)) AssetFailed(Pictures.Title);
-    CopyImageToSprite(SpriteTitleArt, Image);
-    FreeImage(Image);
+    // The picture fills the sprite exactly: its pixels become the sprite's.
+    if (ImageWidth(Image) != ScreenWidth || ImageHeight(Image) != Height || !MoveImageToSprite(SpriteTitleArt, Image)) {
+        if (!CreateEmptySprite(SpriteTitleArt, ScreenWidth, Height)) AssetFailed(Pictures.Title);
+        CopyImageToSprite(SpriteTitleArt, Image);
+        FreeImage(Image);
+    }
     LogValue(std::string("Load asset (") + Pictures.Title + "):", "OK");
 }
 
@@ -242,10 +344,10 @@ static int CoverImage(int Image, int W, int H)
 }
 
 // Sprite 3: the splash at the full screen size.
-static void LoadSplash(int Archive, const AspectPictures& Pictures, int WriteAspectLine, int Cover)
+static void LoadSplash(const AspectPictures& Pictures, int WriteAspectLine, int Cover)
 {
     if (WriteAspectLine) LogLine(Pictures.LogLine);
-    int Image = DecodeAssetImage(Archive, Pictures.Splash, ArtBufferLimit);
+    int Image = TakePicture(Pictures.Splash, Prepared.Splash);
     if (Cover) {
         int Covered = CoverImage(Image, ScreenWidth, ScreenHeight);
         FreeImage(Image);
@@ -254,7 +356,12 @@ static void LoadSplash(int Archive, const AspectPictures& Pictures, int WriteAsp
         // Stretched to the screen; the picture's own proportions are not kept.
         if (!ResizeImage(Image, ScreenWidth, ScreenHeight)) AssetFailed(Pictures.Splash);
     }
-    if (!CreateEmptySprite(SpriteSplashArt, ScreenWidth, ScreenHeight)) AssetFailed(Pictures.Splash);
+    if (Image != 0 && ImageWidth(Image) == ScreenWidth && ImageHeight(Image) == ScreenHeight &&
+        MoveImageToSprite(SpriteSplashArt, Image)) {
+        Image = 0;   // its pixels became the sprite's
+    } else if (!CreateEmptySprite(SpriteSplashArt, ScreenWidth, ScreenHeight)) {
+        AssetFailed(Pictures.Splash);
+    }
     if (Image != 0) {
         CopyImageToSprite(SpriteSplashArt, Image);
         FreeImage(Image);

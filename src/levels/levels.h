@@ -85,6 +85,15 @@ void SetBoardOriginY(int32_t Y);
 // The tile and card sprites went with a closed screen: forget their numbers,
 // so that freeing an old one later cannot hit a new sprite that got its number.
 void ForgetScreenImages();
+// The level archive loaded last stays in memory (read from its file once) for
+// the level thumbnails ("THUMBS/" + name + ".png"). TakeLevelThumbnail gives
+// a level's thumbnail as a new image, resampled smoothly to Width x Height
+// when they are above 0: 0 when it has none or it does not decode, -1 when
+// ArchivePath is not the archive held (the caller reads the file itself).
+int TakeLevelThumbnail(const std::string& ArchivePath, const std::string& LevelName, int Width, int Height);
+// Starts decoding the thumbnails of the levels at positions First to
+// First + Count - 1 of the level order on the second core, at that size.
+void PrefetchLevelThumbnails(int First, int Count, int Width, int Height);
 
 // ---------------------------------------------------------------------------
 // progress.cpp: progress list and scores file

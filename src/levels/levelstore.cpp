@@ -41,6 +41,28 @@ std::vector<std::string> levelOrder;
 std::map<std::string, LevelRecord> levelsByName;
 std::map<std::string, TileRecord> tilesByName;
 
+// The level archive loaded last, held in memory for the thumbnails.
+struct ThumbnailRecord {
+    const uint8_t* Data = nullptr;   // the PNG bytes (in the held file, or Unpacked)
+    size_t Size = 0;
+    std::vector<uint8_t> Unpacked;   // a compressed entry, unpacked once
+    int Job = 0;                     // decoding on the second core
+    int JobWidth = 0;                // the size that decoding brings it to
+    int JobHeight = 0;
+};
+
+struct HeldArchiveRecord {
+    std::string Path;
+    std::vector<uint8_t> Bytes;      // the whole file
+    int Archive = 0;                 // pack handle over Bytes
+    std::map<std::string, ThumbnailRecord> Thumbnails;   // by level name, made when first asked for
+};
+
+// A level archive larger than this is read entry by entry and not held.
+static constexpr int64_t MaxHeldArchiveBytes = 64 * 1024 * 1024;
+
+static HeldArchiveRecord HeldArchive;
+
 // Board placement given by the play screen.
 static double TileSize = 0.0;          // pixels per cell
 static int32_t BoardOriginX = 0;       // screen position of cell (0, 0)
@@ -58,6 +80,8 @@ static int ParseMap(const uint8_t* Data, size_t Size, LevelRecord& Record);
 static void LoadTiles(int Archive, const uint8_t* Index, size_t Size, size_t Pos);
 static const LevelRecord& FindLevel(const std::string& Name);
 static void DropTileImages();
+static void ReleaseHeldArchive();
+static ThumbnailRecord* FindThumbnail(const std::string& LevelName);
 
 // ---------------------------------------------------------------------------
 // Public functions
@@ -96,6 +120,18 @@ std::string Utf16ToUtf8(const std::u16string& Text)
 
 void LoadLevelArchive(const std::string& ArchivePath)
 {
+    ReleaseHeldArchive();
+    // Read whole, once (every entry but a few bytes is wanted), and kept for the thumbnails.
+    int64_t Size = FileSize(ArchivePath);
+    if (Size > 0 && Size <= MaxHeldArchiveBytes && ReadWholeFile(ArchivePath, HeldArchive.Bytes) &&
+        (HeldArchive.Archive = OpenArchiveMemory(HeldArchive.Bytes.data(), HeldArchive.Bytes.size())) != 0) {
+        HeldArchive.Path = ArchivePath;
+        LoadLevelArchiveFrom(HeldArchive.Archive);
+        // Every level's thumbnail found now, not while the level strip slides.
+        for (const std::string& Name : levelOrder) FindThumbnail(Name);
+        return;
+    }
+    ReleaseHeldArchive();
     int Archive = OpenArchive(ArchivePath);
     if (Archive == 0) {
         DropTileImages();
@@ -103,6 +139,42 @@ void LoadLevelArchive(const std::string& ArchivePath)
     }
     LoadLevelArchiveFrom(Archive);
     CloseArchive(Archive);
+}
+
+int TakeLevelThumbnail(const std::string& ArchivePath, const std::string& LevelName, int Width, int Height)
+{
+    if (HeldArchive.Archive == 0 || ArchivePath != HeldArchive.Path) return -1;
+    ThumbnailRecord* Thumbnail = FindThumbnail(LevelName);
+    if (Thumbnail == nullptr) return 0;
+    int Image = 0;
+    if (Thumbnail->Job != 0) {
+        Image = TakeDecodedImage(Thumbnail->Job);
+        Thumbnail->Job = 0;
+        if (Image != 0 && (Thumbnail->JobWidth != Width || Thumbnail->JobHeight != Height)) {
+            FreeImage(Image);   // made for another size
+            Image = 0;
+        } else {
+            return Image;
+        }
+    }
+    Image = LoadImagePng(Thumbnail->Data, Thumbnail->Size);
+    if (Image != 0 && Width > 0 && Height > 0 && !ResizeImage(Image, Width, Height)) {
+        FreeImage(Image);
+        Image = 0;
+    }
+    return Image;
+}
+
+void PrefetchLevelThumbnails(int First, int Count, int Width, int Height)
+{
+    if (HeldArchive.Archive == 0) return;
+    for (int Position = std::max(First, 0); Position < First + Count && Position < int(levelOrder.size()); Position++) {
+        ThumbnailRecord* Thumbnail = FindThumbnail(levelOrder[size_t(Position)]);
+        if (Thumbnail == nullptr || Thumbnail->Job != 0) continue;
+        Thumbnail->Job = QueueImageDecode(Thumbnail->Data, Thumbnail->Size, Width, Height);
+        Thumbnail->JobWidth = Width;
+        Thumbnail->JobHeight = Height;
+    }
 }
 
 void LoadLevelArchiveFrom(int Archive)
@@ -421,6 +493,47 @@ static const LevelRecord& FindLevel(const std::string& Name)
     static const LevelRecord Empty;
     auto Found = levelsByName.find(Name);
     return Found == levelsByName.end() ? Empty : Found->second;
+}
+
+// Lets go of the held level archive, after any decoding of its thumbnails.
+static void ReleaseHeldArchive()
+{
+    for (auto& [Name, Thumbnail] : HeldArchive.Thumbnails)
+        if (Thumbnail.Job != 0) FreeImage(TakeDecodedImage(Thumbnail.Job));
+    if (HeldArchive.Archive != 0) CloseArchive(HeldArchive.Archive);
+    HeldArchive = HeldArchiveRecord();
+}
+
+// The thumbnail entry of a level in the held archive, or nullptr when it has none.
+static ThumbnailRecord* FindThumbnail(const std::string& LevelName)
+{
+    auto Found = HeldArchive.Thumbnails.find(LevelName);
+    if (Found != HeldArchive.Thumbnails.end()) return Found->second.Data != nullptr ? &Found->second : nullptr;
+    ThumbnailRecord& Thumbnail = HeldArchive.Thumbnails[LevelName];
+    const std::string Name = "THUMBS/" + LevelName + ".png";
+    const std::vector<PackEntry>* Entries = ArchiveEntries(HeldArchive.Archive);
+    if (Entries == nullptr) return nullptr;
+    for (const PackEntry& Entry : *Entries) {
+        if (Entry.Name != Name) continue;
+        // Never more than the 20 MiB limit of a level archive entry.
+        if (Entry.UnpackedSize == 0 || Entry.UnpackedSize > LevelEntryBufferLimit) return nullptr;
+        if (Entry.StoredSize == Entry.UnpackedSize && Entry.Offset <= HeldArchive.Bytes.size() &&
+            Entry.StoredSize <= HeldArchive.Bytes.size() - Entry.Offset) {
+            Thumbnail.Data = HeldArchive.Bytes.data() + Entry.Offset;   // stored: read in place
+            Thumbnail.Size = size_t(Entry.StoredSize);
+        } else {
+            Thumbnail.Unpacked.resize(size_t(Entry.UnpackedSize));
+            int64_t Got = ExtractEntry(HeldArchive.Archive, Name, Thumbnail.Unpacked.data(), Thumbnail.Unpacked.size());
+            if (Got <= 0) {
+                Thumbnail.Unpacked.clear();
+                return nullptr;
+            }
+            Thumbnail.Data = Thumbnail.Unpacked.data();
+            Thumbnail.Size = size_t(Got);
+        }
+        return &Thumbnail;
+    }
+    return nullptr;
 }
 
 static void DropTileImages()

@@ -1,19 +1,45 @@
 // Off-screen CPU images: 0xRRGGBBAA pixel buffers behind integer handles,
 // for the panels, cards and pictures drawn before they become sprites.
 #include "platform/platform.h"
+#include "platform/platform_internal.h"
 #include "platform/video_internal.h"
 
 #include <algorithm>
 #include <cmath>
 
-// Freed images keep their buffers for reuse (the head-up display creates and
-// frees small images every frame); a buffer above this many pixels is released.
-static constexpr size_t KeptCapacityPixels = size_t(1) << 21;
+// Freed images keep their buffers for reuse (the head-up display and the
+// level cards make and free images of the same sizes again and again); a
+// buffer above this many pixels (a screen-sized picture) is released.
+static constexpr size_t KeptCapacityPixels = size_t(1) << 18;
+
+// PNG decodes under way on the second core, at most this many at once.
+static constexpr int MaxDecodes = 160;
 
 // Images by handle; index 0 is never used (handle 0 means none).
 static std::vector<ImageRecord> Images(1);
 
+// One PNG being decoded (and brought to its size) on the second core. The
+// worker touches only its own record; the game's thread reads it after
+// FinishWork.
+struct DecodeRecord {
+    int InUse = 0;
+    int Ticket = 0;
+    const uint8_t* Data = nullptr; // the caller's bytes, alive until taken
+    size_t Size = 0;
+    int WantWidth = 0; // 0: as decoded
+    int WantHeight = 0; // 0 with a width: the height that keeps the proportions
+    std::vector<uint32_t> Pixels;
+    int Width = 0;
+    int Height = 0;
+    int HasAlpha = 0;
+    int Ok = 0;
+};
+static DecodeRecord Decodes[MaxDecodes + 1]; // index 0 is never used
+
+static void DecodeOnWorker(void* Argument);
+
 static int NewImage(int Width, int Height);
+static constexpr size_t KeptScalePixels = size_t(1) << 20;
 static void ComputeContributions(int SourceSize, int TargetSize, std::vector<int>& First, std::vector<int>& Count,
                                  std::vector<float>& Weights, int* Stride);
 
@@ -38,6 +64,42 @@ int CreateImage(int Width, int Height, uint32_t Fill)
         return 0;
     ImageRecord& Record = Images[size_t(Handle)];
     std::fill(Record.Pixels.begin(), Record.Pixels.end(), Fill);
+    return Handle;
+}
+
+int QueueImageDecode(const uint8_t* Data, size_t Size, int Width, int Height)
+{
+    if (Data == nullptr || Width < 0 || Height < 0 || (Width == 0 && Height > 0))
+        return 0;
+    for (int Job = 1; Job <= MaxDecodes; ++Job) {
+        DecodeRecord& Record = Decodes[Job];
+        if (Record.InUse)
+            continue;
+        Record = DecodeRecord();
+        Record.InUse = 1;
+        Record.Data = Data;
+        Record.Size = Size;
+        Record.WantWidth = Width;
+        Record.WantHeight = Height;
+        Record.Ticket = PostWork(DecodeOnWorker, &Record);
+        return Job;
+    }
+    return 0;
+}
+
+int TakeDecodedImage(int Job)
+{
+    if (Job <= 0 || Job > MaxDecodes || !Decodes[Job].InUse)
+        return 0;
+    DecodeRecord& Record = Decodes[Job];
+    FinishWork(Record.Ticket);
+    int Handle = Record.Ok ? NewImage(Record.Width, Record.Height) : 0;
+    if (Handle != 0) {
+        ImageRecord& Image = Images[size_t(Handle)];
+        Image.Pixels.swap(Record.Pixels);
+        Image.HasAlpha = Record.HasAlpha;
+    }
+    Record = DecodeRecord();
     return Handle;
 }
 
@@ -147,8 +209,10 @@ void DrawImageOnImage(int Target, int Source, int X, int Y, int Width, int Heigh
     ImageRecord* From = FindImage(Source);
     if (To == nullptr || From == nullptr || !PictureSizeValid(Width, Height))
         return;
-    // Scale first (smoothly) when the size differs, then copy or blend.
-    std::vector<uint32_t> Scaled;
+    // Scale first (smoothly) when the size differs, then copy or blend. The
+    // buffer is kept for the next picture (a card drawn while the level strip
+    // slides allocates nothing) unless it grew beyond a million pixels.
+    static thread_local std::vector<uint32_t> Scaled;
     const uint32_t* Pixels = From->Pixels.data();
     if (Width != From->Width || Height != From->Height) {
         Scaled.resize(size_t(Width) * Height);
@@ -170,6 +234,8 @@ void DrawImageOnImage(int Target, int Source, int X, int Y, int Width, int Heigh
         for (int64_t I = 0; I < Count; ++I)
             Out[I] = BlendOver(Out[I], In[I], In[I] & 255);
     }
+    if (Scaled.capacity() > KeptScalePixels)
+        std::vector<uint32_t>().swap(Scaled);
 }
 
 void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, uint32_t* Target, int TargetWidth,
@@ -181,8 +247,10 @@ void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, u
         if (S != AlphaShift)
             Shifts[N++] = S;
 
-    std::vector<int> FirstX, CountX, FirstY, CountY;
-    std::vector<float> WeightsX, WeightsY;
+    // The working rows and weights are kept by each thread for its next
+    // picture: resampling allocates nothing once they are big enough.
+    static thread_local std::vector<int> FirstX, CountX, FirstY, CountY, RowInRing;
+    static thread_local std::vector<float> WeightsX, WeightsY, Ring, Sum;
     int StrideX = 0, StrideY = 0;
     ComputeContributions(SourceWidth, TargetWidth, FirstX, CountX, WeightsX, &StrideX);
     ComputeContributions(SourceHeight, TargetHeight, FirstY, CountY, WeightsY, &StrideY);
@@ -190,8 +258,8 @@ void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, u
     // Horizontal pass into premultiplied floats (4 per pixel: c0, c1, c2,
     // alpha), one source row at a time, kept in a ring of StrideY rows: the
     // rows one target row needs always lie within StrideY of each other.
-    std::vector<float> Ring(size_t(TargetWidth) * StrideY * 4);
-    std::vector<int> RowInRing(size_t(StrideY), -1);
+    Ring.assign(size_t(TargetWidth) * StrideY * 4, 0.0f);
+    RowInRing.assign(size_t(StrideY), -1);
     auto WideRow = [&](int Row) -> const float* {
         float* Out = Ring.data() + size_t(Row % StrideY) * TargetWidth * 4;
         if (RowInRing[size_t(Row % StrideY)] == Row)
@@ -219,7 +287,7 @@ void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, u
     };
 
     // Vertical pass, then back to straight alpha and bytes.
-    std::vector<float> Sum(size_t(TargetWidth) * 4);
+    Sum.assign(size_t(TargetWidth) * 4, 0.0f);
     for (int Y = 0; Y < TargetHeight; ++Y) {
         std::fill(Sum.begin(), Sum.end(), 0.0f);
         const float* W = WeightsY.data() + size_t(Y) * StrideY;
@@ -244,6 +312,36 @@ void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, u
             Out[X] = Pixel;
         }
     }
+}
+
+// The work of one QueueImageDecode: decode, then resample to the wanted size
+// the way ResizeImage does, so the picture arrives as it will be used.
+static void DecodeOnWorker(void* Argument)
+{
+    DecodeRecord& Record = *static_cast<DecodeRecord*>(Argument);
+    Record.Ok = DecodePng(Record.Data, Record.Size, Record.Pixels, &Record.Width, &Record.Height, &Record.HasAlpha);
+    if (!Record.Ok || Record.WantWidth == 0)
+        return;
+    int Width = Record.WantWidth, Height = Record.WantHeight;
+    if (Height == 0) {
+        // As wide as wanted, the height in proportion; a picture already that
+        // wide keeps its own height.
+        if (Record.Width == Width)
+            return;
+        long Scaled = std::lround(double(Record.Height) / double(Record.Width) * double(Width));
+        Height = Scaled < 1 ? 1 : int(Scaled);
+    }
+    if (Width == Record.Width && Height == Record.Height)
+        return;
+    if (!PictureSizeValid(Width, Height)) {
+        Record.Ok = 0;
+        return;
+    }
+    std::vector<uint32_t> Resized(size_t(Width) * Height);
+    ResamplePixels(Record.Pixels.data(), Record.Width, Record.Height, Resized.data(), Width, Height, 0);
+    Record.Pixels.swap(Resized);
+    Record.Width = Width;
+    Record.Height = Height;
 }
 
 // A free record (reusing one whose buffer is big enough) sized Width x Height;

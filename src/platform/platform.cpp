@@ -7,6 +7,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 PlatformOverrides Overrides;
 
@@ -23,6 +26,13 @@ int PlatformInit()
         SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
         SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_OVERRIDE);
     }
+#if defined(__GLIBC__)
+    // Pictures of a megabyte or more (screen-sized sprites, decoded pictures)
+    // get pages of their own, given back the moment they are freed; left to
+    // itself the allocator would move that threshold up after the first such
+    // free and keep the memory of every later one.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
     if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0)
         return 0;
     PlatformStarted = 1;
@@ -31,6 +41,7 @@ int PlatformInit()
 
 void PlatformShutdown()
 {
+    WorkerShutdown();
     VideoStop(); // closes the screen: every sprite, the renderer and the window
     FontShutdown();
     FreeAllImages();

@@ -87,6 +87,16 @@ int ReadBackBuffer(std::vector<uint32_t>& Pixels, int* Width, int* Height);
 
 int CreateImage(int Width, int Height, uint32_t Fill);   // handle or 0
 int LoadImagePng(const uint8_t* Data, size_t Size);      // decodes PNG bytes; handle or 0
+// Decoding on the second core, for pictures needed a little later: the bytes
+// must stay as they are until the job is taken. With Width and Height the
+// picture is resampled smoothly to that size (as ResizeImage); with Width
+// alone to that width and the height in proportion, rounded (a picture
+// already that wide is kept as it is). Returns a job (> 0), or 0 when none
+// could be queued (then decode with LoadImagePng).
+int QueueImageDecode(const uint8_t* Data, size_t Size, int Width, int Height);
+// The image of a queued job (waiting for it, or decoding it here if it has
+// not begun): handle or 0 when the bytes did not decode. The job is done with.
+int TakeDecodedImage(int Job);
 // The width and height a PNG file's header claims, without decoding it. 1 or 0.
 int PngPictureSize(const uint8_t* Data, size_t Size, int* Width, int* Height);
 void FreeImage(int Image);
@@ -132,6 +142,25 @@ enum SpriteTransparency { SpriteColourKey = 0, SpriteOwnAlpha = 1 };
 int CreateSpriteFromPng(int Slot, const uint8_t* Data, size_t Size, int Transparency);
 int CreateSpriteFromImage(int Slot, int Image, int Transparency);
 int CreateEmptySprite(int Slot, int Width, int Height);   // fully transparent
+// A sprite of the image's size made of the image's own pixels, alpha as it is
+// (what CreateEmptySprite and CopyImageToSprite of the whole image give); the
+// image is freed. Handle or 0 (the image is then left alone).
+int MoveImageToSprite(int Slot, int Image);
+// A deferred sprite: Render(Sprite, Argument) fills it (CopyImageToSprite)
+// the first time it is shown, and again whenever it is shown after the
+// platform has taken its pixels back for memory (it keeps only the few most
+// recently shown deferred sprites drawn). Render must draw the same picture
+// each time; changing a deferred sprite's pixels from outside its renderer
+// makes it an ordinary sprite.
+using SpriteRenderFunction = void (*)(int Sprite, int Argument);
+int CreateDeferredSprite(int Slot, int Width, int Height, SpriteRenderFunction Render, int Argument);
+// Makes ready (reserves, without touching) the buffers deferred sprites of
+// this size are drawn into, so that showing them later allocates nothing.
+void ReserveDeferredPixels(int Width, int Height);
+// Makes Sprite deferred with a new renderer; its present pixels are dropped.
+void SetSpriteRenderer(int Sprite, SpriteRenderFunction Render, int Argument);
+// 1 when the sprite holds its pixels now (a deferred sprite drawn and kept).
+int SpritePixelsHeld(int Sprite);
 int CopySprite(int Slot, int Source);                     // new slot with the same pixels and size
 void FreeSprite(int Sprite);
 int SpriteExists(int Sprite);
@@ -155,8 +184,10 @@ void ShowSpriteTransparent(int Sprite, int X, int Y, int Alpha = 255); // blende
 enum ChannelStatusKind { ChannelStopped = 0, ChannelPlaying = 1, ChannelPaused = 2 };
 
 int InitSound();                                          // 1 or 0
-// Decodes Ogg Vorbis or WAV (PCM 8/16-bit, mono/stereo, any common rate) held
-// in memory into sound number Number. 1 or 0.
+// Loads Ogg Vorbis or WAV (PCM 8/16-bit, mono/stereo, any common rate) held
+// in memory into sound number Number (the bytes are copied). 44.1 kHz stereo
+// Ogg Vorbis stays compressed and is decoded as it plays; everything else is
+// decoded now. 1 or 0.
 int LoadSoundFromMemory(int Number, const uint8_t* Data, size_t Size);
 int PlaySound(int Number, int Loop);                      // new channel (> 0), or 0
 int ChannelStatus(int Channel);
@@ -171,8 +202,16 @@ void StopChannel(int Channel);
 void MixInto(int16_t* Out, int Frames);
 // Frames (at 44.1 kHz, stereo) held by sound Number; 0 when it is not loaded.
 int64_t SoundFrames(int Number);
-// Decoded samples of sound Number (interleaved left/right), or nullptr.
+// Decoded samples of sound Number (interleaved left/right), or nullptr (also
+// for a streamed sound: see ReadSoundFrames).
 const int16_t* SoundSamples(int Number);
+// 1 when sound Number is 44.1 kHz stereo Ogg Vorbis kept compressed and
+// decoded as it plays (the music), 0 for decoded samples or no sound.
+int SoundIsStreamed(int Number);
+// Frames First .. First + Count - 1 of sound Number (interleaved left/right),
+// decoded or streamed, as a channel playing it from its start would give them.
+// Returns the frames written (fewer at the end of the sound).
+int64_t ReadSoundFrames(int Number, int64_t First, int16_t* Out, int64_t Count);
 
 // ---------------------------------------------------------------------------
 // input.cpp: keyboard and gamepad

@@ -15,3 +15,11 @@ void SoundShutdown();
 void InputShutdown();
 // files.cpp: closes every buffered file (flushes the log).
 void FilesShutdown();
+// worker.cpp: the second core. PostWork queues Function(Argument) and returns
+// a ticket (0 when it was done at once, for want of a worker or of room);
+// FinishWork waits for it, or does it on the calling thread when the worker
+// has not begun it yet. Every posted piece must be finished.
+using WorkFunction = void (*)(void* Argument);
+int PostWork(WorkFunction Function, void* Argument);
+void FinishWork(int Ticket);
+void WorkerShutdown();

@@ -5,7 +5,12 @@
 #include "platform/video_internal.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <deque>
+#include <glob.h>
 
 // What "examine the desktops" reports when headless and not told otherwise.
 static constexpr int HeadlessDesktopWidth = 1920;
@@ -17,8 +22,12 @@ VideoScreenRecord VideoScreen;
 static std::deque<int> WindowEvents;
 
 static int CreateBackBuffer();
+static int GraphicsCardLikely();
+static void NoteFirstFrame();
 static void HandleWindowEvent(const SDL_WindowEvent& Event);
 static void WaitForFrameTick();
+static int KeepSoftwareScreen(void* Unused, SDL_Event* Event);
+static void RestoreSoftwareScreen();
 
 int VideoStart()
 {
@@ -28,8 +37,19 @@ int VideoStart()
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
         SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_OVERRIDE);
     }
+    // The software renderer's window surface is the window system's own
+    // (X11 shared memory), never a texture of an OpenGL context made for it:
+    // that would load a GL driver (on a machine without a graphics card a
+    // software rasteriser of some 90 MB) just to show a picture.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    const char* Plain = std::getenv("KISTORA_PLAIN_DRAWING");
+    VideoScreen.PlainDrawing = Plain != nullptr && std::strcmp(Plain, "1") == 0;
+    if (VideoScreen.PlainDrawing)
+        std::fputs("kistora: plain drawing (SDL's blitter, turning on one core)\n", stderr);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return 0;
+    // Watching before any renderer does: ours must see a resize first.
+    SDL_AddEventWatch(KeepSoftwareScreen, nullptr);
     VideoScreen.VideoStarted = 1;
     return 1;
 }
@@ -37,8 +57,10 @@ int VideoStart()
 void VideoStop()
 {
     CloseScreen();
-    if (VideoScreen.VideoStarted)
+    if (VideoScreen.VideoStarted) {
+        SDL_DelEventWatch(KeepSoftwareScreen, nullptr);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
     VideoScreen.VideoStarted = 0;
 }
 
@@ -112,9 +134,11 @@ int OpenScreen(int Mode, int Width, int Height, const std::string& Title)
     ApplyWindowIcon();
 
     // The graphics card's renderer with synchronised presents when there is
-    // one that can draw into a texture; SDL's software renderer otherwise.
+    // one that can draw into a texture; SDL's software renderer otherwise,
+    // and also where OpenGL itself would only be a software rasteriser (no
+    // graphics card, a virtual display): our own drawing is far cheaper there.
     VideoScreen.Software = 0;
-    if (!Overrides.Headless)
+    if (!Overrides.Headless && GraphicsCardLikely())
         VideoScreen.Renderer = SDL_CreateRenderer(
             VideoScreen.Window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC | SDL_RENDERER_TARGETTEXTURE);
     if (VideoScreen.Renderer != nullptr && !SDL_RenderTargetSupported(VideoScreen.Renderer)) {
@@ -125,7 +149,7 @@ int OpenScreen(int Mode, int Width, int Height, const std::string& Title)
         VideoScreen.Renderer = SDL_CreateRenderer(VideoScreen.Window, -1, SDL_RENDERER_SOFTWARE);
         VideoScreen.Software = 1;
     }
-    if (VideoScreen.Renderer == nullptr || !SDL_RenderTargetSupported(VideoScreen.Renderer)) {
+    if (VideoScreen.Renderer == nullptr || (!VideoScreen.Software && !SDL_RenderTargetSupported(VideoScreen.Renderer))) {
         CloseScreen();
         return 0;
     }
@@ -166,6 +190,9 @@ void CloseScreen()
     VideoScreen.BackBuffer = nullptr;
     VideoScreen.Renderer = nullptr;
     VideoScreen.Window = nullptr;
+    VideoScreen.Surface = nullptr;
+    VideoScreen.KeptScreen = std::vector<uint32_t>();
+    VideoScreen.ScreenKept = 0;
     VideoScreen.Open = 0;
     VideoScreen.Width = 0;
     VideoScreen.Height = 0;
@@ -240,7 +267,13 @@ void SetFrameRate(int FramesPerSecond)
 
 void PresentScreen()
 {
-    if (VideoScreen.Open) {
+    RestoreSoftwareScreen();
+    if (VideoScreen.Open)
+        SpriteHousekeeping();
+    if (VideoScreen.Open && VideoScreen.BackBuffer == nullptr) {
+        // Software: the window surface itself goes to the display.
+        SDL_RenderPresent(VideoScreen.Renderer);
+    } else if (VideoScreen.Open) {
         SDL_Renderer* Renderer = VideoScreen.Renderer;
         SDL_SetRenderTarget(Renderer, nullptr);
         // The window's drawable size, in pixels (the renderer's output once
@@ -259,7 +292,11 @@ void PresentScreen()
         SDL_RenderPresent(Renderer);
         SDL_SetRenderTarget(Renderer, VideoScreen.BackBuffer);
     }
-    if (!Overrides.Headless)
+    if (VideoScreen.Open && VideoScreen.Drawn && !VideoScreen.FirstFrameNoted)
+        NoteFirstFrame();
+    // Nothing drawn yet (the frame that shows the window): the first picture
+    // follows at once instead of a frame later.
+    if (!Overrides.Headless && VideoScreen.Drawn)
         WaitForFrameTick();
 }
 
@@ -335,6 +372,7 @@ void PumpEvents()
         default: break;
         }
     }
+    RestoreSoftwareScreen();
 }
 
 int NextWindowEvent()
@@ -367,8 +405,10 @@ int ReadBackBuffer(std::vector<uint32_t>& Pixels, int* Width, int* Height)
         return 0;
     int W = VideoScreen.Width, H = VideoScreen.Height;
     Pixels.resize(size_t(W) * H);
-    // The back buffer is the current target between presents.
-    if (SDL_RenderReadPixels(VideoScreen.Renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, Pixels.data(), W * 4) != 0) {
+    // The back buffer (or the software renderer's window surface) is the
+    // current target between presents.
+    SDL_Rect Area = {0, 0, W, H};
+    if (SDL_RenderReadPixels(VideoScreen.Renderer, &Area, SDL_PIXELFORMAT_ARGB8888, Pixels.data(), W * 4) != 0) {
         Pixels.clear();
         return 0;
     }
@@ -401,16 +441,95 @@ void ScriptFocus(int Active)
     ScreenSetScriptFocus(Active);
 }
 
-// The W x H render target every frame is drawn into; it keeps its content
-// between frames. Left as the renderer's current target, cleared to black.
+int SoftwareScreenTarget(ScreenTarget* View)
+{
+    RestoreSoftwareScreen();
+    if (!VideoScreen.Open || !VideoScreen.Software || VideoScreen.BackBuffer != nullptr)
+        return 0;
+    SDL_Surface* Surface = SDL_GetWindowSurface(VideoScreen.Window);
+    VideoScreen.Surface = Surface;
+    if (Surface == nullptr || Surface->pixels == nullptr || Surface->format->BytesPerPixel != 4 ||
+        Surface->format->Rmask != 0x00ff0000u || Surface->format->Gmask != 0x0000ff00u ||
+        Surface->format->Bmask != 0x000000ffu || SDL_MUSTLOCK(Surface))
+        return 0;
+    SDL_RenderFlush(VideoScreen.Renderer);
+    View->Pixels = static_cast<uint32_t*>(Surface->pixels);
+    View->Pitch = Surface->pitch / 4;
+    View->Width = std::min(Surface->w, VideoScreen.Width);
+    View->Height = std::min(Surface->h, VideoScreen.Height);
+    return 1;
+}
+
+// The software renderer draws into the window surface, which SDL frees and
+// makes anew when the window changes size (a window manager's choice, a scaled
+// desktop): the old one lives until SDL_GetWindowSurface is next called, by us
+// or by the renderer reacting to the same event. This watch runs before the
+// renderer's and copies the screen out of the old surface; RestoreSoftwareScreen
+// puts it back before anything is drawn. Called by SDL for every event.
+static int KeepSoftwareScreen(void*, SDL_Event* Event)
+{
+    if (Event->type != SDL_WINDOWEVENT || Event->window.event != SDL_WINDOWEVENT_SIZE_CHANGED ||
+        !VideoScreen.Open || !VideoScreen.Software || VideoScreen.BackBuffer != nullptr ||
+        VideoScreen.Window == nullptr || Event->window.windowID != SDL_GetWindowID(VideoScreen.Window))
+        return 1;
+    SDL_Surface* Old = VideoScreen.Surface;
+    if (VideoScreen.ScreenKept || Old == nullptr || Old->pixels == nullptr || Old->format->BytesPerPixel != 4)
+        return 1; // already kept (resized twice in a row), or nothing drawn yet
+    int W = VideoScreen.Width, H = VideoScreen.Height;
+    VideoScreen.KeptScreen.assign(size_t(W) * H, 0);
+    for (int Y = 0; Y < std::min(H, Old->h); Y++)
+        std::memcpy(&VideoScreen.KeptScreen[size_t(Y) * W], static_cast<uint8_t*>(Old->pixels) + size_t(Y) * Old->pitch,
+                    size_t(std::min(W, Old->w)) * 4);
+    VideoScreen.ScreenKept = 1;
+    VideoScreen.Surface = nullptr;
+    return 1;
+}
+
+// The kept screen into the new window surface when it has the screen's size;
+// at any other size into a back buffer texture, shown 1:1 at the top-left
+// like the graphics card's (see PresentArea), for as long as the screen is open.
+static void RestoreSoftwareScreen()
+{
+    if (!VideoScreen.ScreenKept)
+        return;
+    VideoScreen.ScreenKept = 0;
+    std::vector<uint32_t> Kept;
+    Kept.swap(VideoScreen.KeptScreen);
+    if (!VideoScreen.Open || VideoScreen.BackBuffer != nullptr)
+        return;
+    int W = VideoScreen.Width, H = VideoScreen.Height;
+    SDL_Surface* Surface = SDL_GetWindowSurface(VideoScreen.Window);
+    VideoScreen.Surface = Surface;
+    SDL_Rect Whole = {0, 0, W, H};
+    if (Surface != nullptr && Surface->w == W && Surface->h == H &&
+        SDL_ConvertPixels(W, H, SDL_PIXELFORMAT_ARGB8888, Kept.data(), W * 4, Surface->format->format,
+                          Surface->pixels, Surface->pitch) == 0)
+        return;
+    SDL_Texture* Buffer =
+        SDL_CreateTexture(VideoScreen.Renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, W, H);
+    if (Buffer == nullptr)
+        return; // drawn into whatever part of the surface there is, as before
+    SDL_SetTextureBlendMode(Buffer, SDL_BLENDMODE_NONE);
+    SDL_UpdateTexture(Buffer, &Whole, Kept.data(), W * 4);
+    if (SDL_SetRenderTarget(VideoScreen.Renderer, Buffer) != 0) {
+        SDL_DestroyTexture(Buffer);
+        return;
+    }
+    VideoScreen.BackBuffer = Buffer;
+}
+
+// The screen every frame is drawn into; it keeps its content between frames.
+// With the graphics card a W x H render target texture, left as the
+// renderer's current target; with the software renderer the window surface.
+// Cleared to black.
 static int CreateBackBuffer()
 {
-    // The software renderer presents by copying the back buffer into the
-    // window surface: the same pixel layout makes that a plain memory copy.
+    if (VideoScreen.Software) {
+        VideoScreen.Surface = SDL_GetWindowSurface(VideoScreen.Window);
+        SDL_SetRenderDrawColor(VideoScreen.Renderer, 0, 0, 0, 255);
+        return SDL_RenderClear(VideoScreen.Renderer) == 0 ? 1 : 0;
+    }
     Uint32 Format = SDL_PIXELFORMAT_ARGB8888;
-    Uint32 WindowFormat = SDL_GetWindowPixelFormat(VideoScreen.Window);
-    if (VideoScreen.Software && WindowFormat == SDL_PIXELFORMAT_RGB888)
-        Format = WindowFormat;
     VideoScreen.BackBuffer = SDL_CreateTexture(VideoScreen.Renderer, Format, SDL_TEXTUREACCESS_TARGET,
                                                VideoScreen.Width, VideoScreen.Height);
     if (VideoScreen.BackBuffer == nullptr)
@@ -421,6 +540,73 @@ static int CreateBackBuffer()
     SDL_SetRenderDrawColor(VideoScreen.Renderer, 0, 0, 0, 255);
     SDL_RenderClear(VideoScreen.Renderer);
     return 1;
+}
+
+// 0 when OpenGL (or another accelerated API) would run on the processor:
+// no graphics card device, an X server without direct rendering (a virtual
+// display such as Xvfb), or Mesa told to rasterise in software. 1 otherwise,
+// and always when the player names a render driver (SDL_RENDER_DRIVER).
+static int GraphicsCardLikely()
+{
+    const char* Chosen = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    if (Chosen != nullptr && *Chosen != '\0')
+        return SDL_strcasecmp(Chosen, "software") != 0;
+    const char* Driver = SDL_GetCurrentVideoDriver();
+    if (Driver == nullptr)
+        return 0;
+    if (SDL_strcmp(Driver, "x11") != 0 && SDL_strcmp(Driver, "wayland") != 0 && SDL_strcmp(Driver, "kmsdrm") != 0)
+        return 1; // Windows, macOS and the like: their accelerated renderer is the card's
+    const char* Software = std::getenv("LIBGL_ALWAYS_SOFTWARE");
+    if (Software != nullptr && *Software != '\0' && std::strcmp(Software, "0") != 0)
+        return 0;
+    glob_t Devices;
+    int Found = glob("/dev/dri/renderD*", 0, nullptr, &Devices) == 0 && Devices.gl_pathc > 0;
+    globfree(&Devices);
+    if (!Found)
+        return 0;
+    if (SDL_strcmp(Driver, "x11") != 0)
+        return 1;
+    // X11: the server must offer direct rendering (DRI2 or DRI3), which a
+    // virtual display lacks. Asked through the Xlib SDL itself loaded.
+    void* Xlib = SDL_LoadObject("libX11.so.6");
+    if (Xlib == nullptr)
+        return 1;
+    using OpenDisplayFunction = void* (*)(const char*);
+    using CloseDisplayFunction = int (*)(void*);
+    using QueryExtensionFunction = int (*)(void*, const char*, int*, int*, int*);
+    auto OpenDisplay = reinterpret_cast<OpenDisplayFunction>(SDL_LoadFunction(Xlib, "XOpenDisplay"));
+    auto CloseDisplay = reinterpret_cast<CloseDisplayFunction>(SDL_LoadFunction(Xlib, "XCloseDisplay"));
+    auto QueryExtension = reinterpret_cast<QueryExtensionFunction>(SDL_LoadFunction(Xlib, "XQueryExtension"));
+    int Direct = 1;
+    void* Display = OpenDisplay != nullptr ? OpenDisplay(nullptr) : nullptr;
+    if (Display != nullptr && QueryExtension != nullptr) {
+        int Opcode = 0, Event = 0, Error = 0;
+        Direct = QueryExtension(Display, "DRI3", &Opcode, &Event, &Error) ||
+                 QueryExtension(Display, "DRI2", &Opcode, &Event, &Error);
+    }
+    if (Display != nullptr && CloseDisplay != nullptr)
+        CloseDisplay(Display);
+    SDL_UnloadObject(Xlib);
+    return Direct;
+}
+
+// For the start-up benchmark: when KISTORA_FIRST_FRAME_FILE names a file, the
+// moment the first drawn frame went to the display is written there, as
+// "<wall clock ns since 1970> <process CPU ns>".
+static void NoteFirstFrame()
+{
+    VideoScreen.FirstFrameNoted = 1;
+    const char* Path = std::getenv("KISTORA_FIRST_FRAME_FILE");
+    if (Path == nullptr || *Path == '\0')
+        return;
+    timespec Wall{}, Cpu{};
+    clock_gettime(CLOCK_REALTIME, &Wall);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &Cpu);
+    if (std::FILE* File = std::fopen(Path, "w")) {
+        std::fprintf(File, "%lld %lld\n", (long long)Wall.tv_sec * 1000000000LL + Wall.tv_nsec,
+                     (long long)Cpu.tv_sec * 1000000000LL + Cpu.tv_nsec);
+        std::fclose(File);
+    }
 }
 
 static void HandleWindowEvent(const SDL_WindowEvent& Event)

@@ -24,7 +24,10 @@ struct VideoScreenRecord {
     int VideoStarted = 0; // 1 after SDL's video subsystem was started by us
     SDL_Window* Window = nullptr;
     SDL_Renderer* Renderer = nullptr;
-    SDL_Texture* BackBuffer = nullptr; // Width x Height render target (ARGB8888, or the window's RGB888)
+    // Graphics card renderer: the Width x Height render target every frame is
+    // drawn into, keeping its content between frames. The software renderer
+    // draws into the window's own surface instead, which keeps its content too.
+    SDL_Texture* BackBuffer = nullptr;
     int Open = 0;
     int Mode = 0; // ScreenModeKind
     int Width = 0;
@@ -35,6 +38,18 @@ struct VideoScreenRecord {
     int FramesPerSecond = 0; // 0: no limiter
     uint64_t NextTick = 0;   // performance-counter time the next frame may start
     int ScriptActive = 1;    // headless focus, set by ScriptFocus
+    // 1: the software renderer draws the plain way, through SDL's own
+    // blitter and one-core turning (KISTORA_PLAIN_DRAWING=1): the reference
+    // the fast drawing is checked against.
+    int PlainDrawing = 0;
+    int Drawn = 0;           // 1 once a sprite has been drawn onto the screen
+    int FirstFrameNoted = 0; // 1 once the first drawn frame was presented (see PresentScreen)
+    // The software renderer's window surface as last fetched. SDL replaces it
+    // when the window changes size; the screen's content is kept across (see
+    // KeepSoftwareScreen in screen.cpp).
+    SDL_Surface* Surface = nullptr;
+    std::vector<uint32_t> KeptScreen; // Width x Height, while a new surface is awaited
+    int ScreenKept = 0;               // 1: KeptScreen holds the screen to put back
 };
 extern VideoScreenRecord VideoScreen;
 
@@ -46,6 +61,18 @@ extern VideoScreenRecord VideoScreen;
 // presents stop waiting).
 uint64_t FrameTickPlan(uint64_t Now, uint64_t* NextTick, uint64_t Period, uint64_t Tolerance);
 
+// The software renderer's screen: the window surface's 32-bit pixels
+// (0x..RRGGBB) that sprites are drawn onto, limited to the screen's size.
+struct ScreenTarget {
+    uint32_t* Pixels = nullptr;
+    int Pitch = 0; // pixels per row
+    int Width = 0;
+    int Height = 0;
+};
+// The software renderer's screen with SDL's queued drawing done, so that what
+// is drawn into it next lands on top. 0 with another renderer, or when the
+// surface is not 32-bit RGB.
+int SoftwareScreenTarget(ScreenTarget* View);
 // icon.cpp: gives the window the icon set by SetWindowIcon, if any.
 void ApplyWindowIcon();
 
@@ -68,6 +95,11 @@ void DestroyAllSprites();
 // Uploads every sprite's pixels again at its next draw (after the renderer
 // lost the contents of its textures).
 void MarkSpriteTexturesDirty();
+// Once per presented frame: the software renderer packs one large sprite
+// that has not been shown for a while (and drops copies made for drawing).
+void SpriteHousekeeping();
+// 1 while a sprite's pixels are packed (tests).
+int SpritePixelsPacked(int Sprite);
 
 // ---------------------------------------------------------------------------
 // image.cpp
@@ -117,6 +149,22 @@ void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, u
                     int TargetHeight, int AlphaShift);
 
 // ---------------------------------------------------------------------------
+// blit.cpp: sprite pixels (0xAARRGGBB) onto the software renderer's screen,
+// with SDL's own arithmetic; pitches in pixels.
+// ---------------------------------------------------------------------------
+
+void BlitCopy(const uint32_t* Source, int SourcePitch, uint32_t* Target, int TargetPitch, int Width, int Height);
+// Blended by the source's alpha.
+void BlitBlend(const uint32_t* Source, int SourcePitch, uint32_t* Target, int TargetPitch, int Width, int Height);
+// Blended by the source's alpha, with colour and alpha modulation (0-255).
+void BlitBlendModulated(const uint32_t* Source, int SourcePitch, uint32_t* Target, int TargetPitch, int Width,
+                        int Height, int ColourMod, int AlphaMod);
+// One colour (0xAARRGGBB) over a rectangle: copied (Blended = 0), or blended
+// as the three above would blend a source of that colour throughout.
+void BlitUniform(uint32_t Colour, uint32_t* Target, int TargetPitch, int Width, int Height, int Blended, int ColourMod,
+                 int AlphaMod);
+
+// ---------------------------------------------------------------------------
 // turn.cpp
 // ---------------------------------------------------------------------------
 
@@ -128,6 +176,10 @@ void ResamplePixels(const uint32_t* Source, int SourceWidth, int SourceHeight, u
 void TurnPixels(const uint32_t* Source, int SourceWidth, int SourceHeight, int DisplayWidth, int DisplayHeight,
                 double Degrees, int BoxWidth, int BoxHeight, int FromX, int FromY, uint32_t* Target, int Pitch,
                 int Width, int Height, int Filtered);
+// The same on the calling core alone (the turning that runs ahead on the second core).
+void TurnPixelsOnOneCore(const uint32_t* Source, int SourceWidth, int SourceHeight, int DisplayWidth, int DisplayHeight,
+                         double Degrees, int BoxWidth, int BoxHeight, int FromX, int FromY, uint32_t* Target, int Pitch,
+                         int Width, int Height, int Filtered);
 
 // ---------------------------------------------------------------------------
 // png.cpp

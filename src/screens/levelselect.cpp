@@ -20,6 +20,18 @@ int StripSlideOffset = StripSlideStep;
 static int CardW = 0, CardH = 0, CardF = 0, CardG = 0;
 static double CardT = 0;
 
+// What each card says, made when the strip is built and again when a level's
+// result changes: a card drawn as the strip slides makes no strings, and every
+// glyph it needs was measured (and so made) beforehand.
+struct CardWordsRecord {
+    std::string Header; // "Level 12"
+    std::string Title;
+    std::string Band;   // time and steps, for the unlocked form
+};
+static std::vector<CardWordsRecord> CardWords;
+// The CardW x CardW image each card is drawn in before it is copied into its sprite.
+static int CardCanvas = 0;
+
 static const uint32_t CardBackground = Rgba(74, 74, 74);
 static const uint32_t CardWhite = Rgba(255, 255, 255, 255);
 
@@ -64,6 +76,10 @@ int CardSlotX(int Slot)
 
 int LoadThumbnail(const std::string& ArchivePath, const std::string& LevelName)
 {
+    // The level archive loaded last is held in memory: no file to open.
+    int Held = TakeLevelThumbnail(ArchivePath, LevelName, 0, 0);
+    if (Held >= 0)
+        return Held;
     int Archive = OpenArchive(ArchivePath);
     if (!Archive)
         return 0;
@@ -88,29 +104,49 @@ int LoadThumbnail(const std::string& ArchivePath, const std::string& LevelName)
     return Image;
 }
 
-// Draws card Entry (level number Number) into a new w x w image; 0 on failure.
-static int DrawCard(int Entry, int Number, int Unlocked)
+static void MakeCardWords(int Entry)
 {
-    const LevelProgress& Level = ProgressList[Entry];
-    int Image = CreateImage(CardW, CardW, CardBackground);
-    if (!Image)
+    const LevelProgress& Level = ProgressList[size_t(Entry)];
+    CardWordsRecord& Words = CardWords[size_t(Entry)];
+    Words.Header = Text("tStartHEADER");
+    for (size_t At = Words.Header.find('#'); At != std::string::npos; At = Words.Header.find('#', At))
+        Words.Header.replace(At, 1, std::to_string(Entry + 1));
+    Words.Title = Text(Level.TitleKey);
+    Words.Band = Text("tStartTIME") + " " + FormatPlayTime(Level.TimeMs) + "\n" + Text("tStartSTEPS") + " " +
+                 std::to_string(Level.Steps) + "\n";
+    double W = 0, H = 0;
+    MeasureText(Words.Header, CardF, &W, &H);
+    MeasureText(Words.Title, CardF, &W, &H);
+    MeasureText(Words.Band, CardF, &W, &H);
+}
+
+// Draws card Entry into the card canvas; 1, or 0 on failure.
+static int DrawCard(int Entry, int Unlocked)
+{
+    const LevelProgress& Level = ProgressList[size_t(Entry)];
+    const CardWordsRecord& Words = CardWords[size_t(Entry)];
+    int Image = CardCanvas;
+    if (ImageWidth(Image) != CardW)
         return 0;
+    FillImageRect(Image, 0, 0, CardW, CardW, CardBackground);
     FillImageRect(Image, 0, 0, CardW, CardH, ColourAccent);
 
-    std::string Line1 = Text("tStartHEADER");
-    for (size_t At = Line1.find('#'); At != std::string::npos; At = Line1.find('#', At))
-        Line1.replace(At, 1, std::to_string(Number));
-    std::string Line2 = Text(Level.TitleKey);
     double W1 = 0, H1 = 0, W2 = 0, H2 = 0;
-    MeasureText(Line1, CardF, &W1, &H1);
-    MeasureText(Line2, CardF, &W2, &H2);
-    double Ink = MeasureTextInk(Line1, CardF);
-    DrawText(Image, Line1, CardW / 2.0 - W1 / 2.0, CardH / 2.0 - Ink - Ink / 2.0, CardF, CardWhite);
-    DrawText(Image, Line2, CardW / 2.0 - W2 / 2.0, CardH / 2.0, CardF, CardWhite);
+    MeasureText(Words.Header, CardF, &W1, &H1);
+    MeasureText(Words.Title, CardF, &W2, &H2);
+    double Ink = MeasureTextInk(Words.Header, CardF);
+    DrawText(Image, Words.Header, CardW / 2.0 - W1 / 2.0, CardH / 2.0 - Ink - Ink / 2.0, CardF, CardWhite);
+    DrawText(Image, Words.Title, CardW / 2.0 - W2 / 2.0, CardH / 2.0, CardF, CardWhite);
 
     int ThumbHeight = int(std::lround(CardT));
-    int Thumb = LoadThumbnail(GameDir + "Kistora.maps", Level.Name);
-    if (Thumb) {
+    // Decoded at the card's size (often ahead, on the second core).
+    static const std::string MapsFile = "Kistora.maps";
+    static std::string MapsPath;
+    MapsPath.assign(GameDir).append(MapsFile);
+    int Thumb = TakeLevelThumbnail(MapsPath, Level.Name, CardW, ThumbHeight);
+    if (Thumb < 0)
+        Thumb = LoadThumbnail(MapsPath, Level.Name);
+    if (Thumb > 0) {
         DrawImageOnImage(Image, Thumb, 0, CardH, CardW, ThumbHeight, 1);
         FreeImage(Thumb);
     } else {
@@ -118,41 +154,63 @@ static int DrawCard(int Entry, int Number, int Unlocked)
         FillImageRect(Image, 0, CardH, CardW, ThumbHeight, ColourGrey);
     }
 
-    if (Unlocked) {
-        std::string Band = Text("tStartTIME") + " " + FormatPlayTime(Level.TimeMs) + "\n" + Text("tStartSTEPS") + " " +
-                           std::to_string(Level.Steps) + "\n";
-        DrawParagraph(Image, Band, 0, CardW - CardH, CardW, CardH, CardF, CardWhite);
-    } else if (LockImage) {
+    if (Unlocked)
+        DrawParagraph(Image, Words.Band, 0, CardW - CardH, CardW, CardH, CardF, CardWhite);
+    else if (LockImage)
         DrawImageOnImage(Image, LockImage, CardW / 2 - 3 * CardF / 2, CardW - CardH, 3 * CardF, 3 * CardF, 0);
-    }
-    return Image;
+    return 1;
+}
+
+// The renderer of a card's sprite: Argument is the entry x 2, + 1 for the
+// unlocked form.
+static void RenderCardSprite(int Sprite, int Argument)
+{
+    int Entry = Argument / 2;
+    if (Entry < 0 || Entry >= int(ProgressList.size()))
+        return;
+    if (DrawCard(Entry, Argument % 2))
+        CopyImageToSprite(Sprite, CardCanvas);
+}
+
+// The thumbnails of the cards within reach of the selected one (the strip
+// shows two on each side, a slide brings in a third), decoded on the second
+// core ahead of their drawing.
+static void PrefetchNearbyThumbnails(int First, int Count)
+{
+    PrefetchLevelThumbnails(First, Count, CardW, int(std::lround(CardT)));
 }
 
 void BuildAllCards()
 {
+    // Every card is a deferred sprite: drawn by DrawCard when it is first
+    // shown, with the progress it has now, and drawn again whenever it is
+    // shown after the platform took its pixels back (only the cards shown
+    // last keep theirs). What it shows is what drawing it here would show.
+    if (ImageWidth(CardCanvas) != CardW) {
+        FreeImage(CardCanvas);
+        CardCanvas = CreateImage(CardW, CardW, CardBackground);
+    }
+    CardWords.assign(ProgressList.size(), CardWordsRecord());
     for (size_t Entry = 0; Entry < ProgressList.size(); ++Entry) {
-        int Image = DrawCard(int(Entry), int(Entry) + 1, ProgressList[Entry].Unlocked != 0);
-        if (!Image)
-            continue;
+        MakeCardWords(int(Entry));
         if (ProgressList[Entry].CardImage)
             FreeSprite(ProgressList[Entry].CardImage);
-        ProgressList[Entry].CardImage = CreateEmptySprite(0, CardW, CardW);
-        if (ProgressList[Entry].CardImage)
-            CopyImageToSprite(ProgressList[Entry].CardImage, Image);
-        FreeImage(Image);
+        ProgressList[Entry].CardImage =
+            CreateDeferredSprite(0, CardW, CardW, RenderCardSprite, int(Entry) * 2 + (ProgressList[Entry].Unlocked != 0));
     }
+    ReserveDeferredPixels(CardW, CardW);
+    PrefetchNearbyThumbnails(SelectedLevelIndex - 2, 5);
 }
 
 void RedrawCard(int Entry)
 {
     if (Entry < 0 || Entry >= int(ProgressList.size()))
         return;
-    int Image = DrawCard(Entry, Entry + 1, 1);
-    if (!Image)
-        return;
+    // Drawn again, unlocked, when next shown.
+    if (size_t(Entry) < CardWords.size())
+        MakeCardWords(Entry);
     if (SpriteExists(ProgressList[Entry].CardImage))
-        CopyImageToSprite(ProgressList[Entry].CardImage, Image);
-    FreeImage(Image);
+        SetSpriteRenderer(ProgressList[Entry].CardImage, RenderCardSprite, Entry * 2 + 1);
 }
 
 void DrawLevelSelect()
@@ -168,6 +226,9 @@ void DrawLevelSelect()
         ShowSprite(ProgressList[Entry].CardImage, CardSlotX(K) + Shift, ScreenHeight / 2);
     }
     if (StripSlideDirection != 0) {
+        // The card this slide brings within reach: its thumbnail decodes meanwhile.
+        if (StripSlideOffset == StripSlideStep)
+            PrefetchNearbyThumbnails(StripSlideDirection == 1 ? S + 3 : S - 3, 1);
         if (StripSlideOffset >= W) {
             SelectedLevelIndex += StripSlideDirection == 1 ? 1 : -1;
             StripSlideOffset = StripSlideStep;

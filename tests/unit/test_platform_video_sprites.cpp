@@ -4,6 +4,9 @@
 #include "test_platform_video_png.h"
 #include "test_platform_video_util.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const uint32_t Grey = Rgba(100, 100, 100);
@@ -23,6 +26,99 @@ void ShowZoomedTransparent(int Sprite)
 }
 
 using Sprites = HeadlessScreen;
+
+// Deferred sprites: a renderer that paints sprite Argument's colour and
+// counts its calls per argument.
+int DeferredDraws[32] = {};
+
+uint32_t DeferredColour(int Argument)
+{
+    return Rgba(10 * Argument, 200 - 5 * Argument, 77);
+}
+
+void PaintDeferred(int Sprite, int Argument)
+{
+    ++DeferredDraws[Argument];
+    int Image = CreateImage(SpriteWidth(Sprite), SpriteHeight(Sprite), DeferredColour(Argument));
+    FillImageRect(Image, 0, 0, 2, 2, Rgba(0, 0, 0, 0)); // a transparent corner
+    CopyImageToSprite(Sprite, Image);
+    FreeImage(Image);
+}
+
+TEST_F(Sprites, DeferredSpritesAreDrawnWhenShownAndOnlyAFewKeepTheirPixels)
+{
+    std::fill(std::begin(DeferredDraws), std::end(DeferredDraws), 0);
+    int Cards[12];
+    for (int I = 0; I < 12; ++I) {
+        Cards[I] = CreateDeferredSprite(0, 20, 10, PaintDeferred, I);
+        ASSERT_GT(Cards[I], 0);
+        EXPECT_EQ(SpriteWidth(Cards[I]), 20);
+        EXPECT_EQ(SpritePixelsHeld(Cards[I]), 0);
+    }
+    EXPECT_EQ(DeferredDraws[0], 0) << "drawn before it was shown";
+
+    // Shown: drawn once, and not again while it keeps its pixels.
+    Background(Grey);
+    ShowSpriteTransparent(Cards[0], 10, 10);
+    ShowSpriteTransparent(Cards[0], 40, 10);
+    EXPECT_EQ(DeferredDraws[0], 1);
+    EXPECT_TRUE(Near(Pixel(15, 15), DeferredColour(0), 0));
+    EXPECT_TRUE(Near(Pixel(10, 10), Grey, 0)); // its transparent corner
+    EXPECT_TRUE(Near(Pixel(45, 15), DeferredColour(0), 0));
+
+    // Twelve shown in turn: the first ones give their pixels up, at most a few keep them.
+    for (int I = 0; I < 12; ++I)
+        ShowSprite(Cards[I], 0, 40);
+    int Held = 0;
+    for (int I = 0; I < 12; ++I)
+        Held += SpritePixelsHeld(Cards[I]);
+    EXPECT_GE(Held, 5);
+    EXPECT_LE(Held, 8);
+    EXPECT_EQ(SpritePixelsHeld(Cards[11]), 1);
+    EXPECT_EQ(SpritePixelsHeld(Cards[0]), 0);
+    // Shown again, it is drawn again, to the same picture.
+    ShowSprite(Cards[0], 0, 60);
+    EXPECT_EQ(DeferredDraws[0], 2);
+    EXPECT_TRUE(Near(Pixel(5, 65), DeferredColour(0), 0));
+    EXPECT_TRUE(Near(Pixel(0, 60), Rgba(0, 0, 0), 0)); // plain: the transparent corner shows its black
+
+    // Reading its pixels (a copy) draws it too; the copy is an ordinary sprite.
+    int Copy = CopySprite(0, Cards[3]);
+    EXPECT_GE(DeferredDraws[3], 1);
+    ShowSprite(Copy, 100, 100);
+    EXPECT_TRUE(Near(Pixel(105, 105), DeferredColour(3), 0));
+
+    // A new renderer (same handle): the old pixels go, the new ones come at the next show.
+    SetSpriteRenderer(Cards[1], PaintDeferred, 20);
+    EXPECT_EQ(SpritePixelsHeld(Cards[1]), 0);
+    ShowSprite(Cards[1], 0, 80);
+    EXPECT_EQ(DeferredDraws[20], 1);
+    EXPECT_TRUE(Near(Pixel(5, 85), DeferredColour(20), 0));
+
+    // Written from outside its renderer, a deferred sprite becomes ordinary:
+    // a part written over an undrawn one lands on its drawn picture, and it
+    // keeps its pixels however many others are shown.
+    int Patch = CreateImage(4, 4, Rgba(255, 255, 255));
+    int Before = DeferredDraws[5];
+    ASSERT_EQ(SpritePixelsHeld(Cards[5]), 0);
+    CopyImageToSprite(Cards[5], Patch);
+    FreeImage(Patch);
+    EXPECT_EQ(DeferredDraws[5], Before + 1);
+    for (int Round = 0; Round < 2; ++Round)
+        for (int I = 0; I < 12; ++I)
+            if (I != 5)
+                ShowSprite(Cards[I], 0, 40);
+    EXPECT_EQ(SpritePixelsHeld(Cards[5]), 1);
+    ShowSprite(Cards[5], 60, 100);
+    EXPECT_EQ(DeferredDraws[5], Before + 1);
+    EXPECT_TRUE(Near(Pixel(61, 101), Rgba(255, 255, 255), 0));
+    EXPECT_TRUE(Near(Pixel(70, 105), DeferredColour(5), 0));
+
+    // Bad arguments make nothing.
+    EXPECT_EQ(CreateDeferredSprite(0, 0, 10, PaintDeferred, 1), 0);
+    EXPECT_EQ(CreateDeferredSprite(0, 10, 10, nullptr, 1), 0);
+    EXPECT_EQ(CreateDeferredSprite(-2, 10, 10, PaintDeferred, 1), 0);
+}
 
 TEST_F(Sprites, ColourKeyHidesExactlyBlackAndIgnoresThePictureAlpha)
 {
