@@ -19,6 +19,16 @@ static constexpr png_uint_32 WordFormatRgba = PNG_FORMAT_RGBA;
 // small file claiming a huge picture) is refused before anything is allocated.
 static constexpr int64_t MaxDecodedPixels = int64_t(12) << 20;
 
+// Reads the header of PNG bytes into Image. 1, or 0 when they are no PNG.
+static int BeginPng(const uint8_t* Data, size_t Size, png_image* Image)
+{
+    if (Data == nullptr || Size < 8 || png_sig_cmp(Data, 0, 8) != 0)
+        return 0;
+    std::memset(Image, 0, sizeof(*Image));
+    Image->version = PNG_IMAGE_VERSION;
+    return png_image_begin_read_from_memory(Image, Data, Size) ? 1 : 0;
+}
+
 int PictureSizeValid(int Width, int Height)
 {
     if (Width <= 0 || Height <= 0 || Width > MaxPictureSide || Height > MaxPictureSide)
@@ -32,13 +42,8 @@ int DecodePng(const uint8_t* Data, size_t Size, std::vector<uint32_t>& Pixels, i
     *Width = 0;
     *Height = 0;
     *HasAlpha = 0;
-    if (Data == nullptr || Size < 8 || png_sig_cmp(Data, 0, 8) != 0)
-        return 0;
-
     png_image Image;
-    std::memset(&Image, 0, sizeof(Image));
-    Image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&Image, Data, Size))
+    if (!BeginPng(Data, Size, &Image))
         return 0;
     if (!PictureSizeValid(int(Image.width > 0x7fffffff ? 0 : Image.width),
                           int(Image.height > 0x7fffffff ? 0 : Image.height)) ||
@@ -67,12 +72,8 @@ int PngPictureSize(const uint8_t* Data, size_t Size, int* Width, int* Height)
 {
     *Width = 0;
     *Height = 0;
-    if (Data == nullptr || Size < 8 || png_sig_cmp(Data, 0, 8) != 0)
-        return 0;
     png_image Image;
-    std::memset(&Image, 0, sizeof(Image));
-    Image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&Image, Data, Size))
+    if (!BeginPng(Data, Size, &Image))
         return 0;
     int Ok = Image.width <= 0x7fffffff && Image.height <= 0x7fffffff;
     if (Ok) {

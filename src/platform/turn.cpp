@@ -50,6 +50,8 @@ static uint32_t SampleEdge(const uint32_t* Source, int SourceWidth, int SourceHe
 static void TurnRows(void* Argument);
 static void TurnRowsPlain(const TurnJob& Job);
 static int TurnSpanWide(const TurnJob& Job, uint32_t* Out, int Count, int64_t FixedU, int64_t FixedV);
+// 1 when a span of Count pixels from (FixedU, FixedV) can be stepped in 32-bit lanes.
+static int SpanFitsLanes(const TurnJob& Job, int Count, int64_t FixedU, int64_t FixedV);
 #if defined(KISTORA_TURN_AVX2)
 static int HasAvx2();
 __attribute__((target("avx2"))) static int TurnSpanWide8(const TurnJob& Job, uint32_t* Out, int Count, int64_t FixedU,
@@ -260,6 +262,16 @@ static inline __m128i MixAcross(__m128i Pair, __m128i Weights)
     return _mm_add_epi16(Products, _mm_unpackhi_epi64(Products, Products));
 }
 
+static int SpanFitsLanes(const TurnJob& Job, int Count, int64_t FixedU, int64_t FixedV)
+{
+    // Positions in 32-bit lanes, with the picture's sides in 16 bits (always
+    // true for pictures of a sane size; checked so no other size goes wrong).
+    int64_t EndU = FixedU + int64_t(Count) * Job.StepU, EndV = FixedV + int64_t(Count) * Job.StepV;
+    return std::min(FixedU, EndU) >= INT32_MIN / 2 && std::max(FixedU, EndU) <= INT32_MAX / 2 &&
+           std::min(FixedV, EndV) >= INT32_MIN / 2 && std::max(FixedV, EndV) <= INT32_MAX / 2 &&
+           Job.SourceWidth <= 32767 && Job.SourceHeight <= 32767;
+}
+
 // Bilinear samples four at a time wherever the four source pixels of all four
 // lie inside the picture and are opaque (the common case): positions and
 // weights in 32-bit lanes, each pair of neighbours one 64-bit load, the
@@ -268,12 +280,7 @@ static inline __m128i MixAcross(__m128i Pair, __m128i Weights)
 // multiple of four), which the caller continues from.
 static int TurnSpanWide(const TurnJob& Job, uint32_t* Out, int Count, int64_t FixedU, int64_t FixedV)
 {
-    // Positions in 32-bit lanes, with the picture's sides in 16 bits (always
-    // true for pictures of a sane size; checked so no other size goes wrong).
-    int64_t EndU = FixedU + int64_t(Count) * Job.StepU, EndV = FixedV + int64_t(Count) * Job.StepV;
-    if (std::min(FixedU, EndU) < INT32_MIN / 2 || std::max(FixedU, EndU) > INT32_MAX / 2 ||
-        std::min(FixedV, EndV) < INT32_MIN / 2 || std::max(FixedV, EndV) > INT32_MAX / 2 ||
-        Job.SourceWidth > 32767 || Job.SourceHeight > 32767)
+    if (!SpanFitsLanes(Job, Count, FixedU, FixedV))
         return 0;
     const uint32_t* Source = Job.Source;
     const int Width = Job.SourceWidth;
@@ -389,10 +396,7 @@ __attribute__((target("avx2"))) static inline __m128i PairOfPairs(const uint32_t
 __attribute__((target("avx2"))) static int TurnSpanWide8(const TurnJob& Job, uint32_t* Out, int Count, int64_t FixedU,
                                                          int64_t FixedV)
 {
-    int64_t EndU = FixedU + int64_t(Count) * Job.StepU, EndV = FixedV + int64_t(Count) * Job.StepV;
-    if (std::min(FixedU, EndU) < INT32_MIN / 2 || std::max(FixedU, EndU) > INT32_MAX / 2 ||
-        std::min(FixedV, EndV) < INT32_MIN / 2 || std::max(FixedV, EndV) > INT32_MAX / 2 ||
-        Job.SourceWidth > 32767 || Job.SourceHeight > 32767)
+    if (!SpanFitsLanes(Job, Count, FixedU, FixedV))
         return 0;
     const uint32_t* Source = Job.Source;
     const int Width = Job.SourceWidth;
