@@ -49,6 +49,7 @@ static uint32_t SampleEdge(const uint32_t* Source, int SourceWidth, int SourceHe
                            uint32_t Wy);
 static void TurnRows(void* Argument);
 static void TurnRowsPlain(const TurnJob& Job);
+static void SourcePosition(const TurnJob& Job, int Column, int Row, int64_t* FixedU, int64_t* FixedV);
 static int TurnSpanWide(const TurnJob& Job, uint32_t* Out, int Count, int64_t FixedU, int64_t FixedV);
 // 1 when a span of Count pixels from (FixedU, FixedV) can be stepped in 32-bit lanes.
 static int SpanFitsLanes(const TurnJob& Job, int Count, int64_t FixedU, int64_t FixedV);
@@ -138,18 +139,8 @@ static void TurnRows(void* Argument)
             int TileRight = std::min(TileLeft + TileSide, Job.Width);
             int TileBottom = std::min(TileTop + TileSide, Job.RowEnd);
             for (int Row = TileTop; Row < TileBottom; ++Row) {
-                // The centre of the row's first pixel in the tile, relative to the box
-                // centre, turned back into display coordinates, then into source pixels.
-                double Dx = Job.FromX + TileLeft + 0.5 - Job.BoxWidth / 2.0;
-                double Dy = Job.FromY + Row + 0.5 - Job.BoxHeight / 2.0;
-                double U = (Dx * Job.Cos + Dy * Job.Sin + Job.DisplayWidth / 2.0) * Job.ScaleX;
-                double V = (-Dx * Job.Sin + Dy * Job.Cos + Job.DisplayHeight / 2.0) * Job.ScaleY;
-                // Bilinear sampling works from pixel centres, nearest from pixel edges.
-                if (Job.Filtered) {
-                    U -= 0.5;
-                    V -= 0.5;
-                }
-                int64_t FixedU = std::llround(U * One), FixedV = std::llround(V * One);
+                int64_t FixedU = 0, FixedV = 0;
+                SourcePosition(Job, TileLeft, Row, &FixedU, &FixedV);
                 uint32_t* Out = Job.Target + size_t(Row) * size_t(Job.Pitch);
                 int Column = TileLeft;
                 if (Wide) {
@@ -171,19 +162,29 @@ static void TurnRows(void* Argument)
     }
 }
 
+// The fixed-point source position of target pixel (Column, Row): its centre,
+// relative to the box centre, turned back into display coordinates, then into
+// source pixels. Bilinear sampling works from pixel centres, nearest from edges.
+static void SourcePosition(const TurnJob& Job, int Column, int Row, int64_t* FixedU, int64_t* FixedV)
+{
+    double Dx = Job.FromX + Column + 0.5 - Job.BoxWidth / 2.0;
+    double Dy = Job.FromY + Row + 0.5 - Job.BoxHeight / 2.0;
+    double U = (Dx * Job.Cos + Dy * Job.Sin + Job.DisplayWidth / 2.0) * Job.ScaleX;
+    double V = (-Dx * Job.Sin + Dy * Job.Cos + Job.DisplayHeight / 2.0) * Job.ScaleY;
+    if (Job.Filtered) {
+        U -= 0.5;
+        V -= 0.5;
+    }
+    *FixedU = std::llround(U * One);
+    *FixedV = std::llround(V * One);
+}
+
 static void TurnRowsPlain(const TurnJob& Job)
 {
     for (int Row = Job.RowFirst; Row < Job.RowEnd; ++Row) {
         for (int TileLeft = 0; TileLeft < Job.Width; TileLeft += TileSide) {
-            double Dx = Job.FromX + TileLeft + 0.5 - Job.BoxWidth / 2.0;
-            double Dy = Job.FromY + Row + 0.5 - Job.BoxHeight / 2.0;
-            double U = (Dx * Job.Cos + Dy * Job.Sin + Job.DisplayWidth / 2.0) * Job.ScaleX;
-            double V = (-Dx * Job.Sin + Dy * Job.Cos + Job.DisplayHeight / 2.0) * Job.ScaleY;
-            if (Job.Filtered) {
-                U -= 0.5;
-                V -= 0.5;
-            }
-            int64_t FixedU = std::llround(U * One), FixedV = std::llround(V * One);
+            int64_t FixedU = 0, FixedV = 0;
+            SourcePosition(Job, TileLeft, Row, &FixedU, &FixedV);
             uint32_t* Out = Job.Target + size_t(Row) * size_t(Job.Pitch);
             for (int Column = TileLeft; Column < std::min(TileLeft + TileSide, Job.Width);
                  ++Column, FixedU += Job.StepU, FixedV += Job.StepV)
