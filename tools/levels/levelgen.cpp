@@ -15,15 +15,20 @@
 // as level sources, each with its figures, ready for kistora-levelc --sheet:
 //
 //   kistora-levelgen --seed S --shell FILE [--level NAME] [--keep K] [--climb N]
-//                    [--max-floor-per-crate X] [--max-unused PCT] [--nodes-weight W]
+//                    [--max-floor-per-crate X] [--max-unused PCT] [--nodes-weight W] [--changes-weight C]
 //                    [--solve-nodes N] [--random-targets 1] [--on-target PCT] [--deep 1]
-//                    [--evolve N] [--fixed-targets 1] [--keep-walls 1]
+//                    [--evolve N] [--fixed-targets 1] [--keep-walls 1] [--beam K]
+//
+// --beam K scrambles breadth-first over pulls from the solved position, keeping K
+// positions at random from each layer, and starts from the deepest layer: a
+// position far from solved for any number of crates (--deep searches every
+// position, up to 7 crates).
 //
 // --evolve changes the room (a shell or carved rooms) one cell at a time, N times,
 // keeping each change after which the best position found rates at least as high.
 //
-// The rating: crate changes + W x log2(search nodes) + pushes / 4, less 4 for each
-// crate that starts on a target.
+// The rating: C x crate changes + W x log2(search nodes) + pushes / 4, less 4 for
+// each crate that starts on a target (C is --changes-weight, 1; W --nodes-weight, 3).
 #include "levelkit.h"
 
 #include <algorithm>
@@ -69,11 +74,13 @@ struct GenOptions {
     double MaxFloorPerCrate = 0; // 0: no limit
     int MaxUnused = 100;         // percent of the floor the answer may leave unused
     double NodesWeight = 3.0;
+    double ChangesWeight = 1.0;
     uint64_t SolveNodes = 6000000;
     int OnTargetShare = 34;      // percent of the crates that may start on a target
     int Evolve = 0;              // room changes tried (one cell of wall or one target each)
     int FixedTargets = 0;        // 1: the room changes leave the targets where they are
     int KeepWalls = 0;           // 1: the shell's own walls stay (changes only add walls or take added ones away)
+    int Beam = 0;                // >0: scrambles go breadth-first over pulls, this many positions a layer
 };
 
 struct Candidate {
@@ -90,6 +97,7 @@ int Connected(const LevelGrid& Grid, int Floor);
 void Scramble(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid);
 void Pull(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid, int Pulls, int FromWorker);
 int Deepest(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid);
+int BeamDeepest(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid);
 int RateCandidate(const GenOptions& Options, Candidate& Found);
 void KeepCandidate(const GenOptions& Options, std::vector<Candidate>& Best, const Candidate& Found);
 void PrintCandidate(const Candidate& Found, int Number);
@@ -129,11 +137,13 @@ int main(int ArgCount, char** Args)
         else if (!std::strcmp(Key, "--max-floor-per-crate")) Options.MaxFloorPerCrate = std::atof(Value);
         else if (!std::strcmp(Key, "--max-unused")) Options.MaxUnused = std::atoi(Value);
         else if (!std::strcmp(Key, "--nodes-weight")) Options.NodesWeight = std::atof(Value);
+        else if (!std::strcmp(Key, "--changes-weight")) Options.ChangesWeight = std::atof(Value);
         else if (!std::strcmp(Key, "--solve-nodes")) Options.SolveNodes = std::strtoull(Value, nullptr, 10);
         else if (!std::strcmp(Key, "--on-target")) Options.OnTargetShare = std::atoi(Value);
         else if (!std::strcmp(Key, "--evolve")) Options.Evolve = std::atoi(Value);
         else if (!std::strcmp(Key, "--fixed-targets")) Options.FixedTargets = std::atoi(Value);
         else if (!std::strcmp(Key, "--keep-walls")) Options.KeepWalls = std::atoi(Value);
+        else if (!std::strcmp(Key, "--beam")) Options.Beam = std::atoi(Value);
         else {
             std::fprintf(stderr, "kistora-levelgen: unknown argument %s\n", Key);
             return 2;
@@ -561,7 +571,7 @@ int RateCandidate(const GenOptions& Options, Candidate& Found)
     Limits.MaxNodes = Options.SolveNodes;
     if (!SolveLevel(Grid, Limits, Found.Result)) return 0;
     MeasureLevel(Grid, Found.Result.Lurd, Found.Figures);
-    Found.Score = Found.Result.CrateChanges + Options.NodesWeight * std::log2(1.0 + (double)Found.Result.Nodes) +
+    Found.Score = Options.ChangesWeight * Found.Result.CrateChanges + Options.NodesWeight * std::log2(1.0 + (double)Found.Result.Nodes) +
                   Found.Result.Pushes * 0.25 - 4.0 * OnTarget;
     // Over the limits a candidate is not kept, but it still leads the climb and the
     // room changes towards them: half a point per percent of unused floor too many,
@@ -613,6 +623,8 @@ Candidate SearchRoom(GenRandom& Random, const GenOptions& Options, const LevelGr
             Found.Grid.Worker = Incumbent->Grid.Worker;
         } else if (Options.Deep) {
             if (!Deepest(Random, Options, Found.Grid)) continue;
+        } else if (Options.Beam > 0) {
+            if (!BeamDeepest(Random, Options, Found.Grid)) continue;
         } else {
             // A scramble can shut the worker in early (in a goal room, say): try again.
             for (int Try = 0; Try < 20; Try++) {
@@ -862,6 +874,135 @@ int Deepest(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
     Grid.Crates.clear();
     for (int C : Crates) Grid.Crates.push_back(CellOf[C]);
     std::sort(Grid.Crates.begin(), Grid.Crates.end());
+    return Depth;
+}
+
+}   // namespace
+
+namespace {
+
+// Breadth-first over pulls like Deepest, for any number of crates, with each layer
+// cut to Options.Beam positions chosen at random. Answers the depth reached, 0 when
+// no pull is possible.
+int BeamDeepest(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
+{
+    int W = Grid.Width;
+    int Cells = W * Grid.Height;
+    std::vector<int> Ids(Cells, -1), CellOf;
+    for (int Cell = 0; Cell < Cells; Cell++) {
+        if (Grid.Inside[Cell]) {
+            Ids[Cell] = (int)CellOf.size();
+            CellOf.push_back(Cell);
+        }
+    }
+    int F = (int)CellOf.size();
+    int N = (int)Grid.Crates.size();
+    if (F > 255) return 0;
+    const int Step[4] = {-1, 1, -W, W};
+    // A position: N crate ids ascending, then the region's smallest id, one byte each.
+    std::vector<uint8_t> Crate(F, 0), Reach(F, 0);
+    std::vector<int> Queue;
+    auto Flood = [&](int From) {
+        std::fill(Reach.begin(), Reach.end(), 0);
+        Queue.assign(1, From);
+        Reach[From] = 1;
+        int Smallest = From;
+        for (size_t Head = 0; Head < Queue.size(); Head++) {
+            int Cell = CellOf[Queue[Head]];
+            if (Queue[Head] < Smallest) Smallest = Queue[Head];
+            for (int D = 0; D < 4; D++) {
+                int Near = Ids[Cell + Step[D]];
+                if (Near >= 0 && !Crate[Near] && !Reach[Near]) {
+                    Reach[Near] = 1;
+                    Queue.push_back(Near);
+                }
+            }
+        }
+        return Smallest;
+    };
+    auto Pack = [&](std::vector<int> Crates, int Region) {
+        std::sort(Crates.begin(), Crates.end());
+        std::string Key;
+        for (int C : Crates) Key += (char)C;
+        Key += (char)Region;
+        return Key;
+    };
+    std::unordered_set<std::string> Seen;
+    std::vector<std::string> Layer, NextLayer;
+    std::vector<int> Crates;
+    for (int C : Grid.Crates) Crates.push_back(Ids[C]);
+    for (int C : Crates) Crate[C] = 1;
+    std::vector<uint8_t> Done(F, 0);
+    for (int Id = 0; Id < F; Id++) {
+        if (Crate[Id] || Done[Id]) continue;
+        int Region = Flood(Id);
+        for (int Q : Queue) Done[Q] = 1;
+        std::string Key = Pack(Crates, Region);
+        if (Seen.insert(Key).second) Layer.push_back(Key);
+    }
+    int Depth = 0;
+    std::vector<std::string> Last = Layer;
+    while (!Layer.empty()) {
+        NextLayer.clear();
+        for (const std::string& Key : Layer) {
+            Crates.assign(N, 0);
+            for (int K = 0; K < N; K++) Crates[K] = (uint8_t)Key[K];
+            int Region = (uint8_t)Key[N];
+            std::fill(Crate.begin(), Crate.end(), 0);
+            for (int C : Crates) Crate[C] = 1;
+            Flood(Region);
+            std::vector<uint8_t> Reachable = Reach;
+            for (int K = 0; K < N; K++) {
+                int Cell = CellOf[Crates[K]];
+                for (int D = 0; D < 4; D++) {
+                    int Stand = Ids[Cell + Step[D]];
+                    if (Stand < 0 || !Reachable[Stand]) continue;
+                    int Back = Ids[CellOf[Stand] + Step[D]];
+                    if (Back < 0 || Crate[Back]) continue;
+                    Crate[Crates[K]] = 0;
+                    Crate[Stand] = 1;
+                    int NewRegion = Flood(Back);
+                    Crate[Stand] = 0;
+                    Crate[Crates[K]] = 1;
+                    std::vector<int> Moved = Crates;
+                    Moved[K] = Stand;
+                    std::string NewKey = Pack(Moved, NewRegion);
+                    if (Seen.insert(NewKey).second) NextLayer.push_back(NewKey);
+                }
+            }
+        }
+        if (NextLayer.empty()) break;
+        if ((int)NextLayer.size() > Options.Beam) {
+            for (int K = 0; K < Options.Beam; K++) std::swap(NextLayer[K], NextLayer[K + Random.Below((int)NextLayer.size() - K)]);
+            NextLayer.resize(Options.Beam);
+        }
+        Depth++;
+        Last = NextLayer;
+        Layer.swap(NextLayer);
+    }
+    if (Depth == 0) return 0;
+    // Fewest crates on targets among the deepest; ties broken at random.
+    int BestOn = N + 1;
+    std::vector<const std::string*> Pick;
+    for (const std::string& Key : Last) {
+        int On = 0;
+        for (int K = 0; K < N; K++) On += Grid.Target[CellOf[(uint8_t)Key[K]]];
+        if (On < BestOn) {
+            BestOn = On;
+            Pick.clear();
+        }
+        if (On == BestOn) Pick.push_back(&Key);
+    }
+    const std::string& Key = *Pick[Random.Below((int)Pick.size())];
+    std::fill(Crate.begin(), Crate.end(), 0);
+    Grid.Crates.clear();
+    for (int K = 0; K < N; K++) {
+        Crate[(uint8_t)Key[K]] = 1;
+        Grid.Crates.push_back(CellOf[(uint8_t)Key[K]]);
+    }
+    std::sort(Grid.Crates.begin(), Grid.Crates.end());
+    Flood((uint8_t)Key[N]);
+    Grid.Worker = CellOf[Queue[Random.Below((int)Queue.size())]];
     return Depth;
 }
 
