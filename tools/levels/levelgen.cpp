@@ -6,9 +6,33 @@
 //
 //   kistora-levelgen --seed S --crates N [--width W] [--height H] [--rooms R]
 //                    [--scrambles K] [--pulls P] [--solve-seconds T] [--pillars PCT]
+//
+// Compact levels come from a hand-drawn shell instead of a carved room: a level
+// source whose walls make the room and whose targets stay where they are drawn
+// (its crates and worker are ignored; --crates with --random-targets 1 places new
+// targets). Each scrambled position is then improved by hill climbing (a few more
+// pulls, kept when the rating rises), and the best distinct positions are printed
+// as level sources, each with its figures, ready for kistora-levelc --sheet:
+//
+//   kistora-levelgen --seed S --shell FILE [--level NAME] [--keep K] [--climb N]
+//                    [--max-floor-per-crate X] [--max-unused PCT] [--nodes-weight W] [--changes-weight C]
+//                    [--solve-nodes N] [--random-targets 1] [--on-target PCT] [--deep 1]
+//                    [--evolve N] [--fixed-targets 1] [--keep-walls 1] [--beam K]
+//
+// --beam K scrambles breadth-first over pulls from the solved position, keeping K
+// positions at random from each layer, and starts from the deepest layer: a
+// position far from solved for any number of crates (--deep searches every
+// position, up to 7 crates).
+//
+// --evolve changes the room (a shell or carved rooms) one cell at a time, N times,
+// keeping each change after which the best position found rates at least as high.
+//
+// The rating: C x crate changes + W x log2(search nodes) + pushes / 4, less 4 for
+// each crate that starts on a target (C is --changes-weight, 1; W --nodes-weight, 3).
 #include "levelkit.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,18 +66,44 @@ struct GenOptions {
     int Away = 60;               // percent of pulls that must take a crate farther from the targets
     int Deep = 0;                // 1: take the position farthest from solved (all pulls searched)
     int DeepLimit = 3000000;     // positions the backward search may hold
+    std::string Shell;           // level source of a hand-drawn room
+    std::string ShellLevel;      // its level name; empty: the first level of the file
+    int RandomTargets = 0;       // 1: new targets at random in the shell
+    int Keep = 1;                // distinct candidates printed
+    int Climb = 0;               // hill-climbing steps per scrambled position
+    double MaxFloorPerCrate = 0; // 0: no limit
+    int MaxUnused = 100;         // percent of the floor the answer may leave unused
+    double NodesWeight = 3.0;
+    double ChangesWeight = 1.0;
+    uint64_t SolveNodes = 6000000;
+    int OnTargetShare = 34;      // percent of the crates that may start on a target
+    int Evolve = 0;              // room changes tried (one cell of wall or one target each)
+    int FixedTargets = 0;        // 1: the room changes leave the targets where they are
+    int KeepWalls = 0;           // 1: the shell's own walls stay (changes only add walls or take added ones away)
+    int Beam = 0;                // >0: scrambles go breadth-first over pulls, this many positions a layer
 };
 
 struct Candidate {
     LevelGrid Grid;
     SolveResult Result;
-    double Score = -1;
+    LevelFigures Figures;
+    double Score = -1000;
+    int Fits = 0;            // 1 within the floor and unused limits
 };
 
 int CarveRoom(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid);
+int ReadShell(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid);
 int Connected(const LevelGrid& Grid, int Floor);
 void Scramble(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid);
+void Pull(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid, int Pulls, int FromWorker);
 int Deepest(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid);
+int BeamDeepest(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid);
+int RateCandidate(const GenOptions& Options, Candidate& Found);
+void KeepCandidate(const GenOptions& Options, std::vector<Candidate>& Best, const Candidate& Found);
+void PrintCandidate(const Candidate& Found, int Number);
+Candidate SearchRoom(GenRandom& Random, const GenOptions& Options, const LevelGrid& Empty, const Candidate* Incumbent,
+                     std::vector<Candidate>& Best);
+int MutateRoom(GenRandom& Random, const GenOptions& Options, const LevelGrid& Shell, LevelGrid& Room);
 
 }   // namespace
 
@@ -79,6 +129,21 @@ int main(int ArgCount, char** Args)
         else if (!std::strcmp(Key, "--away")) Options.Away = std::atoi(Value);
         else if (!std::strcmp(Key, "--deep")) Options.Deep = std::atoi(Value);
         else if (!std::strcmp(Key, "--deep-limit")) Options.DeepLimit = std::atoi(Value);
+        else if (!std::strcmp(Key, "--shell")) Options.Shell = Value;
+        else if (!std::strcmp(Key, "--level")) Options.ShellLevel = Value;
+        else if (!std::strcmp(Key, "--random-targets")) Options.RandomTargets = std::atoi(Value);
+        else if (!std::strcmp(Key, "--keep")) Options.Keep = std::atoi(Value);
+        else if (!std::strcmp(Key, "--climb")) Options.Climb = std::atoi(Value);
+        else if (!std::strcmp(Key, "--max-floor-per-crate")) Options.MaxFloorPerCrate = std::atof(Value);
+        else if (!std::strcmp(Key, "--max-unused")) Options.MaxUnused = std::atoi(Value);
+        else if (!std::strcmp(Key, "--nodes-weight")) Options.NodesWeight = std::atof(Value);
+        else if (!std::strcmp(Key, "--changes-weight")) Options.ChangesWeight = std::atof(Value);
+        else if (!std::strcmp(Key, "--solve-nodes")) Options.SolveNodes = std::strtoull(Value, nullptr, 10);
+        else if (!std::strcmp(Key, "--on-target")) Options.OnTargetShare = std::atoi(Value);
+        else if (!std::strcmp(Key, "--evolve")) Options.Evolve = std::atoi(Value);
+        else if (!std::strcmp(Key, "--fixed-targets")) Options.FixedTargets = std::atoi(Value);
+        else if (!std::strcmp(Key, "--keep-walls")) Options.KeepWalls = std::atoi(Value);
+        else if (!std::strcmp(Key, "--beam")) Options.Beam = std::atoi(Value);
         else {
             std::fprintf(stderr, "kistora-levelgen: unknown argument %s\n", Key);
             return 2;
@@ -86,7 +151,41 @@ int main(int ArgCount, char** Args)
     }
     if (Options.Crates < 1 || Options.Crates > KitMaxCrates) return 2;
     for (int W = 0; W < 5; W++) Random.Next();
+    if (!Options.Shell.empty() || Options.Keep > 1 || Options.Climb > 0 || Options.Evolve > 0) {
+        // Many scrambles of a shell (or of carved rooms), each climbed; with --evolve the
+        // room's walls change too. The best few positions are printed.
+        std::vector<Candidate> Best;
+        for (int Room = 0; Room < Options.Rooms; Room++) {
+            LevelGrid Empty;
+            if (Options.Shell.empty()) {
+                if (!CarveRoom(Random, Options, Empty)) continue;
+                int Floor = 0;
+                for (uint8_t In : Empty.Inside) Floor += In;
+                if (Options.MaxFloorPerCrate > 0 && Floor > Options.MaxFloorPerCrate * Options.Crates) continue;
+            } else if (!ReadShell(Random, Options, Empty)) {
+                return 2;
+            }
+            Candidate Current = SearchRoom(Random, Options, Empty, nullptr, Best);
+            const LevelGrid Shell = Empty;
+            for (int Step = 0; Step < Options.Evolve; Step++) {
+                LevelGrid Changed = Empty;
+                if (!MutateRoom(Random, Options, Shell, Changed)) continue;
+                Candidate Found = SearchRoom(Random, Options, Changed, Current.Score > -1000 ? &Current : nullptr, Best);
+                if (Found.Score > -1000 && Found.Score >= Current.Score) {
+                    Empty = Changed;
+                    Current = Found;
+                }
+            }
+        }
+        if (Best.empty()) {
+            std::fprintf(stderr, "kistora-levelgen: no candidate\n");
+            return 1;
+        }
+        for (size_t K = 0; K < Best.size(); K++) PrintCandidate(Best[K], (int)K + 1);
+        return 0;
+    }
     Candidate Best;
+    Best.Score = -1;
     for (int Room = 0; Room < Options.Rooms; Room++) {
         LevelGrid Empty;
         if (!CarveRoom(Random, Options, Empty)) continue;
@@ -315,6 +414,16 @@ int Connected(const LevelGrid& Grid, int Floor)
 // back, the crate following. Runs of pulls on one crate in one direction are favoured.
 void Scramble(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
 {
+    int Pulls = Options.Pulls ? Options.Pulls : 40 + Options.Crates * 25 + Random.Below(60);
+    Pull(Random, Options, Grid, Pulls, 0);
+}
+
+// Pulls from the grid's position. FromWorker 1 starts in the worker's region (every
+// pull keeps the position solvable: the push that undoes it leads back); 0 starts
+// anywhere, which only suits the solved position. The forward start is then put
+// anywhere in the worker's final region.
+void Pull(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid, int Pulls, int FromWorker)
+{
     int W = Grid.Width;
     int Cells = W * Grid.Height;
     std::vector<uint8_t> Crate(Cells, 0);
@@ -323,9 +432,8 @@ void Scramble(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
     for (int Cell = 0; Cell < Cells; Cell++) {
         if (Grid.Inside[Cell] && !Crate[Cell]) Free.push_back(Cell);
     }
-    int Worker = Free[Random.Below((int)Free.size())];
+    int Worker = FromWorker && Grid.Worker >= 0 ? Grid.Worker : Free[Random.Below((int)Free.size())];
     const int Step[4] = {-1, 1, -W, W};
-    int Pulls = Options.Pulls ? Options.Pulls : 40 + Options.Crates * 25 + Random.Below(60);
     std::vector<uint8_t> Reach(Cells, 0);
     // Walking distance from the nearest target, crates ignored: pulls that raise it spread the crates.
     std::vector<int> Away(Cells, 1 << 20);
@@ -406,6 +514,233 @@ void Scramble(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
     for (int Cell = 0; Cell < Cells; Cell++) {
         if (Crate[Cell]) Grid.Crates.push_back(Cell);
     }
+}
+
+// The shell's room with the crates on the targets (the solved position).
+int ReadShell(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
+{
+    std::vector<SourceLevel> Levels;
+    std::string Error;
+    if (!ReadLevelFile(Options.Shell, Levels, Error)) {
+        std::fprintf(stderr, "kistora-levelgen: %s\n", Error.c_str());
+        return 0;
+    }
+    const SourceLevel* Shell = nullptr;
+    for (const SourceLevel& Level : Levels) {
+        if (!Shell && (Options.ShellLevel.empty() || Level.Name == Options.ShellLevel)) Shell = &Level;
+    }
+    if (!Shell) {
+        std::fprintf(stderr, "kistora-levelgen: no level %s in %s\n", Options.ShellLevel.c_str(), Options.Shell.c_str());
+        return 0;
+    }
+    if (!BuildLevelGrid(Shell->Rows, Grid, Error)) {
+        std::fprintf(stderr, "kistora-levelgen: %s: %s\n", Options.Shell.c_str(), Error.c_str());
+        return 0;
+    }
+    if (Options.RandomTargets) {
+        std::vector<int> Floor;
+        for (int Cell = 0; Cell < (int)Grid.Inside.size(); Cell++) {
+            Grid.Target[Cell] = 0;
+            if (Grid.Inside[Cell]) Floor.push_back(Cell);
+        }
+        if ((int)Floor.size() <= Options.Crates) return 0;
+        for (int K = 0; K < Options.Crates;) {
+            int Cell = Floor[Random.Below((int)Floor.size())];
+            if (Grid.Target[Cell]) continue;
+            Grid.Target[Cell] = 1;
+            K++;
+        }
+    }
+    Grid.Crates.clear();
+    for (int Cell = 0; Cell < (int)Grid.Target.size(); Cell++) {
+        if (Grid.Target[Cell]) Grid.Crates.push_back(Cell);
+    }
+    Grid.Worker = -1;
+    return 1;
+}
+
+// Solves the candidate and rates it; 0 when it fails a limit or the solver.
+int RateCandidate(const GenOptions& Options, Candidate& Found)
+{
+    const LevelGrid& Grid = Found.Grid;
+    int OnTarget = 0;
+    for (int C : Grid.Crates) OnTarget += Grid.Target[C];
+    if (OnTarget * 100 > Options.OnTargetShare * (int)Grid.Crates.size()) return 0;
+    SolveLimits Limits;
+    Limits.MaxSeconds = Options.SolveSeconds;
+    Limits.MaxNodes = Options.SolveNodes;
+    if (!SolveLevel(Grid, Limits, Found.Result)) return 0;
+    MeasureLevel(Grid, Found.Result.Lurd, Found.Figures);
+    Found.Score = Options.ChangesWeight * Found.Result.CrateChanges + Options.NodesWeight * std::log2(1.0 + (double)Found.Result.Nodes) +
+                  Found.Result.Pushes * 0.25 - 4.0 * OnTarget;
+    // Over the limits a candidate is not kept, but it still leads the climb and the
+    // room changes towards them: half a point per percent of unused floor too many,
+    // two points per floor cell too many.
+    const LevelFigures& F = Found.Figures;
+    Found.Fits = 1;
+    double UnusedShare = 100.0 * F.Unused / F.Floor;
+    if (UnusedShare > Options.MaxUnused) {
+        Found.Score -= (UnusedShare - Options.MaxUnused) * 0.5;
+        Found.Fits = 0;
+    }
+    if (Options.MaxFloorPerCrate > 0 && F.Floor > Options.MaxFloorPerCrate * F.Crates) {
+        Found.Score -= (F.Floor - Options.MaxFloorPerCrate * F.Crates) * 2.0;
+        Found.Fits = 0;
+    }
+    return 1;
+}
+
+// Keeps the Keep best candidates, best first; a position already kept (same crates,
+// worker in the same region) is kept once.
+void KeepCandidate(const GenOptions& Options, std::vector<Candidate>& Best, const Candidate& Found)
+{
+    if (!Found.Fits) return;
+    for (Candidate& Known : Best) {
+        if (Known.Grid.Crates == Found.Grid.Crates && Known.Result.Lurd == Found.Result.Lurd) return;
+    }
+    Best.push_back(Found);
+    std::stable_sort(Best.begin(), Best.end(), [](const Candidate& A, const Candidate& B) { return A.Score > B.Score; });
+    if ((int)Best.size() > Options.Keep) Best.resize(Options.Keep);
+}
+
+// Scrambles of one room, each improved by climbing; an incumbent position from the
+// room before a change is tried again when it still fits. Every result goes to Best;
+// the best of this room is answered (Score -1 when none).
+Candidate SearchRoom(GenRandom& Random, const GenOptions& Options, const LevelGrid& Empty, const Candidate* Incumbent,
+                     std::vector<Candidate>& Best)
+{
+    Candidate RoomBest;
+    int Tries = Options.Deep ? 1 : Options.Scrambles;
+    for (int K = (Incumbent ? -1 : 0); K < Tries; K++) {
+        Candidate Found;
+        Found.Grid = Empty;
+        if (K < 0) {
+            // The incumbent's crates and worker in the changed room.
+            int Fits = Empty.Inside[Incumbent->Grid.Worker];
+            for (int C : Incumbent->Grid.Crates) Fits &= Empty.Inside[C];
+            if (!Fits) continue;
+            Found.Grid.Crates = Incumbent->Grid.Crates;
+            Found.Grid.Worker = Incumbent->Grid.Worker;
+        } else if (Options.Deep) {
+            if (!Deepest(Random, Options, Found.Grid)) continue;
+        } else if (Options.Beam > 0) {
+            if (!BeamDeepest(Random, Options, Found.Grid)) continue;
+        } else {
+            // A scramble can shut the worker in early (in a goal room, say): try again.
+            for (int Try = 0; Try < 20; Try++) {
+                Found.Grid = Empty;
+                Scramble(Random, Options, Found.Grid);
+                int OnTarget = 0;
+                for (int C : Found.Grid.Crates) OnTarget += Found.Grid.Target[C];
+                if (OnTarget * 3 <= (int)Found.Grid.Crates.size()) break;
+            }
+        }
+        if (!RateCandidate(Options, Found)) continue;
+        for (int Step = 0; Step < Options.Climb; Step++) {
+            Candidate Next;
+            Next.Grid = Found.Grid;
+            Pull(Random, Options, Next.Grid, 1 + Random.Below(4), 1);
+            if (RateCandidate(Options, Next) && Next.Score >= Found.Score) Found = Next;
+        }
+        KeepCandidate(Options, Best, Found);
+        if (Found.Score > RoomBest.Score) RoomBest = Found;
+    }
+    return RoomBest;
+}
+
+// One change to a room: a wall cell becomes floor, a floor cell becomes wall, or a
+// target moves. The outer ring stays wall, the floor stays in one piece and within
+// the floor limit. 1 when a change was made.
+int MutateRoom(GenRandom& Random, const GenOptions& Options, const LevelGrid& Shell, LevelGrid& Room)
+{
+    int W = Room.Width, H = Room.Height;
+    int Cells = W * H;
+    int Crates = (int)Room.Crates.size();
+    int Floor = 0;
+    for (uint8_t In : Room.Inside) Floor += In;
+    for (int Try = 0; Try < 50; Try++) {
+        int Cell = W + 1 + Random.Below(Cells - 2 * W - 2);
+        int X = Cell % W, Y = Cell / W;
+        if (X == 0 || X == W - 1 || Y == 0 || Y == H - 1) continue;
+        std::vector<uint8_t> Inside = Room.Inside;
+        std::vector<uint8_t> Target = Room.Target;
+        int Kind = Random.Below(10);
+        if (Kind < 2 && !Options.FixedTargets) {
+            // Move a target to a free floor cell.
+            if (!Inside[Cell] || Target[Cell]) continue;
+            int Which = Room.Crates[Random.Below(Crates)];
+            Target[Which] = 0;
+            Target[Cell] = 1;
+        } else if (Inside[Cell]) {
+            if (Target[Cell]) continue;
+            Inside[Cell] = 0;
+        } else {
+            if (Options.KeepWalls && !Shell.Inside[Cell]) continue;
+            if (!Inside[Cell - 1] && !Inside[Cell + 1] && !Inside[Cell - W] && !Inside[Cell + W]) continue;
+            if (Options.MaxFloorPerCrate > 0 && Floor + 1 > Options.MaxFloorPerCrate * Crates) continue;
+            Inside[Cell] = 1;
+        }
+        // One piece of floor.
+        int Start = -1, Count = 0;
+        for (int C = 0; C < Cells; C++) {
+            if (Inside[C]) {
+                Count++;
+                if (Start < 0) Start = C;
+            }
+        }
+        if (Count < Crates * 3) continue;
+        std::vector<uint8_t> Seen(Cells, 0);
+        std::vector<int> Queue{Start};
+        Seen[Start] = 1;
+        for (size_t Head = 0; Head < Queue.size(); Head++) {
+            const int Next[4] = {Queue[Head] - 1, Queue[Head] + 1, Queue[Head] - W, Queue[Head] + W};
+            for (int N : Next) {
+                if (Inside[N] && !Seen[N]) {
+                    Seen[N] = 1;
+                    Queue.push_back(N);
+                }
+            }
+        }
+        if ((int)Queue.size() != Count) continue;
+        Room.Inside = Inside;
+        Room.Target = Target;
+        Room.Crates.clear();
+        for (int C = 0; C < Cells; C++) {
+            if (Target[C]) Room.Crates.push_back(C);
+            // Walls only where they touch the floor (8 neighbours).
+            int Near = 0;
+            for (int DY = -1; DY <= 1; DY++) {
+                for (int DX = -1; DX <= 1; DX++) {
+                    int NX = C % W + DX, NY = C / W + DY;
+                    if (NX >= 0 && NY >= 0 && NX < W && NY < H) Near |= Inside[NY * W + NX];
+                }
+            }
+            Room.Wall[C] = !Inside[C] && Near;
+        }
+        return 1;
+    }
+    return 0;
+}
+
+void PrintCandidate(const Candidate& Found, int Number)
+{
+    const SolveResult& R = Found.Result;
+    const LevelFigures& F = Found.Figures;
+    std::printf("; pushes=%d moves=%d changes=%d nodes=%llu ms=%.0f floor=%d unused=%d per-crate=%.1f "
+                "unused%%=%.1f score=%.1f\n",
+                R.Pushes, R.Moves, R.CrateChanges, (unsigned long long)R.Nodes, R.Seconds * 1000.0, F.Floor, F.Unused,
+                (double)F.Floor / F.Crates, 100.0 * F.Unused / F.Floor, Found.Score);
+    std::printf("Name: c%02d\nTitle: tCandidate\n", Number);
+    std::vector<std::string> Rows;
+    size_t Indent = std::string::npos;
+    for (const std::string& Row : LevelGridRows(Found.Grid)) {
+        if (Row.empty()) continue;
+        Rows.push_back(Row);
+        size_t First = Row.find_first_not_of(' ');
+        if (First < Indent) Indent = First;
+    }
+    for (const std::string& Row : Rows) std::printf("%s\n", Row.substr(Indent).c_str());
+    std::printf("\n");
 }
 
 }   // namespace
@@ -539,6 +874,135 @@ int Deepest(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
     Grid.Crates.clear();
     for (int C : Crates) Grid.Crates.push_back(CellOf[C]);
     std::sort(Grid.Crates.begin(), Grid.Crates.end());
+    return Depth;
+}
+
+}   // namespace
+
+namespace {
+
+// Breadth-first over pulls like Deepest, for any number of crates, with each layer
+// cut to Options.Beam positions chosen at random. Answers the depth reached, 0 when
+// no pull is possible.
+int BeamDeepest(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
+{
+    int W = Grid.Width;
+    int Cells = W * Grid.Height;
+    std::vector<int> Ids(Cells, -1), CellOf;
+    for (int Cell = 0; Cell < Cells; Cell++) {
+        if (Grid.Inside[Cell]) {
+            Ids[Cell] = (int)CellOf.size();
+            CellOf.push_back(Cell);
+        }
+    }
+    int F = (int)CellOf.size();
+    int N = (int)Grid.Crates.size();
+    if (F > 255) return 0;
+    const int Step[4] = {-1, 1, -W, W};
+    // A position: N crate ids ascending, then the region's smallest id, one byte each.
+    std::vector<uint8_t> Crate(F, 0), Reach(F, 0);
+    std::vector<int> Queue;
+    auto Flood = [&](int From) {
+        std::fill(Reach.begin(), Reach.end(), 0);
+        Queue.assign(1, From);
+        Reach[From] = 1;
+        int Smallest = From;
+        for (size_t Head = 0; Head < Queue.size(); Head++) {
+            int Cell = CellOf[Queue[Head]];
+            if (Queue[Head] < Smallest) Smallest = Queue[Head];
+            for (int D = 0; D < 4; D++) {
+                int Near = Ids[Cell + Step[D]];
+                if (Near >= 0 && !Crate[Near] && !Reach[Near]) {
+                    Reach[Near] = 1;
+                    Queue.push_back(Near);
+                }
+            }
+        }
+        return Smallest;
+    };
+    auto Pack = [&](std::vector<int> Crates, int Region) {
+        std::sort(Crates.begin(), Crates.end());
+        std::string Key;
+        for (int C : Crates) Key += (char)C;
+        Key += (char)Region;
+        return Key;
+    };
+    std::unordered_set<std::string> Seen;
+    std::vector<std::string> Layer, NextLayer;
+    std::vector<int> Crates;
+    for (int C : Grid.Crates) Crates.push_back(Ids[C]);
+    for (int C : Crates) Crate[C] = 1;
+    std::vector<uint8_t> Done(F, 0);
+    for (int Id = 0; Id < F; Id++) {
+        if (Crate[Id] || Done[Id]) continue;
+        int Region = Flood(Id);
+        for (int Q : Queue) Done[Q] = 1;
+        std::string Key = Pack(Crates, Region);
+        if (Seen.insert(Key).second) Layer.push_back(Key);
+    }
+    int Depth = 0;
+    std::vector<std::string> Last = Layer;
+    while (!Layer.empty()) {
+        NextLayer.clear();
+        for (const std::string& Key : Layer) {
+            Crates.assign(N, 0);
+            for (int K = 0; K < N; K++) Crates[K] = (uint8_t)Key[K];
+            int Region = (uint8_t)Key[N];
+            std::fill(Crate.begin(), Crate.end(), 0);
+            for (int C : Crates) Crate[C] = 1;
+            Flood(Region);
+            std::vector<uint8_t> Reachable = Reach;
+            for (int K = 0; K < N; K++) {
+                int Cell = CellOf[Crates[K]];
+                for (int D = 0; D < 4; D++) {
+                    int Stand = Ids[Cell + Step[D]];
+                    if (Stand < 0 || !Reachable[Stand]) continue;
+                    int Back = Ids[CellOf[Stand] + Step[D]];
+                    if (Back < 0 || Crate[Back]) continue;
+                    Crate[Crates[K]] = 0;
+                    Crate[Stand] = 1;
+                    int NewRegion = Flood(Back);
+                    Crate[Stand] = 0;
+                    Crate[Crates[K]] = 1;
+                    std::vector<int> Moved = Crates;
+                    Moved[K] = Stand;
+                    std::string NewKey = Pack(Moved, NewRegion);
+                    if (Seen.insert(NewKey).second) NextLayer.push_back(NewKey);
+                }
+            }
+        }
+        if (NextLayer.empty()) break;
+        if ((int)NextLayer.size() > Options.Beam) {
+            for (int K = 0; K < Options.Beam; K++) std::swap(NextLayer[K], NextLayer[K + Random.Below((int)NextLayer.size() - K)]);
+            NextLayer.resize(Options.Beam);
+        }
+        Depth++;
+        Last = NextLayer;
+        Layer.swap(NextLayer);
+    }
+    if (Depth == 0) return 0;
+    // Fewest crates on targets among the deepest; ties broken at random.
+    int BestOn = N + 1;
+    std::vector<const std::string*> Pick;
+    for (const std::string& Key : Last) {
+        int On = 0;
+        for (int K = 0; K < N; K++) On += Grid.Target[CellOf[(uint8_t)Key[K]]];
+        if (On < BestOn) {
+            BestOn = On;
+            Pick.clear();
+        }
+        if (On == BestOn) Pick.push_back(&Key);
+    }
+    const std::string& Key = *Pick[Random.Below((int)Pick.size())];
+    std::fill(Crate.begin(), Crate.end(), 0);
+    Grid.Crates.clear();
+    for (int K = 0; K < N; K++) {
+        Crate[(uint8_t)Key[K]] = 1;
+        Grid.Crates.push_back(CellOf[(uint8_t)Key[K]]);
+    }
+    std::sort(Grid.Crates.begin(), Grid.Crates.end());
+    Flood((uint8_t)Key[N]);
+    Grid.Worker = CellOf[Queue[Random.Below((int)Queue.size())]];
     return Depth;
 }
 

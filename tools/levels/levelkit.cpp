@@ -202,6 +202,33 @@ int CheckSolution(const LevelGrid& Grid, const std::string& Lurd)
     return 1;
 }
 
+void MeasureLevel(const LevelGrid& Grid, const std::string& Lurd, LevelFigures& Figures)
+{
+    Figures = LevelFigures();
+    std::vector<uint8_t> Crate(Grid.Wall.size(), 0), Used(Grid.Wall.size(), 0);
+    for (int C : Grid.Crates) Crate[C] = Used[C] = 1;
+    int Worker = Grid.Worker;
+    Used[Worker] = 1;
+    for (char Move : Lurd) {
+        int Step = (Move | 0x20) == 'l' ? -1 : (Move | 0x20) == 'r' ? 1 : (Move | 0x20) == 'u' ? -Grid.Width : Grid.Width;
+        int Next = Worker + Step;
+        if (!Grid.Inside[Next]) continue;
+        if (Crate[Next]) {
+            int Beyond = Next + Step;
+            if (!Grid.Inside[Beyond] || Crate[Beyond]) continue;
+            Crate[Next] = 0;
+            Crate[Beyond] = Used[Beyond] = 1;
+        }
+        Worker = Next;
+        Used[Worker] = 1;
+    }
+    Figures.Crates = (int)Grid.Crates.size();
+    for (size_t Cell = 0; Cell < Used.size(); Cell++) {
+        Figures.Floor += Grid.Inside[Cell];
+        Figures.Unused += Grid.Inside[Cell] && !Used[Cell];
+    }
+}
+
 static std::string TrimText(const std::string& Text)
 {
     size_t First = Text.find_first_not_of(" \t");

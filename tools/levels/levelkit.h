@@ -67,3 +67,13 @@ int SolveLevel(const LevelGrid& Grid, const SolveLimits& Limits, SolveResult& Re
 // Plays Lurd on the grid with the plain rules (one crate at a time); 1 when every
 // move is legal and all targets end covered. Used by the generator and the tools' own checks.
 int CheckSolution(const LevelGrid& Grid, const std::string& Lurd);
+
+// How much of the floor an answer uses: the measure of a compact level.
+struct LevelFigures {
+    int Floor = 0;     // cells the worker reaches on an empty board
+    int Crates = 0;
+    int Unused = 0;    // floor cells on which neither the worker nor a crate ever stands in the answer
+};
+
+// Plays Lurd (moves that do not fit the board are skipped) and counts the figures.
+void MeasureLevel(const LevelGrid& Grid, const std::string& Lurd, LevelFigures& Figures);

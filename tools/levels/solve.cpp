@@ -1,7 +1,9 @@
 // kistora-solve LEVELFILE [--level NAME] [--max-nodes N] [--max-seconds S]
 // Solves every level of a source file (or the named one) push-optimally and prints,
 // per level, one line:
-//   NAME solved pushes=P moves=M changes=C nodes=N ms=T lurd=LURD
+//   NAME solved pushes=P moves=M changes=C nodes=N ms=T floor=F unused=U lurd=LURD
+// (floor: cells the worker reaches on an empty board; unused: floor cells that
+// neither the worker nor a crate stands on in the answer)
 // or "NAME unsolved ..." / "NAME gave-up ...". Exit status 0 when every level asked
 // for was solved, 1 when one was not, 2 for bad arguments or a bad file.
 #include "levelkit.h"
@@ -50,9 +52,12 @@ int main(int ArgCount, char** Args)
         // The tools' own replay guards against a solver fault slipping through.
         if (Result.Solved && !CheckSolution(Grid, Result.Lurd)) Verdict = "bad-solution";
         if (std::strcmp(Verdict, "solved") != 0) Failed++;
-        std::printf("%s %s pushes=%d moves=%d changes=%d nodes=%llu ms=%.0f lurd=%s\n", Level.Name.c_str(), Verdict,
-                    Result.Pushes, Result.Moves, Result.CrateChanges, (unsigned long long)Result.Nodes,
-                    Result.Seconds * 1000.0, Result.Lurd.c_str());
+        LevelFigures Figures;
+        MeasureLevel(Grid, Result.Lurd, Figures);
+        std::printf("%s %s pushes=%d moves=%d changes=%d nodes=%llu ms=%.0f floor=%d unused=%d lurd=%s\n",
+                    Level.Name.c_str(), Verdict, Result.Pushes, Result.Moves, Result.CrateChanges,
+                    (unsigned long long)Result.Nodes, Result.Seconds * 1000.0, Figures.Floor, Figures.Unused,
+                    Result.Lurd.c_str());
         std::fflush(stdout);
     }
     if (Only && !Asked) {
