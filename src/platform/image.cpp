@@ -81,7 +81,7 @@ int QueueImageDecode(const uint8_t* Data, size_t Size, int Width, int Height)
         Record.Size = Size;
         Record.WantWidth = Width;
         Record.WantHeight = Height;
-        Record.Ticket = PostWork(DecodeOnWorker, &Record);
+        Record.Ticket = PostWork(DecodeOnWorker, &Record, 0);
         return Job;
     }
     return 0;

@@ -22,6 +22,7 @@ struct WorkPiece {
     WorkFunction Function = nullptr;
     void* Argument = nullptr;
     int Ticket = 0;
+    int Helped = 1; // 0: not done by a thread waiting for another piece
     int State = PieceFree;
 };
 
@@ -45,7 +46,7 @@ static void* WorkerMain(void*);
 static void StartWorker();
 static void ForgetWorkerAfterFork();
 
-int PostWork(WorkFunction Function, void* Argument)
+int PostWork(WorkFunction Function, void* Argument, int Helped)
 {
     std::unique_lock<std::mutex> Hold(Worker.Lock);
     if (!Worker.Started && !Worker.Unavailable) {
@@ -65,6 +66,7 @@ int PostWork(WorkFunction Function, void* Argument)
     Piece.Function = Function;
     Piece.Argument = Argument;
     Piece.Ticket = Ticket;
+    Piece.Helped = Helped;
     Piece.State = PieceQueued;
     Hold.unlock();
     Worker.Posted.notify_one();
@@ -87,14 +89,13 @@ void FinishWork(int Ticket)
         Hold.lock();
     } else {
         // Under way on the worker: meanwhile this thread does the newest
-        // pieces of the same kind still queued (the worker takes the oldest),
-        // then waits. Only the same kind: the other halves of a turn are
-        // cheap and allocate nothing, while a picture queued for later would
-        // be decoded in the middle of a frame.
+        // pieces still queued (the worker takes the oldest), then waits. A
+        // picture queued for later is left to the worker, so that no frame
+        // decodes one.
         while (Piece.State != PieceDone) {
             WorkPiece* Other = nullptr;
             for (WorkPiece& Candidate : Worker.Pieces)
-                if (Candidate.State == PieceQueued && Candidate.Function == Piece.Function &&
+                if (Candidate.State == PieceQueued && Candidate.Helped &&
                     (Other == nullptr || Candidate.Ticket > Other->Ticket))
                     Other = &Candidate;
             if (Other == nullptr) {
