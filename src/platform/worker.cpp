@@ -16,6 +16,10 @@
 // Pieces posted and not yet finished, at most (more are done at once, in place).
 static constexpr int MaxPieces = 128;
 
+// Private to this file (the play state has a WorkerRecord of its own: the
+// worker who pushes the crates).
+namespace {
+
 enum PieceStateKind { PieceFree = 0, PieceQueued, PieceRunning, PieceDone };
 
 struct WorkPiece {
@@ -26,7 +30,7 @@ struct WorkPiece {
     int State = PieceFree;
 };
 
-struct WorkerRecord {
+struct WorkQueueRecord {
     std::mutex Lock;
     std::condition_variable Posted;   // a piece was queued, or the worker is to stop
     std::condition_variable Finished; // a piece the worker ran is done
@@ -38,9 +42,11 @@ struct WorkerRecord {
     WorkPiece Pieces[MaxPieces];
 };
 
+} // namespace
+
 // Made once and never destroyed: a process that ends with the worker still
 // waiting must not wait for it while its statics go.
-static WorkerRecord& Worker = *new WorkerRecord();
+static WorkQueueRecord& Worker = *new WorkQueueRecord();
 
 static void* WorkerMain(void*);
 static void StartWorker();
@@ -154,7 +160,7 @@ static void StartWorker()
 // it starts with a worker record of its own, as if none had been started.
 static void ForgetWorkerAfterFork()
 {
-    new (&Worker) WorkerRecord();
+    new (&Worker) WorkQueueRecord();
 }
 
 static void* WorkerMain(void*)

@@ -34,6 +34,16 @@ if [ -n "$leaks" ]; then
   echo "$leaks" >&2
   failed=1
 fi
+# One name, one record: the game is one program, so two records of the same
+# name in two files (even file-local ones) would let the linker take one's
+# constructor for the other.
+twice=$(grep -rhoE '^(struct|class) [A-Za-z_0-9]+ *(\{|:|$)' src --include='*.cpp' --include='*.h' |
+  awk '{print $2}' | sort | uniq -d)
+if [ -n "$twice" ]; then
+  echo "records defined in more than one place in src:" >&2
+  for name in $twice; do grep -rnE "^(struct|class) $name( |\{|:|$)" src --include='*.cpp' --include='*.h' >&2; done
+  failed=1
+fi
 # The check itself must see includes, or it proves nothing.
 grep -rqE '#[[:space:]]*include[[:space:]]*<SDL' src/platform || { echo "no SDL include found in src/platform" >&2; failed=1; }
 [ "$checked" -gt 50 ] || { echo "only $checked includes seen" >&2; failed=1; }

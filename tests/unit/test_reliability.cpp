@@ -46,30 +46,6 @@ std::vector<std::string> FolderNames(const std::string& Folder)
     return Names;
 }
 
-// Sets an environment variable for one test and puts the old value back.
-class EnvironmentValue {
-  public:
-    EnvironmentValue(const char* Name, const char* Value) : Name_(Name)
-    {
-        if (const char* Old = std::getenv(Name)) Old_ = Old;
-        if (Value)
-            setenv(Name, Value, 1);
-        else
-            unsetenv(Name);
-    }
-    ~EnvironmentValue()
-    {
-        if (Old_)
-            setenv(Name_.c_str(), Old_->c_str(), 1);
-        else
-            unsetenv(Name_.c_str());
-    }
-
-  private:
-    std::string Name_;
-    std::optional<std::string> Old_;
-};
-
 // Lowers the largest file this process may write, for one test.
 class FileSizeLimit {
   public:

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -56,4 +57,29 @@ class ScratchFolder {
             std::filesystem::remove_all(Folder, Ignored);
         Live().clear();
     }
+};
+
+// Sets an environment variable for one test and puts the old value back.
+class EnvironmentValue {
+  public:
+    EnvironmentValue(const char* Name, const char* Value) : Name_(Name)
+    {
+        if (const char* Old = std::getenv(Name))
+            Old_ = Old;
+        if (Value)
+            setenv(Name, Value, 1);
+        else
+            unsetenv(Name);
+    }
+    ~EnvironmentValue()
+    {
+        if (Old_)
+            setenv(Name_.c_str(), Old_->c_str(), 1);
+        else
+            unsetenv(Name_.c_str());
+    }
+
+  private:
+    std::string Name_;
+    std::optional<std::string> Old_;
 };

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_scratch.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -83,31 +85,6 @@ TEST_F(ShellPaths, AFolderThatCannotBeMadeFails)
     EXPECT_EQ(CreatePath("/proc/kistora-no-such-folder/a/b/"), 0);
     EXPECT_FALSE(fs::exists("/proc/kistora-no-such-folder"));
 }
-
-// Sets an environment variable for one test and puts the old value back.
-class EnvironmentValue {
-public:
-    EnvironmentValue(const char* Name, const char* Value) : Name_(Name)
-    {
-        if (const char* Old = std::getenv(Name))
-            Old_ = Old;
-        if (Value)
-            setenv(Name, Value, 1);
-        else
-            unsetenv(Name);
-    }
-    ~EnvironmentValue()
-    {
-        if (Old_)
-            setenv(Name_.c_str(), Old_->c_str(), 1);
-        else
-            unsetenv(Name_.c_str());
-    }
-
-private:
-    std::string Name_;
-    std::optional<std::string> Old_;
-};
 
 TEST_F(ShellPaths, UserFolderLiesInTheDataHome)
 {
