@@ -751,17 +751,60 @@ namespace {
 // the crates on their targets). The last layer holds the positions that need the
 // most pushes; one with the fewest crates still on targets is taken. Answers that
 // number of pushes, or 0 when the search outgrew its limit or no pull is possible.
+// The floor of a grid numbered for the scrambles: Ids[cell] is the number of
+// a cell inside (-1 outside), CellOf the cell of each number.
+struct FloorNumbers {
+    std::vector<int> Ids, CellOf;
+    int Step[4] = {};
+};
+
+static FloorNumbers NumberFloor(const LevelGrid& Grid)
+{
+    FloorNumbers Floor;
+    int Cells = Grid.Width * Grid.Height;
+    Floor.Ids.assign(Cells, -1);
+    for (int Cell = 0; Cell < Cells; Cell++) {
+        if (Grid.Inside[Cell]) {
+            Floor.Ids[Cell] = (int)Floor.CellOf.size();
+            Floor.CellOf.push_back(Cell);
+        }
+    }
+    Floor.Step[0] = -1;
+    Floor.Step[1] = 1;
+    Floor.Step[2] = -Grid.Width;
+    Floor.Step[3] = Grid.Width;
+    return Floor;
+}
+
+// Marks in Reach the floor numbers the worker reaches from From past the
+// crates marked in Crate; returns the smallest of them (the region's name).
+static int FloodFloor(const FloorNumbers& Floor, const std::vector<uint8_t>& Crate, std::vector<uint8_t>& Reach,
+                      std::vector<int>& Queue, int From)
+{
+    std::fill(Reach.begin(), Reach.end(), 0);
+    Queue.assign(1, From);
+    Reach[From] = 1;
+    int Smallest = From;
+    for (size_t Head = 0; Head < Queue.size(); Head++) {
+        int Cell = Floor.CellOf[Queue[Head]];
+        if (Queue[Head] < Smallest) Smallest = Queue[Head];
+        for (int D = 0; D < 4; D++) {
+            int Near = Floor.Ids[Cell + Floor.Step[D]];
+            if (Near >= 0 && !Crate[Near] && !Reach[Near]) {
+                Reach[Near] = 1;
+                Queue.push_back(Near);
+            }
+        }
+    }
+    return Smallest;
+}
+
 int Deepest(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
 {
     int W = Grid.Width;
-    int Cells = W * Grid.Height;
-    std::vector<int> Ids(Cells, -1), CellOf;
-    for (int Cell = 0; Cell < Cells; Cell++) {
-        if (Grid.Inside[Cell]) {
-            Ids[Cell] = (int)CellOf.size();
-            CellOf.push_back(Cell);
-        }
-    }
+    const FloorNumbers Floor = NumberFloor(Grid);
+    const std::vector<int>& Ids = Floor.Ids;
+    const std::vector<int>& CellOf = Floor.CellOf;
     int F = (int)CellOf.size();
     int N = (int)Grid.Crates.size();
     if (F > 255 || N > 7) return 0;
@@ -783,24 +826,7 @@ int Deepest(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
     };
     std::vector<uint8_t> Crate(F, 0), Reach(F, 0);
     std::vector<int> Queue;
-    auto Flood = [&](int From) {
-        std::fill(Reach.begin(), Reach.end(), 0);
-        Queue.assign(1, From);
-        Reach[From] = 1;
-        int Smallest = From;
-        for (size_t Head = 0; Head < Queue.size(); Head++) {
-            int Cell = CellOf[Queue[Head]];
-            if (Queue[Head] < Smallest) Smallest = Queue[Head];
-            for (int D = 0; D < 4; D++) {
-                int Near = Ids[Cell + Step[D]];
-                if (Near >= 0 && !Crate[Near] && !Reach[Near]) {
-                    Reach[Near] = 1;
-                    Queue.push_back(Near);
-                }
-            }
-        }
-        return Smallest;
-    };
+    auto Flood = [&](int From) { return FloodFloor(Floor, Crate, Reach, Queue, From); };
     std::unordered_set<uint64_t> Seen;
     std::vector<uint64_t> Layer, NextLayer;
     std::vector<int> Crates;
@@ -887,14 +913,9 @@ namespace {
 int BeamDeepest(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
 {
     int W = Grid.Width;
-    int Cells = W * Grid.Height;
-    std::vector<int> Ids(Cells, -1), CellOf;
-    for (int Cell = 0; Cell < Cells; Cell++) {
-        if (Grid.Inside[Cell]) {
-            Ids[Cell] = (int)CellOf.size();
-            CellOf.push_back(Cell);
-        }
-    }
+    const FloorNumbers Floor = NumberFloor(Grid);
+    const std::vector<int>& Ids = Floor.Ids;
+    const std::vector<int>& CellOf = Floor.CellOf;
     int F = (int)CellOf.size();
     int N = (int)Grid.Crates.size();
     if (F > 255) return 0;
@@ -902,24 +923,7 @@ int BeamDeepest(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
     // A position: N crate ids ascending, then the region's smallest id, one byte each.
     std::vector<uint8_t> Crate(F, 0), Reach(F, 0);
     std::vector<int> Queue;
-    auto Flood = [&](int From) {
-        std::fill(Reach.begin(), Reach.end(), 0);
-        Queue.assign(1, From);
-        Reach[From] = 1;
-        int Smallest = From;
-        for (size_t Head = 0; Head < Queue.size(); Head++) {
-            int Cell = CellOf[Queue[Head]];
-            if (Queue[Head] < Smallest) Smallest = Queue[Head];
-            for (int D = 0; D < 4; D++) {
-                int Near = Ids[Cell + Step[D]];
-                if (Near >= 0 && !Crate[Near] && !Reach[Near]) {
-                    Reach[Near] = 1;
-                    Queue.push_back(Near);
-                }
-            }
-        }
-        return Smallest;
-    };
+    auto Flood = [&](int From) { return FloodFloor(Floor, Crate, Reach, Queue, From); };
     auto Pack = [&](std::vector<int> Crates, int Region) {
         std::sort(Crates.begin(), Crates.end());
         std::string Key;
