@@ -99,21 +99,7 @@ std::string Utf16ToUtf8(const std::u16string& Text)
         } else if (Code >= 0xD800 && Code <= 0xDFFF) {
             Code = 0xFFFD;   // an unpaired surrogate
         }
-        if (Code < 0x80) {
-            Result += char(Code);
-        } else if (Code < 0x800) {
-            Result += char(0xC0 | (Code >> 6));
-            Result += char(0x80 | (Code & 0x3F));
-        } else if (Code < 0x10000) {
-            Result += char(0xE0 | (Code >> 12));
-            Result += char(0x80 | ((Code >> 6) & 0x3F));
-            Result += char(0x80 | (Code & 0x3F));
-        } else {
-            Result += char(0xF0 | (Code >> 18));
-            Result += char(0x80 | ((Code >> 12) & 0x3F));
-            Result += char(0x80 | ((Code >> 6) & 0x3F));
-            Result += char(0x80 | (Code & 0x3F));
-        }
+        AppendUtf8(Result, Code);
     }
     return Result;
 }

@@ -129,6 +129,8 @@ void DrawParagraph(int Image, const std::string& Utf8, double X, double Y, doubl
 // (Č, Ł, Greek, Cyrillic included); letters without a single capital and
 // bytes that are not UTF-8 pass unchanged.
 std::string UpperCaseText(const std::string& Utf8);
+// Appends CodePoint (up to U+10FFFF) to Out as UTF-8.
+void AppendUtf8(std::string& Out, uint32_t CodePoint);
 
 // ---------------------------------------------------------------------------
 // sprite.cpp: numbered sprite slots (textures on the current screen)

@@ -71,7 +71,6 @@ static int SelectSize(long Size26);
 static const SizeMetrics* MetricsFor(long Size26);
 static const GlyphRecord* GlyphFor(long Size26, uint32_t CodePoint);
 static uint32_t NextCodePoint(std::string_view Text, size_t* Position);
-static void AppendUtf8(std::string& Out, uint32_t CodePoint);
 static double RunWidth(std::string_view Text, long Size26);
 static void DrawRun(ImageRecord& Image, std::string_view Text, double X, double Y, long Size26, uint32_t Colour,
                     const ClipRect& Clip);
@@ -418,7 +417,7 @@ static uint32_t NextCodePoint(std::string_view Text, size_t* Position)
     return Value;
 }
 
-static void AppendUtf8(std::string& Out, uint32_t CodePoint)
+void AppendUtf8(std::string& Out, uint32_t CodePoint)
 {
     if (CodePoint < 0x80) {
         Out += char(CodePoint);

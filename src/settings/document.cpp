@@ -13,7 +13,6 @@
 static const size_t MaxDocumentBytes = 1 << 20;
 
 static std::string CodePageToUtf8(const uint8_t* Bytes, size_t Size);
-static void AppendUtf8(std::string& Out, uint32_t CodePoint);
 static int SameNameIgnoringCase(const std::string& A, const std::string& B);
 static int IsBlank(char C);
 static void ParseLine(Document& Doc, const std::string& Line);
@@ -255,21 +254,6 @@ static std::string CodePageToUtf8(const uint8_t* Bytes, size_t Size)
             AppendUtf8(Out, Byte);
     }
     return Out;
-}
-
-// Code points below 0x10000 only (all the code page can produce).
-static void AppendUtf8(std::string& Out, uint32_t CodePoint)
-{
-    if (CodePoint < 0x80) {
-        Out += char(CodePoint);
-    } else if (CodePoint < 0x800) {
-        Out += char(0xC0 | (CodePoint >> 6));
-        Out += char(0x80 | (CodePoint & 0x3F));
-    } else {
-        Out += char(0xE0 | (CodePoint >> 12));
-        Out += char(0x80 | ((CodePoint >> 6) & 0x3F));
-        Out += char(0x80 | (CodePoint & 0x3F));
-    }
 }
 
 // Group and key names compare with the case of ASCII letters ignored; other
