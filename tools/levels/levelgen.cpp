@@ -107,6 +107,21 @@ int MutateRoom(GenRandom& Random, const GenOptions& Options, const LevelGrid& Sh
 
 }   // namespace
 
+// Prints the grid's rows cropped to the walls: no empty rows and no blank
+// columns on the left.
+static void PrintCroppedRows(const LevelGrid& Grid)
+{
+    std::vector<std::string> Rows;
+    size_t Indent = std::string::npos;
+    for (const std::string& Row : LevelGridRows(Grid)) {
+        if (Row.empty()) continue;
+        Rows.push_back(Row);
+        size_t First = Row.find_first_not_of(' ');
+        if (First < Indent) Indent = First;
+    }
+    for (const std::string& Row : Rows) std::printf("%s\n", Row.substr(Indent).c_str());
+}
+
 int main(int ArgCount, char** Args)
 {
     GenOptions Options;
@@ -227,16 +242,7 @@ int main(int ArgCount, char** Args)
     std::printf("; pushes=%d moves=%d changes=%d nodes=%llu ms=%.0f score=%.1f\n", Best.Result.Pushes,
                 Best.Result.Moves, Best.Result.CrateChanges, (unsigned long long)Best.Result.Nodes,
                 Best.Result.Seconds * 1000.0, Best.Score);
-    // Crop to the walls: drop empty rows and the blank columns on the left.
-    std::vector<std::string> Rows;
-    size_t Indent = std::string::npos;
-    for (const std::string& Row : LevelGridRows(Best.Grid)) {
-        if (Row.empty()) continue;
-        Rows.push_back(Row);
-        size_t First = Row.find_first_not_of(' ');
-        if (First < Indent) Indent = First;
-    }
-    for (const std::string& Row : Rows) std::printf("%s\n", Row.substr(Indent).c_str());
+    PrintCroppedRows(Best.Grid);
     return 0;
 }
 
@@ -731,15 +737,7 @@ void PrintCandidate(const Candidate& Found, int Number)
                 R.Pushes, R.Moves, R.CrateChanges, (unsigned long long)R.Nodes, R.Seconds * 1000.0, F.Floor, F.Unused,
                 (double)F.Floor / F.Crates, 100.0 * F.Unused / F.Floor, Found.Score);
     std::printf("Name: c%02d\nTitle: tCandidate\n", Number);
-    std::vector<std::string> Rows;
-    size_t Indent = std::string::npos;
-    for (const std::string& Row : LevelGridRows(Found.Grid)) {
-        if (Row.empty()) continue;
-        Rows.push_back(Row);
-        size_t First = Row.find_first_not_of(' ');
-        if (First < Indent) Indent = First;
-    }
-    for (const std::string& Row : Rows) std::printf("%s\n", Row.substr(Indent).c_str());
+    PrintCroppedRows(Found.Grid);
     std::printf("\n");
 }
 
