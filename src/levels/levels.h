@@ -12,6 +12,7 @@
 // ---------------------------------------------------------------------------
 
 constexpr int MaxLayers = 16;
+constexpr int MinLayers = 3;              // layer 2 holds the walls
 constexpr int MaxMapSide = 33;            // cells 0..32
 constexpr int MaxCrates = 12;
 constexpr size_t LevelEntryBufferLimit = 20971520;   // 20 MiB per entry (the index)

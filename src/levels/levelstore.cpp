@@ -26,7 +26,6 @@ static constexpr size_t TileEntryBytes = 66;       // name, collision byte, alph
 // Map layout (bytes).
 static constexpr size_t MapFirstLayer = 5732;
 static constexpr size_t LayerHeaderBytes = 269;
-static constexpr int MinLayers = 3;                // layer 2 holds the walls
 // Tile images stay for the whole run at their own size: all of them together
 // may hold this many pixels (16 MiB); tiles past it get no image. Ours use a
 // few dozen thousand.

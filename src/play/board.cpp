@@ -57,6 +57,12 @@ int SetUpBoard(PlayStateRecord& Board, const BoardLevel& Level)
     for (int I = 1; I <= MaxCrates; I++)
         Board.CrateIndicators[I].Filled = 0;
     Board.CratesOnTargets = 0;
+    // A restart may come within the 8 frames of a slide (the pause menu
+    // answers at once): the slide of the old attempt ends here, or it would
+    // finish on the new board and carry the worker into a wall.
+    Board.MoveKind = 0;
+    Board.SlideOffset = Board.SlideStep;
+    Board.PushedCrate = CellPos{-1, -1};
     Board.StepCount = 0;
     Board.InLevel = 1;
     return 1;

@@ -60,9 +60,9 @@ struct BoardLevel {
     uint8_t Blocked[FieldColumns][FieldRows] = {};
 };
 
-// Crates, targets, worker and walls from Level; steps 0, in level. 1, or 0
-// when the level is refused (a position outside the field, more than 12
-// crates): the board is then left exactly as it was. Facing carries over.
+// Crates, targets, worker and walls from Level; steps 0, no slide, in level.
+// 1, or 0 when the level is refused (a position outside the field, more than
+// 12 crates): the board is then left exactly as it was. Facing carries over.
 int SetUpBoard(PlayStateRecord& Board, const BoardLevel& Level);
 // One direction request: a turn, a walk or a push (counted as a step), or
 // nothing; ignored while a slide runs or outside a level.

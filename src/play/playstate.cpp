@@ -3,6 +3,7 @@
 #include "levels/levels.h"
 #include "platform/platform.h"
 #include "play/play.h"
+#include "settings/settings.h"
 
 PlayStateRecord Play;
 
@@ -13,13 +14,16 @@ int PrepareLevel(int ProgressIndex)
     if (ProgressIndex < 0 || size_t(ProgressIndex) >= ProgressList.size())
         return 0;
     const std::string Name = ProgressList[size_t(ProgressIndex)].Name;
+    // The store keeps only the name of a level whose map it refused (too many
+    // crates, too few layers, shorter than it claims) or could not find: such
+    // a level has no layers and is not played, or it would be solved at once.
+    if (ParseNumber(GetLevelProperty(Name, 6)) < MinLayers)
+        return 0;
     BoardLevel Level;
     Level.CrateCount = GetLevelProperty(Name, 9);
     Level.CrateList = GetLevelProperty(Name, 10);
     Level.TargetList = GetLevelProperty(Name, 11);
     Level.WorkerStart = GetLevelProperty(Name, 12);
-    // A level without an obstacle layer (answer -1) has no walls; the field's
-    // edge still holds.
     for (int X = 0; X < FieldColumns; X++)
         for (int Y = 0; Y < FieldRows; Y++)
             Level.Blocked[X][Y] = IsCellFree(Name, ObstacleLayer, X, Y) == 0;

@@ -8,7 +8,7 @@
 #include "shell/shell.h"
 
 // A level whose data the rules refuse (a position outside the field, more
-// than 12 crates) is not played: the log says so and the level select shows
+// than 12 crates) or whose map the level store refused is not played: the log says so and the level select shows
 // that level, so the player sees where they stand and is never carried past it.
 static void RefuseLevel(int ProgressIndex)
 {

@@ -230,6 +230,41 @@ TEST_F(PlayRules, RestartClearsTheOldBoardAndKeepsFacing)
     EXPECT_EQ(Play.MoveKind, 22);
 }
 
+// The pause menu answers at once, so a restart can come in the middle of a
+// slide: the new attempt starts idle at the level's start, and the old slide
+// never finishes on the new board.
+TEST_F(PlayRules, RestartDuringASlideStartsIdle)
+{
+    AddLevel("one", Corridor);
+    UseLevels({"one"});
+    for (int Dir : {DirRight, DirDown}) {
+        SCOPED_TRACE(Dir);
+        ASSERT_EQ(SetUpLevel(0), 1);
+        Play.Worker.Facing = Dir;
+        if (Dir == DirDown) {
+            Step(DirDown);      // to (1, 2)
+            Step(DirRight);     // turn
+            Step(DirRight);     // to (2, 2), beside the crate
+        }
+        RequestMove(DirRight);  // a walk, or the push of the crate at (3, 2)
+        ASSERT_EQ(Play.MoveKind, Dir == DirRight ? 22 : 2);
+        Frames(3);
+        GameState = InGameMenu;
+        ASSERT_EQ(SetUpLevel(0), 1);
+        EXPECT_EQ(Play.MoveKind, 0);
+        EXPECT_EQ(Play.PushedCrate.X, -1);
+        Frames(12);
+        EXPECT_EQ(Board("one"), "##########\n#@      .#\n#  $     #\n##########\n");
+        EXPECT_EQ(Play.StepCount, 0);
+        // The first move of the new attempt slides its full 8 frames.
+        RequestMove(DirRight);
+        Frames(7);
+        EXPECT_EQ(Play.Worker.X, 1);
+        Frames(1);
+        EXPECT_EQ(Play.Worker.X, 2);
+    }
+}
+
 TEST_F(PlayRules, FirstRequestTurnsThenTheSameDirectionWalks)
 {
     AddLevel("one", Corridor);
@@ -526,20 +561,36 @@ TEST_F(PlayRules, FieldEdgeBlocksWorkerAndCrate)
     EXPECT_EQ(Play.StepCount, 1);
 }
 
-// Fewer than three layers: the level store answers -1 (no obstacle layer),
-// which counts as free.
-TEST_F(PlayRules, LevelWithoutObstacleLayerHasNoWalls)
+// A map the level store refuses (more than 12 crates, fewer than three
+// layers, shorter than it claims) leaves a record with only its name; a level
+// missing from the store reads the same. Neither is played: it would have no
+// crates and count as solved in its first frame, unlocking the next level.
+TEST_F(PlayRules, LevelsTheStoreDidNotReadAreRefusedAndNeverSolved)
 {
+    AddLevel("good", Corridor);
     AddLevel("flat", {"", " @ $"}, 2);
-    UseLevels({"flat"});
+    LevelRecord NameOnly;
+    NameOnly.Name = Wide("refused");
+    levelsByName["refused"] = NameOnly;
+    UseLevels({"good", "flat", "refused", "missing", "after"});
+    for (int Index : {1, 2, 3}) {
+        SCOPED_TRACE(Index);
+        ProgressList[size_t(Index)].Unlocked = 1;
+        GameState = LevelSelect;
+        EXPECT_EQ(SetUpLevel(Index), 0);
+        EXPECT_EQ(GameState, LevelSelect);
+        EXPECT_EQ(SelectedLevelIndex, Index);
+        Frames(3);
+        EXPECT_EQ(GameState, LevelSelect);
+        EXPECT_EQ(ProgressList[size_t(Index)].Steps, 0);
+        EXPECT_EQ(ProgressList[size_t(Index) + 1].Unlocked, 0);
+    }
+    // The same refusal from a running level (next, retry): back to the menus.
     ASSERT_EQ(SetUpLevel(0), 1);
-    ASSERT_EQ(IsCellFree("flat", 2, 2, 1), -1);
-    Play.Worker.Facing = DirRight;
-    RequestMove(DirRight);
-    EXPECT_EQ(Play.MoveKind, 22);
-    Frames(8);
-    RequestMove(DirRight);
-    EXPECT_EQ(Play.MoveKind, 2);
+    GameState = LevelComplete;
+    EXPECT_EQ(SetUpLevel(2), 0);
+    EXPECT_EQ(GameState, LevelSelect);
+    EXPECT_EQ(Play.InLevel, 0);
 }
 
 TEST_F(PlayRules, BadLevelDataIsRefusedAndChangesNothing)
