@@ -4,7 +4,7 @@
 # levels, the five languages plus the titles and a preferences file; its first
 # level is played through with the headless driver, and the copied executable
 # itself starts in portable mode, leaving the user's own folder untouched.
-# Untitled levels get each language's "Level N" (or --title's word); --prove
+# Untitled levels are named after their collection and number (or --title's word); --prove
 # and --require-proof drop an unsolvable level; two imports of one input are
 # byte-identical. Broken input (text, binary junk, 30 MB, an existing folder,
 # missing game data) ends with status 1 and leaves neither the folder nor a
@@ -112,7 +112,11 @@ rm -f "$games/pack/"Log*.log
 # --- untitled levels, several collections in order, --title, the locale -------
 printf '#####\n#@$.#\n#####\n\n#####\n#.$@#\n#####\n' > "$work/input/plain.txt"
 printf 'Title: Last\n\n######\n#@ $.#\n######\n' > "$work/input/last.txt"
-"$import" "$work/input/plain.txt" -o "$games/plain" --data "$data" > /dev/null 2>&1 || fail "an untitled import failed"
+# A header naming the collection; its levels are titled only by their numbers.
+printf 'Dockside\nAuthor: someone\n\nTitle: 1\n#####\n#@$.#\n#####\n\n; 2\n######\n#@ $.#\n######\n' \
+  > "$work/input/numbered.sok"
+"$import" "$work/input/plain.txt" "$work/input/numbered.sok" -o "$games/plain" --data "$data" > /dev/null 2>&1 \
+  || fail "an untitled import failed"
 LC_ALL=fr_FR.UTF-8 "$import" "$work/input/plain.txt" "$work/input/last.txt" -o "$games/titled" --title "Pier" \
   --data "$data" > /dev/null 2>&1 || fail "an import with --title failed"
 grep -q -F 'Language = fr_FR' "$games/titled/Kistora.prefs" || fail "the user's locale did not choose the language"
@@ -121,9 +125,11 @@ import sys, zipfile
 def titles(path, code):
     text = zipfile.ZipFile(path).read(code + '.language').decode('utf-8')
     return [l.split(' = ', 1)[1] for l in text.split('\r\n') if l.startswith('tPackLEVEL')]
-words = {'en_GB': 'Level', 'de_DE': 'Level', 'fr_FR': 'Niveau', 'es_ES': 'Nivel', 'it_IT': 'Livello'}
-for code, word in words.items():
-    assert titles(sys.argv[1], code) == [word + ' 1', word + ' 2'], (code, titles(sys.argv[1], code))
+# Named after the collection (its header's title, else its file name) and the
+# number it gives, in every language: never "Level 1" under the card's own
+# "Level 1".
+for code in ('en_GB', 'de_DE', 'fr_FR', 'es_ES', 'it_IT'):
+    assert titles(sys.argv[1], code) == ['plain 1', 'plain 2', 'Dockside 1', 'Dockside 2'], (code, titles(sys.argv[1], code))
     assert titles(sys.argv[2], code) == ['Pier 1', 'Pier 2', 'Last'], (code, titles(sys.argv[2], code))
 P
 rm -rf "$games/plain" "$games/titled"

@@ -48,6 +48,14 @@ struct Scanner {
     int NextTitleSet = 0;
     std::string NextTitle; // "Title:" meant for the next board
     std::string LastText;  // a lone text line in the last block, for the next board
+    int LastTextBlock = 0; // the block LastText came from (1-based), 0 for none
+    int NextTitleBlock = 0;
+    // The collection's own title: the first title of a block before the first
+    // board that does not title that board.
+    int Blocks = 0;
+    int HeaderTitleBlock = 0;
+    std::string HeaderTitle;
+    int HeaderTitleTaken = 0;
     int Found = 0;
     const std::function<void(CollectionLevel&)>* Take = nullptr;
 };
@@ -188,7 +196,8 @@ int ExpandBoardLine(const std::string& Line, std::vector<std::string>& Rows, int
     return 1;
 }
 
-int ReadCollectionText(const std::string& Bytes, const std::function<void(CollectionLevel&)>& Take)
+int ReadCollectionText(const std::string& Bytes, const std::function<void(CollectionLevel&)>& Take,
+                       std::string* CollectionTitle)
 {
     std::string Text = DecodeCollectionText(Bytes);
     // First pass: the file's habit; second pass: the levels.
@@ -201,14 +210,18 @@ int ReadCollectionText(const std::string& Bytes, const std::function<void(Collec
         Scan.TitlesBelowBoards = Habit.TitleAfterLastBoard;
     Scan.Take = &Take;
     ScanText(Text, Scan);
+    if (CollectionTitle)
+        *CollectionTitle = Scan.HasBoard ? Scan.HeaderTitle : std::string();
     return Scan.Found;
 }
 
 int ReadCollectionFile(const std::string& Path, const std::function<void(CollectionLevel&)>& Take, int& Found,
-                       std::string& Error)
+                       std::string& Error, std::string* CollectionTitle)
 {
     Found = 0;
     Error.clear();
+    if (CollectionTitle)
+        CollectionTitle->clear();
     std::ifstream File(Path, std::ios::binary | std::ios::ate);
     if (!File) {
         Error = "cannot be opened";
@@ -230,7 +243,7 @@ int ReadCollectionFile(const std::string& Path, const std::function<void(Collect
         Error = "cannot be read";
         return 0;
     }
-    Found = ReadCollectionText(Bytes, Take);
+    Found = ReadCollectionText(Bytes, Take, CollectionTitle);
     return 1;
 }
 
@@ -394,7 +407,15 @@ static void CloseBlock(Scanner& Scan, int TouchesBoardBelow)
     if (!Block.Open)
         return;
     Block.Open = 0;
+    Scan.Blocks++;
     int Above = Block.TouchesBoardAbove, Below = TouchesBoardBelow;
+    if (!Scan.HasBoard && !Below && !Scan.HeaderTitleBlock) {
+        std::string Title = CleanTitle(Block.HasTitle ? Block.Title : Block.Texts ? Block.Text : std::string());
+        if (!Title.empty()) {
+            Scan.HeaderTitleBlock = Scan.Blocks;
+            Scan.HeaderTitle = Title;
+        }
+    }
     if (Block.HasTitle) {
         Scan.TitlesInRegion++;
         if (Above && !Below)
@@ -410,17 +431,29 @@ static void CloseBlock(Scanner& Scan, int TouchesBoardBelow)
         } else if (!Scan.NextTitleSet) {
             Scan.NextTitleSet = 1;
             Scan.NextTitle = Block.Title;
+            Scan.NextTitleBlock = Scan.Blocks;
         }
     }
     // A title line: alone in the last block before the board, and not a note hanging under the board above.
-    if (Block.Texts == 1 && Block.Keys == 0 && !(Above && !Below))
+    if (Block.Texts == 1 && Block.Keys == 0 && !(Above && !Below)) {
         Scan.LastText = Block.Text;
-    else
+        Scan.LastTextBlock = Scan.Blocks;
+    } else {
         Scan.LastText.clear();
+        Scan.LastTextBlock = 0;
+    }
 }
 
 static void StartBoard(Scanner& Scan, int LineNumber)
 {
+    if (!Scan.HasBoard && Scan.HeaderTitleBlock && !Scan.HeaderTitleTaken) {
+        // The header's title names the first board instead when that board takes it.
+        int Titled = (Scan.NextTitleSet && Scan.NextTitleBlock == Scan.HeaderTitleBlock) ||
+                     (!Scan.NextTitleSet && Scan.LastTextBlock == Scan.HeaderTitleBlock);
+        Scan.HeaderTitleTaken = 1;
+        if (Titled)
+            Scan.HeaderTitle.clear();
+    }
     Scan.HasBoard = 1;
     Scan.InBoard = 1;
     Scan.Board = CollectionLevel();
@@ -431,7 +464,9 @@ static void StartBoard(Scanner& Scan, int LineNumber)
     Scan.BoardText = Scan.LastText;
     Scan.NextTitleSet = 0;
     Scan.NextTitle.clear();
+    Scan.NextTitleBlock = 0;
     Scan.LastText.clear();
+    Scan.LastTextBlock = 0;
     Scan.TitlesInRegion = 0;
     Scan.JustAfterBoard = 1;
 }

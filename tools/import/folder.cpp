@@ -305,9 +305,7 @@ int FinishPortableFolder(FolderPlan& Plan, const std::vector<ImportedLevel>& Lev
             int Count = (int)Levels.size();
             for (int K = 0; K < Count; K++) {
                 std::string Title = Levels[K].Title;
-                if (Title.empty() && !Plan.NameForUntitled.empty())
-                    Title = CleanTitle(Plan.NameForUntitled + " " + std::to_string(K + 1));
-                if (Title.empty()) {
+                if (Title.empty()) { // a collection named only by digits
                     Title = Header;
                     for (size_t At = Title.find('#'); At != std::string::npos; At = Title.find('#', At))
                         Title.replace(At, 1, std::to_string(K + 1));

@@ -41,12 +41,15 @@ int ExpandBoardLine(const std::string& Line, std::vector<std::string>& Rows, int
 // Reads the levels of a decoded or raw collection text in order and hands each one
 // to Take. Titles come from a "Title:" line attached to the level or from a lone text
 // line before it; ';' lines and "Comment:" ... "Comment-End:" blocks are skipped.
-// Returns the number of levels found.
-int ReadCollectionText(const std::string& Bytes, const std::function<void(CollectionLevel&)>& Take);
+// Returns the number of levels found. CollectionTitle, when given, receives the
+// collection's own title: the first title or text line of the file's header
+// (the lines before the first level that title no level), "" when it has none.
+int ReadCollectionText(const std::string& Bytes, const std::function<void(CollectionLevel&)>& Take,
+                       std::string* CollectionTitle = nullptr);
 
 // The same for a file. 1 when the file could be read (Error empty), else 0 with Error.
 int ReadCollectionFile(const std::string& Path, const std::function<void(CollectionLevel&)>& Take, int& Found,
-                       std::string& Error);
+                       std::string& Error, std::string* CollectionTitle = nullptr);
 
 // A title made fit for a language file and a level card: control characters and
 // line breaks become spaces, runs of spaces one, trimmed, cut to TitleMaxWidth;
@@ -88,7 +91,6 @@ struct FolderPlan {
     std::string GamePath;        // the game executable to copy (links resolved)
     std::string DataFolder;      // holds Kistora.data, Kistora.maps, Kistora.languages; ends with "/"
     std::string ToolFolder;      // holds kistora-levelc, kistora-langpack, kistora-solve; ends with "/"
-    std::string NameForUntitled; // --title: untitled levels are "<text> N"; "" for each language's "Level N"
     std::string LocaleName;      // the user's locale ("de_DE"), picks the folder's first language
     std::string TempFolder;      // the folder being built beside OutFolder; "" when there is none
     std::string WorkFolder;      // scratch files inside TempFolder, removed before the rename

@@ -51,6 +51,8 @@ static int Usage(const char* Problem);
 static int ParseOptions(int Count, char** Args, Options& Taken);
 static std::string LocaleName();
 static std::string Named(const CollectionLevel& Level);
+static void NameUntitledLevels(const std::string& Name, const std::string& Path, std::vector<ImportedLevel>& Levels,
+                               size_t First);
 static void TakeLevel(const Options& Taken, FolderPlan& Plan, const std::string& Source, CollectionLevel& Level,
                       std::vector<ImportedLevel>& Levels, Tally& Count);
 
@@ -62,7 +64,6 @@ int main(int Count, char** Args)
     CatchInterrupts();
     FolderPlan Plan;
     Plan.OutFolder = Taken.Out;
-    Plan.NameForUntitled = Taken.Title;
     Plan.LocaleName = LocaleName();
     std::string Error;
     if (!FindGameFiles(Taken.Game, Taken.Data, Plan, Error)) {
@@ -90,11 +91,13 @@ int main(int Count, char** Args)
         int Found = 0;
         size_t KeptBefore = Levels.size();
         auto Take = [&](CollectionLevel& Level) { TakeLevel(Taken, Plan, Path, Level, Levels, Counts); };
-        if (!ReadCollectionFile(Path, Take, Found, Error)) {
+        std::string CollectionTitle;
+        if (!ReadCollectionFile(Path, Take, Found, Error, &CollectionTitle)) {
             std::fprintf(stderr, "kistora-import: %s: %s\n", Path.c_str(), Error.c_str());
             AbandonPortableFolder(Plan);
             return 1;
         }
+        NameUntitledLevels(Taken.Title.empty() ? CollectionTitle : Taken.Title, Path, Levels, KeptBefore);
         if (ImportInterrupted() || Counts.Failed)
             break;
         if (Found == 0)
@@ -188,6 +191,26 @@ static void TakeLevel(const Options& Taken, FolderPlan& Plan, const std::string&
     Levels.push_back(std::move(Kept));
 }
 
+// A level the collection names only by its number is called after the
+// collection (--title, else its title line, else its file name) with that
+// number: "Harbour 3", never a second "Level 3" under the card's own number.
+static void NameUntitledLevels(const std::string& Name, const std::string& Path, std::vector<ImportedLevel>& Levels,
+                               size_t First)
+{
+    std::string Collection = Name;
+    if (Collection.empty()) {
+        size_t Slash = Path.find_last_of('/');
+        Collection = Path.substr(Slash == std::string::npos ? 0 : Slash + 1);
+        size_t Dot = Collection.find_last_of('.');
+        if (Dot != std::string::npos && Dot > 0)
+            Collection.erase(Dot);
+    }
+    for (size_t K = First; K < Levels.size(); K++) {
+        if (Levels[K].Title.empty())
+            Levels[K].Title = CleanTitle(Collection + " " + std::to_string(Levels[K].Number));
+    }
+}
+
 static std::string Named(const CollectionLevel& Level)
 {
     std::string Text = "level " + std::to_string(Level.Number);
@@ -263,7 +286,7 @@ static int Usage(const char* Problem)
                  "                      [--from N] [--game FILE] [--data DIR]\n"
                  "Makes DIR, a Kistora folder that plays the levels of the collections (.xsb, .sok, .txt) in order.\n"
                  "  -o DIR           the folder to make; it must not exist yet\n"
-                 "  --title TEXT     call untitled levels \"TEXT 1\", \"TEXT 2\", ... instead of \"Level 1\", ...\n"
+                 "  --title TEXT     call untitled levels \"TEXT 1\", \"TEXT 2\", ... instead of after their collection\n"
                  "  --prove SECONDS  let kistora-solve try each level for up to SECONDS and report the result\n"
                  "  --require-proof  take only levels the solver solved (10 seconds each unless --prove says)\n"
                  "  --from N         start at the Nth level found (a folder holds %d levels)\n"
