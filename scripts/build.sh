@@ -1,10 +1,22 @@
 #!/usr/bin/env bash
-# Configures and builds the game, its tools and its content into build/.
+# Configures and builds into build/:
+#
+#   bash scripts/build.sh          the game, its tools, its content, the tests and the benchmarks
+#   bash scripts/build.sh --play   only the game and its three archives (and the tools that make them)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # ccache may reuse objects compiled in another checkout of the same sources.
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
-cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=Release
-cmake --build build -j "$(nproc)"
+case "${1:-}" in
+  --play)
+    cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DKISTORA_TESTS=OFF -DKISTORA_BENCH=OFF
+    cmake --build build -j "$(nproc)" --target kistora kistora-data kistora-maps kistora-languages
+    ;;
+  "")
+    cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DKISTORA_TESTS=ON -DKISTORA_BENCH=ON
+    cmake --build build -j "$(nproc)"
+    ;;
+  *) echo "usage: build.sh [--play]" >&2; exit 2 ;;
+esac

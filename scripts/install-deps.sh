@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package Kistora needs to build, run and test.
-# Safe to run again: only missing packages are installed.
+# Installs the Debian 12 packages Kistora needs. Safe to run again: only
+# missing packages are installed.
+#
+#   bash scripts/install-deps.sh          everything: build, play, test, package, profile
+#   bash scripts/install-deps.sh --play   only what building and playing the game needs
 set -euo pipefail
 
-PACKAGES=(
-  build-essential cmake ninja-build ccache pkg-config git
+# The compiler, the game's libraries and what builds its content.
+PLAY_PACKAGES=(
+  build-essential cmake ninja-build ccache pkg-config
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-liberation2
   libpng-dev zlib1g-dev libogg-dev libvorbis-dev libarchive-dev
   librsvg2-bin
+)
+# The tests, the sanitizer and fuzz builds, the package checks.
+TEST_PACKAGES=(
+  git
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth time
@@ -15,6 +23,13 @@ PACKAGES=(
   debhelper dpkg-dev lintian appstream desktop-file-utils
   valgrind
 )
+
+PACKAGES=("${PLAY_PACKAGES[@]}")
+case "${1:-}" in
+  --play) ;;
+  "") PACKAGES+=("${TEST_PACKAGES[@]}") ;;
+  *) echo "usage: install-deps.sh [--play]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do
