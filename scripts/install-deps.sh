@@ -17,7 +17,7 @@ PLAY_PACKAGES=(
 TEST_PACKAGES=(
   git
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev
   xvfb xauth time
   xdotool x11-utils imagemagick
   debhelper dpkg-dev lintian appstream desktop-file-utils
