@@ -410,6 +410,8 @@ static void DrawFillTiles()
 
 // Idle: crates, then the worker on top. Sliding: the worker first, moved by
 // the rounded offset, then the crates with the pushed one moved alongside.
+// Crates are drawn with their colour key: the floor or the target mark shows
+// round the crate and through the gaps between its boards.
 static void DrawCratesAndWorker()
 {
     const int T = TileSize;
@@ -432,7 +434,7 @@ static void DrawCratesAndWorker()
                 ScreenX += Dx * Offset;
                 ScreenY += Dy * Offset;
             }
-            ShowSprite(SpriteCrate, ScreenX, ScreenY);
+            ShowSpriteTransparent(SpriteCrate, ScreenX, ScreenY);
         }
     }
     if (Play.MoveKind == 0) {

@@ -1,7 +1,9 @@
 // The built pictures: every one decodes with the game's own PNG reader, has
 // the size its use needs and fits its buffer; colour-keyed pictures hold no
-// pure black; the worker reads as eight different poses; wall pieces join by
-// their neighbour mask; the turning title background covers every screen.
+// pure black but where they are meant to be open (the crate's rim and gaps),
+// and nothing half open; the worker reads as eight different poses; wall
+// pieces join by their neighbour mask; the turning title background covers
+// every screen.
 // The pictures are made by the content build; without it these tests skip.
 #include "display/display.h"
 #include "platform/platform.h"
@@ -164,10 +166,28 @@ TEST(ArtPictures, BoardPicturesAreSixtyFourSquareAndWithinTheirBuffer)
     REQUIRE_CONTENT();
     Picture Crate = Expect(ArtDir + "crate.png", 64, 64, SpriteLimit);
     Picture Fill = Expect(ArtDir + "tile_01.png", 64, 64, SpriteLimit);
-    // The crate is drawn plain and copied as the head-up display icon with
-    // black as the key colour; the margin fill tile is colour-keyed.
-    ExpectSolidWithoutKey(Crate, "crate.png");
+    // The margin fill tile is colour-keyed and meant to cover its cell.
     ExpectSolidWithoutKey(Fill, "tile_01.png");
+    // The crate is colour-keyed with open parts: on the board and in the icon
+    // the game keys out pure black, the thumbnails blend by alpha, so every
+    // pixel must be either open (black, alpha 0) or painted in full and not
+    // black, and both readings give the same picture. The open parts are the
+    // rim of the cell all round and gaps inside the crate's outline.
+    if (!Crate.Pixels.empty()) {
+        size_t Mixed = 0, OpenInside = 0, ClosedRim = 0;
+        for (int Y = 0; Y < 64; ++Y)
+            for (int X = 0; X < 64; ++X) {
+                uint32_t P = Crate.At(X, Y);
+                int Open = P == 0u;
+                Mixed += !Open && (AlphaOf(P) != 255 || (P >> 8) == 0);
+                int Rim = X < 4 || Y < 4 || X > 59 || Y > 59;
+                ClosedRim += Rim && !Open;
+                OpenInside += !Rim && X > 12 && Y > 12 && X < 51 && Y < 51 && Open;
+            }
+        EXPECT_EQ(Mixed, 0u) << "crate.png has half-open or black painted pixels";
+        EXPECT_EQ(ClosedRim, 0u) << "crate.png covers the edge of its cell";
+        EXPECT_GT(OpenInside, 64u) << "crate.png has no open gaps between its boards";
+    }
     for (const char* Name : WorkerNames)
         Expect(ArtDir + Name + ".png", 64, 64, SpriteLimit);
 }
