@@ -40,6 +40,7 @@ void LeaveSettings()
 
 void ApplySettings()
 {
+    // "ON" and "OFF" in capitals here, "On" and "Off" at start-up: the log has always read so.
     if (MusicOn == 1 && PendingSettings.Music == 0) {
         StopTrack(CurrentTrack());
         MusicOn = 0;
