@@ -2,8 +2,6 @@
 // set-up from the level's texts, turn/walk/push requests, the 8-frame slide,
 // the step counter, the pause-aware clock and the completion count. No
 // drawing, no input, no platform: the caller passes the time and tile size.
-#include "display/display.h"
-#include "levels/levels.h"
 #include "play/play.h"
 #include "settings/settings.h"
 
@@ -13,6 +11,7 @@ static int InsideField(int64_t X, int64_t Y);
 static int CrateAt(const PlayStateRecord& Board, int X, int Y);
 static int CellOpen(const PlayStateRecord& Board, int X, int Y);
 static void DirectionStep(int Dir, int* Dx, int* Dy);
+static void ShowPose(WorkerRecord& Worker, int Pose, int Dir);
 static int DirectionOfMove(int MoveKind);
 static void SplitFields(const std::string& Text, std::vector<int64_t>& Fields);
 static int64_t FieldAt(const std::vector<int64_t>& Fields, size_t OneBased);
@@ -23,7 +22,7 @@ int SetUpBoard(PlayStateRecord& Board, const BoardLevel& Level)
     // field or more crates than the HUD has icons is refused as a whole and
     // leaves the board exactly as it was.
     int64_t Count = ParseNumber(Level.CrateCount);
-    if (Count < 0 || Count > MaxCrates)
+    if (Count < 0 || Count > BoardMaxCrates)
         return 0;
     std::vector<int64_t> CrateFields, TargetFields, WorkerFields;
     SplitFields(Level.CrateList, CrateFields);
@@ -53,8 +52,10 @@ int SetUpBoard(PlayStateRecord& Board, const BoardLevel& Level)
             Board.Blocked[X][Y] = Level.Blocked[X][Y];
     Board.Worker.X = int32_t(FieldAt(WorkerFields, 1));
     Board.Worker.Y = int32_t(FieldAt(WorkerFields, 2));
-    Board.Worker.Image = SpriteIdleLeft; // Facing carries over from the last attempt
-    for (int I = 1; I <= MaxCrates; I++)
+    // Facing carries over from the last attempt; the picture starts idle, left.
+    Board.Worker.Pose = PoseIdle;
+    Board.Worker.PoseDir = DirLeft;
+    for (int I = 1; I <= BoardMaxCrates; I++)
         Board.CrateIndicators[I].Filled = 0;
     Board.CratesOnTargets = 0;
     // A restart may come within the 8 frames of a slide (the pause menu
@@ -74,14 +75,12 @@ void MoveWorker(PlayStateRecord& Board, int Dir)
         return;
     if (Dir < DirLeft || Dir > DirDown)
         return;
-    const int IdleImage = SpriteIdleLeft + (Dir - DirLeft);
-    const int PushImage = SpritePushLeft + (Dir - DirLeft);
     const int Kind = Dir - 1; // 1 left, 2 right, 3 up, 4 down
 
     // A worker facing elsewhere only turns: no step.
     if (Board.Worker.Facing != Dir) {
         Board.Worker.Facing = Dir;
-        Board.Worker.Image = IdleImage;
+        ShowPose(Board.Worker, PoseIdle, Dir);
         return;
     }
 
@@ -90,7 +89,7 @@ void MoveWorker(PlayStateRecord& Board, int Dir)
     const int NextX = Board.Worker.X + Dx, NextY = Board.Worker.Y + Dy;
     if (!CrateAt(Board, NextX, NextY)) {
         if (CellOpen(Board, NextX, NextY)) {
-            Board.Worker.Image = IdleImage;
+            ShowPose(Board.Worker, PoseIdle, Dir);
             Board.MoveKind = Kind * 11;
             Board.PushedCrate = CellPos{-1, -1};
             Board.StepCount += 1;
@@ -102,11 +101,11 @@ void MoveWorker(PlayStateRecord& Board, int Dir)
     if (CrateAt(Board, BeyondX, BeyondY)) {
         // Two crates in a row never move; the worker just faces them.
         Board.Worker.Facing = Dir;
-        Board.Worker.Image = IdleImage;
+        ShowPose(Board.Worker, PoseIdle, Dir);
         return;
     }
     if (CellOpen(Board, BeyondX, BeyondY)) {
-        Board.Worker.Image = PushImage;
+        ShowPose(Board.Worker, PosePush, Dir);
         Board.PushedCrate = CellPos{NextX, NextY};
         Board.MoveKind = Kind;
         Board.StepCount += 1;
@@ -196,6 +195,12 @@ static int CrateAt(const PlayStateRecord& Board, int X, int Y)
 static int CellOpen(const PlayStateRecord& Board, int X, int Y)
 {
     return InsideField(X, Y) && !Board.Blocked[X][Y];
+}
+
+static void ShowPose(WorkerRecord& Worker, int Pose, int Dir)
+{
+    Worker.Pose = Pose;
+    Worker.PoseDir = Dir;
 }
 
 static void DirectionStep(int Dir, int* Dx, int* Dy)

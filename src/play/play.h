@@ -16,14 +16,23 @@ struct CellPos {
     int32_t Y = 0;
 };
 
+// The worker's picture: no picture before the first level, then the idle or
+// the push picture of one direction (the play screen maps it to a sprite).
+enum WorkerPose { PoseNone = 0, PoseIdle, PosePush };
+
+// The board holds no more crates than the HUD has icons.
+constexpr int BoardMaxCrates = 12;
+
 struct WorkerRecord {
     int32_t X = 0, Y = 0;
     int32_t Facing = 0;      // 0 none, 2 left, 3 right, 4 up, 5 down
-    int32_t Image = 0;       // sprite slot of the shown worker picture
+    int32_t Pose = PoseNone;
+    // The direction the picture shows. A set-up shows the idle picture to the
+    // left whatever the worker faces, so it is not always Facing.
+    int32_t PoseDir = DirLeft;
 };
 
 struct CrateIndicator {
-    int32_t X = 0, Y = 0;
     int32_t Filled = 0;
 };
 
@@ -106,6 +115,12 @@ extern int FillLeftX, FillRightX, FillTopY, FillBottomY;
 extern int HudTitleX, HudTitleW, HudTimeX, HudTimeW, HudStepsX, HudStepsW, HudCratesX, HudCratesW;
 extern int CrateIconSize;
 
+// Where the HUD shows crate icon 1..12 (two rows of six), from the layout.
+struct ScreenPos {
+    int32_t X = 0, Y = 0;
+};
+extern ScreenPos CrateIconPositions[BoardMaxCrates + 1];
+
 // Layout values for a screen of Width x Height in aspect class Class (no drawing).
 void ComputePlayLayout(int Width, int Height, int Class);
 void RenderHudBackground();        // sprite 17 and the text sprites at their sizes
@@ -115,4 +130,9 @@ void ScaleBoardArt();              // crate, fill tile and worker sprites to Til
 // One frame of the play screen, states 7 to 12. The time text is drawn anew
 // only while the clock runs, so it stands still under every panel.
 void DrawPlayScreen();
+// After the frame was drawn: the slide moves on (in states 7 to 12, since the
+// board is drawn under every panel).
+void AdvancePlayScreen();
 std::string FormatPlayTime(int64_t Ms);   // "05:07", "75:00"
+// The sprite slot of the worker's picture; 0 when it shows none.
+int WorkerSprite(const WorkerRecord& Worker);

@@ -23,6 +23,7 @@ int FillLeftX = 0, FillRightX = 0, FillTopY = 0, FillBottomY = 0;
 int HudTitleX = 0, HudTitleW = 0, HudTimeX = 0, HudTimeW = 0, HudStepsX = 0, HudStepsW = 0, HudCratesX = 0,
     HudCratesW = 0;
 int CrateIconSize = 0;
+ScreenPos CrateIconPositions[BoardMaxCrates + 1];
 
 // The screen the layout was made for.
 static int LayoutWidth = 0;
@@ -163,10 +164,10 @@ void ComputePlayLayout(int Width, int Height, int Class)
     const int Gap = (Inner - 6 * S) / 7;
     for (int K = 1; K <= 6; K++) {
         const int X = HudCratesX + M + Gap + 1 + (K - 1) * (S + Gap);
-        Play.CrateIndicators[K].X = X;
-        Play.CrateIndicators[K].Y = M + S / 3;
-        Play.CrateIndicators[K + 6].X = X;
-        Play.CrateIndicators[K + 6].Y = HudHeight - M - S / 3 - S;
+        CrateIconPositions[K].X = X;
+        CrateIconPositions[K].Y = M + S / 3;
+        CrateIconPositions[K + 6].X = X;
+        CrateIconPositions[K + 6].Y = HudHeight - M - S / 3 - S;
     }
     BareCellsValid = 0;
 }
@@ -245,6 +246,7 @@ void ScaleBoardArt()
     SetTileSize(double(T));
     SetBoardOriginX(BoardX);
     SetBoardOriginY(BoardY);
+    // These three labels end in a blank, unlike the log's others: the log has always read so.
     LogValue("TileSize: ", int64_t(T));
     LogValue("OffsetX: ", int64_t(BoardX));
     LogValue("OffsetY: ", int64_t(BoardY));
@@ -268,13 +270,20 @@ void DrawPlayScreen()
 
     const int Count = Play.CrateCount < MaxCrates ? Play.CrateCount : MaxCrates;
     for (int I = 1; I <= Count; I++) {
-        const CrateIndicator& Icon = Play.CrateIndicators[I];
-        ShowSpriteIntensity(SpriteCrateIcon, Icon.X, Icon.Y, Icon.Filled ? 255 : 64);
+        const ScreenPos& Icon = CrateIconPositions[I];
+        ShowSpriteIntensity(SpriteCrateIcon, Icon.X, Icon.Y, Play.CrateIndicators[I].Filled ? 255 : 64);
     }
 
     DrawFillTiles();
     DrawLevel(Play.CurrentLevelName);
     DrawCratesAndWorker();
+}
+
+void AdvancePlayScreen()
+{
+    if (TileSize <= 0) {
+        return;
+    }
     AdvanceSlide();
 }
 
@@ -287,6 +296,15 @@ std::string FormatPlayTime(int64_t Ms)
     char Buffer[32];
     std::snprintf(Buffer, sizeof Buffer, "%02" PRId64 ":%02" PRId64, Seconds / 60, Seconds % 60);
     return Buffer;
+}
+
+int WorkerSprite(const WorkerRecord& Worker)
+{
+    if (Worker.Pose == PoseNone || Worker.PoseDir < DirLeft || Worker.PoseDir > DirDown) {
+        return 0;
+    }
+    const int First = Worker.Pose == PosePush ? SpritePushLeft : SpriteIdleLeft;
+    return First + (Worker.PoseDir - DirLeft);
 }
 
 // A text sprite of the panel's inner size, with its reusable image.
@@ -421,7 +439,7 @@ static void DrawCratesAndWorker()
         const int Kind = Play.MoveKind > 4 ? Play.MoveKind / 11 : Play.MoveKind;
         Dx = Kind == 1 ? -1 : (Kind == 2 ? 1 : 0);
         Dy = Kind == 3 ? -1 : (Kind == 4 ? 1 : 0);
-        ShowSpriteTransparent(Play.Worker.Image, BoardX + Play.Worker.X * T + Dx * Offset,
+        ShowSpriteTransparent(WorkerSprite(Play.Worker), BoardX + Play.Worker.X * T + Dx * Offset,
                               BoardY + Play.Worker.Y * T + Dy * Offset);
     }
     for (int X = 0; X < FieldColumns; X++) {
@@ -438,6 +456,6 @@ static void DrawCratesAndWorker()
         }
     }
     if (Play.MoveKind == 0) {
-        ShowSpriteTransparent(Play.Worker.Image, BoardX + Play.Worker.X * T, BoardY + Play.Worker.Y * T);
+        ShowSpriteTransparent(WorkerSprite(Play.Worker), BoardX + Play.Worker.X * T, BoardY + Play.Worker.Y * T);
     }
 }

@@ -8,6 +8,7 @@
 PlayStateRecord Play;
 
 static constexpr int ObstacleLayer = 2;
+static_assert(BoardMaxCrates == MaxCrates, "the board and the level store agree on the crate limit");
 
 int PrepareLevel(int ProgressIndex)
 {

@@ -217,7 +217,6 @@ void DrawLevelSelect()
 {
     const int S = SelectedLevelIndex;
     const int C = int(ProgressList.size());
-    const int W = CardW;
     int Shift = StripSlideDirection == 1 ? -StripSlideOffset : StripSlideDirection == 2 ? StripSlideOffset : 0;
     for (int K = -2; K <= 2; ++K) {
         int Entry = S + K;
@@ -225,6 +224,12 @@ void DrawLevelSelect()
             continue;
         ShowSprite(ProgressList[Entry].CardImage, CardSlotX(K) + Shift, ScreenHeight / 2);
     }
+}
+
+void AdvanceLevelStrip()
+{
+    const int S = SelectedLevelIndex;
+    const int W = CardW;
     if (StripSlideDirection != 0) {
         // The card this slide brings within reach: its thumbnail decodes meanwhile.
         if (StripSlideOffset == StripSlideStep)

@@ -68,8 +68,18 @@ int PanelRowTop(int Panel, int Slot)
 
 void ShowPanelOnTitle(int Panel)
 {
-    PanelLayout& P = Panels[Panel];
+    const PanelLayout& P = Panels[Panel];
     ShowSprite(P.Sprite, P.ScreenX, P.ScreenY + P.SlideInStep * P.SlideCounter);
+}
+
+void StartPanelSlideIn(int Panel)
+{
+    Panels[Panel].SlideCounter = PanelSlideInSteps;
+}
+
+void AdvancePanelSlideIn(int Panel)
+{
+    PanelLayout& P = Panels[Panel];
     if (P.SlideCounter > 0)
         --P.SlideCounter;
 }

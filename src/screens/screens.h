@@ -10,13 +10,15 @@ enum PanelId {
     PanelLevelComplete, PanelGameComplete, PanelCredits, PanelCount
 };
 
+constexpr int PanelSlideInSteps = 5;
+
 struct PanelLayout {
     int32_t Width = 0, Height = 0;
     int32_t Header = 0, TitleFont = 0, ItemFont = 0, Body = 0, Gap = 0;
     int32_t RowSlots = 4;
     int32_t ScreenX = 0, ScreenY = 0;
     int32_t SlideInStep = 0;
-    int32_t SlideCounter = 5;
+    int32_t SlideCounter = PanelSlideInSteps;
     int Sprite = 0;          // 22 + panel id
 };
 
@@ -26,7 +28,9 @@ extern int CreditsParagraphFont;
 // panels.cpp
 void ComputePanelGeometry(int Width, int Height);   // layouts only (no sprites)
 void ComputePanelLayouts();                          // layouts and empty panel sprites of the screen
-void ShowPanelOnTitle(int Panel);                    // at its place, sliding in
+void ShowPanelOnTitle(int Panel);                    // at its place, SlideCounter steps below it
+void StartPanelSlideIn(int Panel);                   // the panel comes up from below, PanelSlideInSteps frames
+void AdvancePanelSlideIn(int Panel);                 // one frame of the slide-in
 void ShowPanelCentred(int Panel);                    // over the dimmed play screen
 int PanelRowTop(int Panel, int Slot);
 
@@ -72,3 +76,6 @@ void BuildAllCards();
 void RedrawCard(int Entry);
 int LoadThumbnail(const std::string& ArchivePath, const std::string& LevelName);
 void DrawLevelSelect();
+// One frame of a running strip slide, after the strip was drawn: the offset
+// grows by StripSlideStep until a card width, then the selection moves on.
+void AdvanceLevelStrip();

@@ -18,6 +18,7 @@ void RenderSettings(int SelectedRow, int ShownScreenMode)
     std::string LanguageName;
     if (LanguageListCurrent >= 0 && LanguageListCurrent < int(LanguageList.size()))
         LanguageName = UpperCase(LanguageList[LanguageListCurrent].Name);
+    // "TSettingsWINDOWED" with a capital T: that is the key's spelling in every language file.
     static const char* const ModeKeys[3] = {"tSettingsFULLSCREEN", "TSettingsWINDOWED", "tSettingsBORDERLESS"};
     std::string ModeText = ShownScreenMode >= 0 && ShownScreenMode <= 2 ? Text(ModeKeys[ShownScreenMode]) : "";
     std::string ResolutionText;

@@ -69,6 +69,8 @@ void CheckCompletion()
         ProgressList[size_t(Entry)].Steps = Play.StepCount;
         RedrawCard(Entry);
     }
+    // The panel preselects "next"; the game track plays on until the player
+    // leaves for the main menu.
     LevelCompleteSelection = 3;
     RenderLevelComplete(3);
     Play.InLevel = 0;

@@ -291,10 +291,14 @@ static void PrintState()
 
 static void Expect(const ScriptCommand& Command)
 {
+    // A state may be named as well as numbered: "expect GameState Playing".
+    std::string Wanted = Command.Args[1];
+    if (Command.Args[0] == "GameState" && GameStateByName(Wanted) >= 0)
+        Wanted = std::to_string(GameStateByName(Wanted));
     for (const StateValue& V : CollectState()) {
         if (V.Key != Command.Args[0])
             continue;
-        if (V.Value == Command.Args[1])
+        if (V.Value == Wanted)
             return;
         std::fprintf(stderr, "kistora-script: line %d: expected %s = %s, found %s\n", Command.Line, V.Key.c_str(),
                      Command.Args[1].c_str(), V.Value.c_str());

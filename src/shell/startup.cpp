@@ -1,5 +1,4 @@
-// Start-up in its fixed order, the start-up report, the screen re-open and
-// the fatal error box.
+// Start-up in its fixed order, the start-up report and the fatal error box.
 #include "shell/shell.h"
 
 #include "base/base.h"
@@ -27,7 +26,7 @@ static void StartService(const char* Label, int Ok, const char* Name)
 {
     LogValue(Label, Ok ? "OK" : "FAILED");
     if (!Ok)
-        ShowFatalError("tErrorSUBSYSTEM", std::string("  : ") + Name);
+        ShowFatalError("tErrorSUBSYSTEM", std::string("  : ") + Name); // two blanks before the colon, as always
 }
 
 // The window icon from the asset archive, kept by the platform for every
@@ -101,7 +100,7 @@ void LogStartupReport()
     LogValue("Version:", GameVersion);
     // A display text, not a path: the backslash stays on every system.
     LogValue("Directory:", "brindlewood game studio\\Kistora");
-    LogValue("Bit:", "(x86)");
+    LogValue("Bit:", "(x86)"); // the same text on every build, 64-bit ones too
     LogLine("");
     LogLine("[CODE SUBSYSTEMS]");
     LogValue("Language:", LanguageModuleVersion);
@@ -236,50 +235,4 @@ void RenderEveryPanel()
     RenderQuitQuestion(QuitSelection);
     BuildAllCards();
     RenderGameComplete();
-}
-
-void ReopenScreen()
-{
-    // 1-2. Close, take the edited mode and size.
-    CloseScreen();
-    ForgetScreenImages();
-    GameScreen = PendingSettings.GameScreen;
-    Resolution = PendingSettings.Resolution;
-
-    // 3-4. Size and screen.
-    ChooseScreenSize();
-    OpenGameScreen();
-    if (!ScreenOpenResult)
-        ShowFatalError("tErrorSCREEN");
-    ShowMouseCursor(GameScreen == ModeWindowed);
-
-    // 5-6. Gamepads, class, layout.
-    JoystickCount = InitJoystick();
-    LogValue("Joystick: ", int64_t(JoystickCount));
-    ScreenAspectClass = AspectClass(ScreenWidth, ScreenHeight);
-    LogValue("AspectRatio:", int64_t(ScreenAspectClass));
-    ComputePlayLayout(ScreenWidth, ScreenHeight, ScreenAspectClass);
-
-    // 7. Levels again (records kept, tile images replaced).
-    LoadLevelArchive(GameDir + "Kistora.maps");
-
-    // 8. Pictures, HUD, panels and cards with their current selections.
-    LoadPictures();
-    RenderHudBackground();
-    ComputeCardGeometry();
-    ComputePanelLayouts();
-    RenderEveryPanel();
-
-    // 9. The level title and clock of a level in play.
-    if (Play.InLevel) {
-        RenderHudTitle();
-        RenderHudTime();
-    }
-
-    // 10-11. Board art, frame rate, sampling, window.
-    ScaleBoardArt();
-    SetFrameRate(60);
-    SetFilteredSampling(1);
-    if (GameScreen != ModeFullScreen)
-        ShowScreenWindow();
 }

@@ -126,3 +126,39 @@ TEST(BoardRules, RefusedLevelsLeaveTheBoardAsItWas)
     EXPECT_EQ(Board.MoveKind, 0);
     EXPECT_EQ(CoverTargets(Board), 1); // no crates: solved at once
 }
+
+// The picture is a pose and a direction, no sprite: idle to the left after a
+// set-up whatever the worker faces, idle on a turn or a walk, push while
+// pushing and after it until the next request changes it.
+TEST(BoardRules, ThePoseFollowsTheRequests)
+{
+    const BoardLevel Level = LevelFrom({
+        "#######",
+        "#@ $  #",
+        "#######",
+    });
+    PlayStateRecord Board;
+    Board.SlideStep = Board.SlideOffset = 8.0;
+    EXPECT_EQ(Board.Worker.Pose, PoseNone); // before any level
+    Board.Worker.Facing = DirDown;
+    ASSERT_EQ(SetUpBoard(Board, Level), 1);
+    EXPECT_EQ(Board.Worker.Pose, PoseIdle);
+    EXPECT_EQ(Board.Worker.PoseDir, DirLeft);
+    EXPECT_EQ(Board.Worker.Facing, DirDown);
+
+    MoveWorker(Board, DirRight); // a turn
+    EXPECT_EQ(Board.Worker.Pose, PoseIdle);
+    EXPECT_EQ(Board.Worker.PoseDir, DirRight);
+    Step(Board, DirRight, 64); // a walk to (2, 1)
+    EXPECT_EQ(Board.Worker.Pose, PoseIdle);
+    Step(Board, DirRight, 64); // a push of (3, 1)
+    EXPECT_EQ(Board.Worker.X, 3);
+    EXPECT_EQ(Board.Worker.Pose, PosePush);
+    EXPECT_EQ(Board.Worker.PoseDir, DirRight);
+    MoveWorker(Board, DirUp); // a turn
+    EXPECT_EQ(Board.Worker.Pose, PoseIdle);
+    EXPECT_EQ(Board.Worker.PoseDir, DirUp);
+    MoveWorker(Board, DirUp); // into the wall: the picture stays
+    EXPECT_EQ(Board.MoveKind, 0);
+    EXPECT_EQ(Board.Worker.PoseDir, DirUp);
+}

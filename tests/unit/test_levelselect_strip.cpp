@@ -138,6 +138,7 @@ protected:
     {
         while (StripSlideDirection != 0 && Frames < 50) {
             DrawLevelSelect();
+            AdvanceLevelStrip();
             ++Frames;
         }
         return Frames;
@@ -279,6 +280,7 @@ TEST_F(LevelStrip, ASlideTakesElevenFramesAt1920)
     while (StripSlideDirection != 0 && Frames < 50) {
         ClearScreen();
         DrawLevelSelect();
+        AdvanceLevelStrip();
         Read();
         int Edge = -1;
         for (int X = 0; X < Width && Edge < 0; ++X)
@@ -297,6 +299,7 @@ TEST_F(LevelStrip, ASlideTakesElevenFramesAt1920)
     // The next frame shows the new selection at rest.
     ClearScreen();
     DrawLevelSelect();
+    AdvanceLevelStrip();
     Read();
     EXPECT_EQ(CardAt(720), 1);
     EXPECT_EQ(CardAt(160), 0);
@@ -310,6 +313,7 @@ TEST_F(LevelStrip, ASlideBackMovesTheStripRight)
     StripSlideDirection = 2;
     ClearScreen();
     DrawLevelSelect();
+    AdvanceLevelStrip();
     Read();
     EXPECT_EQ(CardAt(720 + 45), 2);
     EXPECT_EQ(CardAt(720 + 44), -1);

@@ -122,10 +122,10 @@ TEST(PlayLayout, EveryScreenSizeAgainstHandValues)
         EXPECT_EQ(Play.SlideOffset, E.T / 8.0);
         // Upper row: icon k at icon 1 + (k-1)(s+g); lower row under it.
         for (int K = 1; K <= 6; K++) {
-            EXPECT_EQ(Play.CrateIndicators[K].X, E.Icon1X + (K - 1) * (E.Icon + E.Gap)) << "icon " << K;
-            EXPECT_EQ(Play.CrateIndicators[K].Y, E.Icon1Y) << "icon " << K;
-            EXPECT_EQ(Play.CrateIndicators[K + 6].X, Play.CrateIndicators[K].X) << "icon " << K + 6;
-            EXPECT_EQ(Play.CrateIndicators[K + 6].Y, E.Icon7Y) << "icon " << K + 6;
+            EXPECT_EQ(CrateIconPositions[K].X, E.Icon1X + (K - 1) * (E.Icon + E.Gap)) << "icon " << K;
+            EXPECT_EQ(CrateIconPositions[K].Y, E.Icon1Y) << "icon " << K;
+            EXPECT_EQ(CrateIconPositions[K + 6].X, CrateIconPositions[K].X) << "icon " << K + 6;
+            EXPECT_EQ(CrateIconPositions[K + 6].Y, E.Icon7Y) << "icon " << K + 6;
         }
     }
 }
@@ -149,7 +149,7 @@ TEST(PlayLayout, BoardAndIconsStayOnScreen)
         EXPECT_LE(BoardY + 15 * TileSize, H);
         EXPECT_GT(HudFontSize, 0);
         for (int K = 1; K <= 12; K++) {
-            const CrateIndicator& Icon = Play.CrateIndicators[K];
+            const ScreenPos& Icon = CrateIconPositions[K];
             EXPECT_GE(Icon.X, HudCratesX + HudMargin) << "icon " << K;
             EXPECT_LE(Icon.X + CrateIconSize, HudCratesX + HudCratesW - HudMargin) << "icon " << K;
             EXPECT_GE(Icon.Y, HudMargin) << "icon " << K;

@@ -194,7 +194,7 @@ TEST_F(PlayRules, SetUpPlacesCratesTargetsWorkerAndStartsPlay)
     EXPECT_EQ(Play.LastPlayedIndex, 0);
     EXPECT_EQ(Play.CrateCount, 1);
     EXPECT_EQ(Play.StepCount, 0);
-    EXPECT_EQ(Play.Worker.Image, SpriteIdleLeft);
+    EXPECT_EQ(WorkerSprite(Play.Worker), SpriteIdleLeft);
     EXPECT_EQ(InGameSelection, 1);
     EXPECT_EQ(Board("one"), "##########\n#@      .#\n#  $     #\n##########\n");
     // Started from the level select: the menu panels slide in again later.
@@ -223,7 +223,7 @@ TEST_F(PlayRules, RestartClearsTheOldBoardAndKeepsFacing)
     EXPECT_EQ(Board("one"), "##########\n#@      .#\n#  $     #\n##########\n");
     EXPECT_EQ(Play.StepCount, 0);
     EXPECT_EQ(Play.Worker.Facing, DirRight);          // kept from the last attempt
-    EXPECT_EQ(Play.Worker.Image, SpriteIdleLeft);     // but the picture starts left
+    EXPECT_EQ(WorkerSprite(Play.Worker), SpriteIdleLeft);     // but the picture starts left
     EXPECT_EQ(Panels[PanelMainMenu].SlideCounter, 5); // not from the level select
     // Facing right already: the first request walks at once.
     RequestMove(DirRight);
@@ -273,7 +273,7 @@ TEST_F(PlayRules, FirstRequestTurnsThenTheSameDirectionWalks)
 
     RequestMove(DirRight);
     EXPECT_EQ(Play.Worker.Facing, DirRight);
-    EXPECT_EQ(Play.Worker.Image, SpriteIdleRight);
+    EXPECT_EQ(WorkerSprite(Play.Worker), SpriteIdleRight);
     EXPECT_EQ(Play.MoveKind, 0);
     EXPECT_EQ(Play.StepCount, 0);
 
@@ -315,10 +315,10 @@ TEST_F(PlayRules, EveryDirectionHasItsWalkAndPushCodesAndImages)
         SCOPED_TRACE(C.Dir);
         ASSERT_EQ(SetUpLevel(0), 1);
         RequestMove(C.Dir);
-        EXPECT_EQ(Play.Worker.Image, C.IdleImage);
+        EXPECT_EQ(WorkerSprite(Play.Worker), C.IdleImage);
         RequestMove(C.Dir);
         EXPECT_EQ(Play.MoveKind, C.PushKind);
-        EXPECT_EQ(Play.Worker.Image, C.PushImage);
+        EXPECT_EQ(WorkerSprite(Play.Worker), C.PushImage);
         EXPECT_EQ(Play.PushedCrate.X, 4 + C.Dx);
         EXPECT_EQ(Play.PushedCrate.Y, 3 + C.Dy);
         Frames(8);
@@ -326,7 +326,7 @@ TEST_F(PlayRules, EveryDirectionHasItsWalkAndPushCodesAndImages)
         EXPECT_EQ(Play.Worker.Y, 3 + C.Dy);
         EXPECT_EQ(Play.CrateGrid[4 + 2 * C.Dx][3 + 2 * C.Dy], 1);
         EXPECT_EQ(Play.CrateGrid[4 + C.Dx][3 + C.Dy], 0);
-        EXPECT_EQ(Play.Worker.Image, C.PushImage); // stays until the next request
+        EXPECT_EQ(WorkerSprite(Play.Worker), C.PushImage); // stays until the next request
         // Back to the middle (turn, walk): a walk shows the idle picture.
         const int Back = C.Dir == DirLeft ? DirRight : C.Dir == DirRight ? DirLeft : C.Dir == DirUp ? DirDown : DirUp;
         Step(Back);
@@ -336,7 +336,7 @@ TEST_F(PlayRules, EveryDirectionHasItsWalkAndPushCodesAndImages)
         RequestMove(C.Dir); // turn
         RequestMove(C.Dir); // walk into the emptied cell
         EXPECT_EQ(Play.MoveKind, C.WalkKind);
-        EXPECT_EQ(Play.Worker.Image, C.IdleImage);
+        EXPECT_EQ(WorkerSprite(Play.Worker), C.IdleImage);
         Frames(8);
     }
 }
@@ -351,11 +351,12 @@ TEST_F(PlayRules, CrateAgainstCrateOnlyFacesAndCostsNoStep)
     UseLevels({"pair"});
     ASSERT_EQ(SetUpLevel(0), 1);
     Play.Worker.Facing = DirRight;
-    Play.Worker.Image = SpritePushRight;
+    Play.Worker.Pose = PosePush;
+    Play.Worker.PoseDir = DirRight;
     RequestMove(DirRight);
     EXPECT_EQ(Play.MoveKind, 0);
     EXPECT_EQ(Play.StepCount, 0);
-    EXPECT_EQ(Play.Worker.Image, SpriteIdleRight);
+    EXPECT_EQ(WorkerSprite(Play.Worker), SpriteIdleRight);
     EXPECT_EQ(Play.Worker.Facing, DirRight);
     EXPECT_EQ(Board("pair"), "#########\n#@$$    #\n#########\n");
 }
@@ -371,17 +372,18 @@ TEST_F(PlayRules, CrateAgainstWallAndWorkerAgainstWallChangeNothing)
     UseLevels({"walls"});
     ASSERT_EQ(SetUpLevel(0), 1);
     Play.Worker.Facing = DirRight;
-    Play.Worker.Image = SpritePushDown; // any earlier picture
+    Play.Worker.Pose = PosePush; // any earlier picture
+    Play.Worker.PoseDir = DirDown;
     RequestMove(DirRight);              // crate against the wall
     EXPECT_EQ(Play.MoveKind, 0);
     EXPECT_EQ(Play.StepCount, 0);
-    EXPECT_EQ(Play.Worker.Image, SpritePushDown);
+    EXPECT_EQ(WorkerSprite(Play.Worker), SpritePushDown);
 
     Play.Worker.Facing = DirUp;
     RequestMove(DirUp); // worker against the wall
     EXPECT_EQ(Play.MoveKind, 0);
     EXPECT_EQ(Play.StepCount, 0);
-    EXPECT_EQ(Play.Worker.Image, SpritePushDown);
+    EXPECT_EQ(WorkerSprite(Play.Worker), SpritePushDown);
     EXPECT_EQ(Board("walls"), "######\n#@$#.#\n##   #\n######\n");
 }
 

@@ -130,6 +130,7 @@ class PlayScreen : public ::testing::Test {
         FreeImage(Cover);
         ShowSprite(SpriteHudSpare, 0, 0);
         DrawPlayScreen();
+        AdvancePlayScreen();
         ASSERT_EQ(ReadBackBuffer(Pixels, &ReadWidth, &ReadHeight), 1);
         ASSERT_EQ(ReadWidth, Width);
         ASSERT_EQ(ReadHeight, Height);
@@ -206,7 +207,7 @@ TEST_F(PlayScreen, HudBoxesCratesWorkerAndIcons)
 
     // Icons: two crates, so two icons; none filled before the completion test
     // runs, the first filled after it (one crate stands on a target).
-    const CrateIndicator& First = Play.CrateIndicators[1];
+    const ScreenPos& First = CrateIconPositions[1];
     const int Half = CrateIconSize / 2;
     const uint32_t Dim = Rgba(200 * 64 / 255, 160 * 64 / 255, 40 * 64 / 255);
     auto Near = [](uint32_t A, uint32_t B) {
@@ -218,12 +219,12 @@ TEST_F(PlayScreen, HudBoxesCratesWorkerAndIcons)
         return true;
     };
     EXPECT_TRUE(Near(At(First.X + Half, First.Y + Half), Dim));
-    EXPECT_TRUE(Near(At(Play.CrateIndicators[2].X + Half, Play.CrateIndicators[2].Y + Half), Dim));
-    EXPECT_EQ(At(Play.CrateIndicators[3].X + Half, Play.CrateIndicators[3].Y + Half), ColourPanelBackground);
+    EXPECT_TRUE(Near(At(CrateIconPositions[2].X + Half, CrateIconPositions[2].Y + Half), Dim));
+    EXPECT_EQ(At(CrateIconPositions[3].X + Half, CrateIconPositions[3].Y + Half), ColourPanelBackground);
     CheckCompletion();
     DrawOverMarker();
     EXPECT_EQ(At(First.X + Half, First.Y + Half), CrateColour);
-    EXPECT_TRUE(Near(At(Play.CrateIndicators[2].X + Half, Play.CrateIndicators[2].Y + Half), Dim));
+    EXPECT_TRUE(Near(At(CrateIconPositions[2].X + Half, CrateIconPositions[2].Y + Half), Dim));
 }
 
 // The worker (and a pushed crate) is drawn T/8 further each frame; the frame

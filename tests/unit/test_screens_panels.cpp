@@ -572,6 +572,7 @@ TEST_F(PanelPictures, TitlePanelsSlideInOverSixFramesThenStay)
         ShowSprite(Clear, 0, 0);
         FreeSprite(Clear);
         ShowPanelOnTitle(PanelMainMenu);
+        AdvancePanelSlideIn(PanelMainMenu);
         ASSERT_EQ(ReadBackBuffer(Pixels, &Width, &Height), 1);
         int Top = -1;
         for (int Y = 0; Y < Height && Top < 0; ++Y)
