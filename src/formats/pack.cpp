@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <new>
 
@@ -131,7 +132,7 @@ int ReadPackEntryAt(int Archive, int Position, std::vector<uint8_t>& Bytes, uint
     if (Entry.UnpackedSize > Limit || Entry.UnpackedSize > SIZE_MAX) return 0;
     try {
         Bytes.resize(size_t(Entry.UnpackedSize));
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {   // no memory for it
         return 0;
     }
     if (ExtractEntryAt(*Pack, Entry, Bytes.data(), Bytes.size()) < 0) {

@@ -5,7 +5,6 @@
 #include "formats/formats.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -15,8 +14,10 @@ namespace {
 void AddEntry(std::vector<uint8_t>& Pack, const std::string& Name, uint64_t Unpacked, const std::string& Stored)
 {
     uint64_t StoredSize = Stored.size();
-    for (int Byte = 0; Byte < 8; Byte++) Pack.push_back(uint8_t(Unpacked >> (8 * Byte)));
-    for (int Byte = 0; Byte < 8; Byte++) Pack.push_back(uint8_t(StoredSize >> (8 * Byte)));
+    for (int Byte = 0; Byte < 8; Byte++)
+        Pack.push_back(uint8_t(Unpacked >> (8 * Byte)));
+    for (int Byte = 0; Byte < 8; Byte++)
+        Pack.push_back(uint8_t(StoredSize >> (8 * Byte)));
     Pack.push_back(uint8_t(Name.size()));
     Pack.push_back(0);
     Pack.insert(Pack.end(), Name.begin(), Name.end());
@@ -27,7 +28,7 @@ std::vector<uint8_t> SamplePack()
 {
     std::vector<uint8_t> Pack = {'2', 'z', 'l', 'p'};
     AddEntry(Pack, "crate.png", 3, "xyz");
-    AddEntry(Pack, "crate.png", 6, "second");          // a later duplicate: never found by name
+    AddEntry(Pack, "crate.png", 6, "second"); // a later duplicate: never found by name
     AddEntry(Pack, "empty", 0, "");
     AddEntry(Pack, "ten", 10, "0123456789");
     // Claims 50 bytes from a "1zlb" stream that stops after its header.
@@ -106,8 +107,9 @@ TEST(PackLookup, PositionsReachDuplicatesAndTruncatedEntriesFail)
     uint8_t Buffer[16] = {};
     EXPECT_EQ(ExtractEntry(Archive, "cut", Buffer, sizeof Buffer), -1);
 
-    for (int Outside : {-1, 6, 1000}) EXPECT_EQ(ReadPackEntryAt(Archive, Outside, Bytes, 100), 0) << Outside;
+    for (int Outside : {-1, 6, 1000})
+        EXPECT_EQ(ReadPackEntryAt(Archive, Outside, Bytes, 100), 0) << Outside;
     CloseArchive(Archive);
 }
 
-}  // namespace
+} // namespace
