@@ -7,7 +7,6 @@
 #include "settings/settings.h"
 
 #include <cmath>
-#include <new>
 
 // ---------------------------------------------------------------------------
 // Constants
@@ -110,7 +109,6 @@ int TitleBackgroundY = 0;
 
 static PreparedPictures Prepared;
 
-static int ReadAsset(int Archive, const std::string& Name, size_t Limit, std::vector<uint8_t>& Bytes);
 static void ExtractAsset(int Archive, const std::string& Name, size_t Limit, std::vector<uint8_t>& Bytes);
 static const AspectPictures& PicturesFor(int Class);
 static void PreparePictures(int Archive);
@@ -206,39 +204,11 @@ void AssetFailed(const std::string& Name)
 // Static helpers
 // ---------------------------------------------------------------------------
 
-// The entry's bytes in a buffer of its recorded size. 0 when it is missing,
-// above Limit, or does not unpack.
-static int ReadAsset(int Archive, const std::string& Name, size_t Limit, std::vector<uint8_t>& Bytes)
-{
-    Bytes.clear();
-    const std::vector<PackEntry>* Entries = ArchiveEntries(Archive);
-    const PackEntry* Entry = nullptr;
-    if (Entries != nullptr) {
-        for (const PackEntry& Candidate : *Entries) {
-            if (Candidate.Name == Name) {
-                Entry = &Candidate;
-                break;
-            }
-        }
-    }
-    if (Entry == nullptr || Entry->UnpackedSize > Limit) return 0;
-    try {
-        Bytes.resize(size_t(Entry->UnpackedSize));
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-    int64_t Size = ExtractEntry(Archive, Name, Bytes.data(), Bytes.size());
-    if (Size < 0 || uint64_t(Size) != Entry->UnpackedSize) {
-        Bytes.clear();
-        return 0;
-    }
-    return 1;
-}
-
-// As ReadAsset, but a failure ends the game through AssetFailed.
+// The entry's bytes, or the end of the game through AssetFailed when it is
+// missing, above Limit, or does not unpack.
 static void ExtractAsset(int Archive, const std::string& Name, size_t Limit, std::vector<uint8_t>& Bytes)
 {
-    if (!ReadAsset(Archive, Name, Limit, Bytes)) AssetFailed(Name);
+    if (!ReadPackEntry(Archive, Name, Bytes, Limit)) AssetFailed(Name);
 }
 
 // Title and splash of an aspect class: classes 0 to 5 their own, the others the 16:9 ones.
@@ -269,7 +239,7 @@ static void PreparePictures(int Archive)
 
 static void PreparePicture(int Archive, const char* Name, size_t Limit, int Width, int Height, PreparedPicture& Picture)
 {
-    Picture.Read = ReadAsset(Archive, Name, Limit, Picture.Bytes);
+    Picture.Read = ReadPackEntry(Archive, Name, Picture.Bytes, Limit);
     Picture.Job = Picture.Read ? QueueImageDecode(Picture.Bytes.data(), Picture.Bytes.size(), Width, Height) : 0;
 }
 

@@ -1,6 +1,9 @@
-// Display and assets: screen modes, the resolution list, aspect classes; the
-// pack container with its block decompressor; asset slots and the palette.
+// Display and assets: screen modes, the resolution list, aspect classes;
+// asset slots and the palette. The pack container they are read from is in
+// formats/formats.h.
 #pragma once
+
+#include "formats/formats.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -40,32 +43,6 @@ const char* ScreenModeName(int Mode);             // "Fullscreen", "Windowed", "
 // Opens the screen in GameScreen at ScreenWidth x ScreenHeight; ScreenOpenResult
 // says whether it opened. Writes the "Opening screen" log lines.
 void OpenGameScreen();
-
-// ---------------------------------------------------------------------------
-// pack.cpp, blz.cpp: the pack container ("2zlp"/"1zlp") and "1zlb" blocks
-// ---------------------------------------------------------------------------
-
-struct PackEntry {
-    std::string Name;
-    uint64_t UnpackedSize = 0;
-    uint64_t StoredSize = 0;
-    uint64_t Offset = 0;      // of the stored bytes in the file
-};
-
-// Opens a container file; returns a handle (> 0) or 0.
-int OpenArchive(const std::string& Path);
-// Unpacked size, or -1 (no such entry, larger than Capacity, or corrupt).
-int64_t ExtractEntry(int Archive, const std::string& Name, uint8_t* Buffer, size_t Capacity);
-void CloseArchive(int Archive);
-// The same reader over bytes in memory (tests, fuzzing, tools).
-int OpenArchiveMemory(const uint8_t* Data, size_t Size);
-const std::vector<PackEntry>* ArchiveEntries(int Archive);
-
-// One BriefLZ block: exactly OutSize bytes from Src; returns the number of
-// source bytes consumed, or -1 when the stream is corrupt or truncated.
-int64_t BlzUnpackBlock(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t OutSize);
-// A whole "1zlb" stream into Out; returns the total size T, or -1.
-int64_t BlzUnpackStream(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t Capacity);
 
 // ---------------------------------------------------------------------------
 // assets.cpp: slots, LoadSounds, LoadPictures, AssetFailed

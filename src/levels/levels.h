@@ -2,6 +2,8 @@
 // scores file.
 #pragma once
 
+#include "formats/formats.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -11,11 +13,8 @@
 // levelstore.cpp: "index", "MAPS/", "TILES/" entries of Kistora.maps
 // ---------------------------------------------------------------------------
 
-constexpr int MaxLayers = 16;
-constexpr int MinLayers = 3;              // layer 2 holds the walls
-constexpr int MaxMapSide = 33;            // cells 0..32
-constexpr int MaxCrates = 12;
-constexpr size_t LevelEntryBufferLimit = 20971520;   // 20 MiB per entry (the index)
+// The entries' layouts and the model's limits (MaxLayers, MaxMapSide,
+// MaxCrates, LevelEntryBufferLimit) are in formats/formats.h.
 // What one load of the archive may cost, whatever its index claims. Levels
 // past MaxLevels and tiles past MaxTiles are not read (the level count then
 // reads MaxLevels), as if the index ended there: every level costs a record

@@ -2,30 +2,19 @@
 // read into records, and the few questions the rest of the game asks of them.
 #include "levels/levels.h"
 
-#include "display/display.h"
+#include "formats/formats.h"
 #include "platform/platform.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <new>
 
 // ---------------------------------------------------------------------------
 // Constants
 // ---------------------------------------------------------------------------
 
-static constexpr uint8_t IndexMagic[4] = {0x49, 0x4E, 0x58, 0x30};   // "INX0"
-static constexpr uint8_t MapMagic[4] = {0x4D, 0x41, 0x50, 0x30};     // "MAP0"
-
-// Index layout (bytes).
-static constexpr size_t IndexLevelNames = 1072;    // after magic, three texts, number, level count
-static constexpr size_t NameBytes = 64;            // 32 UTF-16 units
-static constexpr size_t SkippedRecordBytes = 256;
-static constexpr size_t TileEntryBytes = 66;       // name, collision byte, alpha byte
-
-// Map layout (bytes).
-static constexpr size_t MapFirstLayer = 5732;
-static constexpr size_t LayerHeaderBytes = 269;
+// The entries' layouts (IndexMagic, MapMagic, the offsets and widths) are
+// in formats/formats.h, shared with the level compiler.
 // Tile images stay for the whole run at their own size: all of them together
 // may hold this many pixels (16 MiB); tiles past it get no image. Ours use a
 // few dozen thousand.
@@ -71,7 +60,6 @@ static int32_t BoardOriginY = 0;
 // Static helpers' declarations
 // ---------------------------------------------------------------------------
 
-static int64_t ReadLevelEntry(int Archive, const std::string& Name, std::vector<uint8_t>& Bytes, size_t Limit);
 static int32_t ReadI32(const uint8_t* At);
 static int64_t ReadI64(const uint8_t* At);
 static std::u16string ReadText(const uint8_t* At, size_t Units);
@@ -168,19 +156,20 @@ void LoadLevelArchiveFrom(int Archive)
     // made, so no stale handle survives a reload that finds no tiles.
     DropTileImages();
     std::vector<uint8_t> Index;
-    int64_t IndexSize = ReadLevelEntry(Archive, "index", Index, LevelEntryBufferLimit);
-    if (IndexSize <= 0 || size_t(IndexSize) < IndexLevelNames || std::memcmp(Index.data(), IndexMagic, 4) != 0) return;
+    if (!ReadPackEntry(Archive, "index", Index, LevelEntryBufferLimit) || Index.size() < IndexLevelNames ||
+        std::memcmp(Index.data(), IndexMagic, 4) != 0)
+        return;
     const uint8_t* Data = Index.data();
-    const size_t Size = size_t(IndexSize);
+    const size_t Size = Index.size();
 
     // A reload keeps every record (overwriting those it finds again) and lists the order anew.
     levelOrder.clear();
     LevelArchiveInfo = LevelArchiveInfoRecord();
-    LevelArchiveInfo.Text1 = ReadText(Data + 4, 256);
-    LevelArchiveInfo.Text2 = ReadText(Data + 516, 256);
-    LevelArchiveInfo.Number = ReadI64(Data + 1028);
-    LevelArchiveInfo.Text3 = ReadText(Data + 1036, 16);
-    int32_t LevelCount = ReadI32(Data + 1068);
+    LevelArchiveInfo.Text1 = ReadText(Data + IndexText1, IndexArchiveTextUnits);
+    LevelArchiveInfo.Text2 = ReadText(Data + IndexText2, IndexArchiveTextUnits);
+    LevelArchiveInfo.Number = ReadI64(Data + IndexNumber);
+    LevelArchiveInfo.Text3 = ReadText(Data + IndexText3, IndexText3Units);
+    int32_t LevelCount = ReadI32(Data + IndexLevelCount);
     LevelArchiveInfo.LevelCount = LevelCount;
 
     // Level names that would lie past the end of the index are not read.
@@ -189,19 +178,20 @@ void LoadLevelArchiveFrom(int Archive)
     std::vector<uint8_t> Map;
     size_t MapBytesLeft = MapBytesBudget;
     for (; Read < LevelCount && Read < MaxLevels && Size - Pos >= NameBytes; Read++, Pos += NameBytes) {
-        std::string Name = Utf16ToUtf8(ReadText(Data + Pos, 32));
+        std::string Name = Utf16ToUtf8(ReadText(Data + Pos, NameUnits));
         levelOrder.push_back(Name);
         LevelRecord& Record = levelsByName[Name];
-        Record.Name = ReadText(Data + Pos, 32);
+        Record.Name = ReadText(Data + Pos, NameUnits);
 
-        int64_t MapSize = ReadLevelEntry(Archive, "MAPS/" + Name, Map, std::min(LevelEntryBufferLimit, MapBytesLeft));
-        if (MapSize <= 0) continue;
-        MapBytesLeft -= size_t(MapSize);
+        if (!ReadPackEntry(Archive, "MAPS/" + Name, Map, std::min(LevelEntryBufferLimit, MapBytesLeft)) || Map.empty())
+            continue;
+        const size_t MapSize = Map.size();
+        MapBytesLeft -= MapSize;
         // A map that breaks the model's limits or is shorter than it claims leaves
         // the record as it was (for a new record: only its name).
         LevelRecord Parsed;
         Parsed.Name = Record.Name;
-        if (ParseMap(Map.data(), size_t(MapSize), Parsed)) Record = std::move(Parsed);
+        if (ParseMap(Map.data(), MapSize, Parsed)) Record = std::move(Parsed);
     }
     Map.clear();
     Map.shrink_to_fit();
@@ -215,8 +205,8 @@ void LoadLevelArchiveFrom(int Archive)
     if (Size - Pos < 4) return;
     int32_t SkipCount = ReadI32(Data + Pos);
     Pos += 4;
-    if (SkipCount < 0 || uint64_t(SkipCount) * SkippedRecordBytes > Size - Pos) return;
-    Pos += size_t(SkipCount) * SkippedRecordBytes;
+    if (SkipCount < 0 || uint64_t(SkipCount) * IndexSkippedRecordBytes > Size - Pos) return;
+    Pos += size_t(SkipCount) * IndexSkippedRecordBytes;
     LoadTiles(Archive, Data, Size, Pos);
 }
 
@@ -346,29 +336,6 @@ void ForgetScreenImages()
 // Static helpers
 // ---------------------------------------------------------------------------
 
-// Unpacks an entry into a buffer of its recorded size (at most Limit bytes).
-// Returns the size, or -1 when it is missing, too large or does not unpack.
-static int64_t ReadLevelEntry(int Archive, const std::string& Name, std::vector<uint8_t>& Bytes, size_t Limit)
-{
-    Bytes.clear();
-    const std::vector<PackEntry>* Entries = ArchiveEntries(Archive);
-    if (Entries == nullptr) return -1;
-    const PackEntry* Entry = nullptr;
-    for (const PackEntry& Candidate : *Entries) {
-        if (Candidate.Name == Name) {
-            Entry = &Candidate;
-            break;
-        }
-    }
-    if (Entry == nullptr || Entry->UnpackedSize > Limit) return -1;
-    try {
-        Bytes.resize(size_t(Entry->UnpackedSize));
-    } catch (const std::bad_alloc&) {
-        return -1;
-    }
-    return ExtractEntry(Archive, Name, Bytes.data(), Bytes.size());
-}
-
 static int32_t ReadI32(const uint8_t* At)
 {
     return int32_t(uint32_t(At[0]) | (uint32_t(At[1]) << 8) | (uint32_t(At[2]) << 16) | (uint32_t(At[3]) << 24));
@@ -399,40 +366,41 @@ static std::u16string ReadText(const uint8_t* At, size_t Units)
 static int ParseMap(const uint8_t* Data, size_t Size, LevelRecord& Record)
 {
     if (Size < MapFirstLayer || std::memcmp(Data, MapMagic, 4) != 0) return 0;
-    int32_t Width = ReadI32(Data + 580), Height = ReadI32(Data + 584);
-    int32_t LayerCount = ReadI32(Data + 596), CrateCount = ReadI32(Data + 608);
+    int32_t Width = ReadI32(Data + MapWidth), Height = ReadI32(Data + MapHeight);
+    int32_t LayerCount = ReadI32(Data + MapLayerCount), CrateCount = ReadI32(Data + MapCrateCount);
     if (Width < 0 || Width > MaxMapSide || Height < 0 || Height > MaxMapSide) return 0;
     if (LayerCount < MinLayers || LayerCount > MaxLayers) return 0;
     if (CrateCount < 0 || CrateCount > MaxCrates) return 0;
-    const size_t LayerBytes = LayerHeaderBytes + 2 * size_t(Width) * size_t(Height);
+    const size_t LayerBytes = LayerBlockBytes(size_t(Width), size_t(Height));
     if (Size - MapFirstLayer < size_t(LayerCount) * LayerBytes) return 0;
 
-    Record.TitleKey = ReadText(Data + 68, 256);
+    Record.TitleKey = ReadText(Data + MapTitleKey, MapTitleKeyUnits);
     Record.Width = Width;
     Record.Height = Height;
-    Record.Reserved1 = ReadI32(Data + 588);
-    Record.Reserved2 = ReadI32(Data + 592);
+    Record.Reserved1 = ReadI32(Data + MapReserved1);
+    Record.Reserved2 = ReadI32(Data + MapReserved2);
     Record.LayerCount = LayerCount;
-    Record.Reserved3 = ReadI32(Data + 600);
-    Record.Reserved4 = ReadI32(Data + 604);
+    Record.Reserved3 = ReadI32(Data + MapReserved3);
+    Record.Reserved4 = ReadI32(Data + MapReserved4);
     Record.CrateCount = CrateCount;
-    Record.CrateList = ReadText(Data + 612, 512);
-    Record.TargetList = ReadText(Data + 1636, 512);
-    Record.WorkerStart = ReadText(Data + 2660, 512);
-    Record.ReservedText1 = ReadText(Data + 3684, 512);
-    Record.ReservedText2 = ReadText(Data + 4708, 512);
+    Record.CrateList = ReadText(Data + MapCrateList, MapListUnits);
+    Record.TargetList = ReadText(Data + MapTargetList, MapListUnits);
+    Record.WorkerStart = ReadText(Data + MapWorkerStart, MapListUnits);
+    Record.ReservedText1 = ReadText(Data + MapReservedText1, MapListUnits);
+    Record.ReservedText2 = ReadText(Data + MapReservedText2, MapListUnits);
 
     const uint8_t* Block = Data + MapFirstLayer;
     for (int Layer = 0; Layer < LayerCount; Layer++, Block += LayerBytes) {
         LayerRecord& Slot = Record.Layers[Layer];
-        Slot.Name = ReadText(Block, 128);
-        Slot.Value1 = ReadI32(Block + 256);
-        Slot.Value2 = ReadI32(Block + 260);
-        Slot.Value3 = ReadI32(Block + 264);
-        Slot.Value4 = int8_t(Block[268]);
+        Slot.Name = ReadText(Block + LayerName, LayerNameUnits);
+        Slot.Value1 = ReadI32(Block + LayerValue1);
+        Slot.Value2 = ReadI32(Block + LayerValue2);
+        Slot.Value3 = ReadI32(Block + LayerValue3);
+        Slot.Value4 = int8_t(Block[LayerValue4]);
         Slot.Present = 1;
-        // Column by column: the first Height cells are column 0, top to bottom.
-        const uint8_t* Cell = Block + LayerHeaderBytes;
+        // Column by column: the first Height cells are column 0, top to
+        // bottom. That is the format's order, not a transposition to undo.
+        const uint8_t* Cell = Block + LayerCells;
         for (int X = 0; X < Width; X++) {
             for (int Y = 0; Y < Height; Y++, Cell += 2) Slot.Cells[X][Y] = int16_t(uint16_t(Cell[0] | (Cell[1] << 8)));
         }
@@ -452,23 +420,23 @@ static void LoadTiles(int Archive, const uint8_t* Index, size_t Size, size_t Pos
     int64_t PixelsLeft = TilePixelBudget;
     std::vector<uint8_t> Png;
     for (; Read < TileCount && Read < MaxTiles && Size - Pos >= TileEntryBytes; Read++, Pos += TileEntryBytes) {
-        std::u16string Name16 = ReadText(Index + Pos, 32);
+        std::u16string Name16 = ReadText(Index + Pos, NameUnits);
         std::string Name = Utf16ToUtf8(Name16);
         TileRecord& Tile = tilesByName[Name];
         Tile.Name = Name16;
-        Tile.Collision = Index[Pos + 64];
-        Tile.Alpha = Index[Pos + 65];
+        Tile.Collision = Index[Pos + TileEntryCollision];
+        Tile.Alpha = Index[Pos + TileEntryAlpha];
         if (Tile.Image != 0) FreeSprite(Tile.Image);   // a name listed twice: the later entry wins
         Tile.Image = 0;
-        int64_t PngSize = ReadLevelEntry(Archive, "TILES/" + Name, Png, LevelPictureEntryLimit);
-        if (PngSize <= 0) continue;
+        if (!ReadPackEntry(Archive, "TILES/" + Name, Png, LevelPictureEntryLimit) || Png.empty()) continue;
+        const size_t PngSize = Png.size();
         int Width = 0, Height = 0;
-        if (!PngPictureSize(Png.data(), size_t(PngSize), &Width, &Height) || Width > LevelPictureMaxSide ||
+        if (!PngPictureSize(Png.data(), PngSize, &Width, &Height) || Width > LevelPictureMaxSide ||
             Height > LevelPictureMaxSide || int64_t(Width) * Height > PixelsLeft)
             continue;
         PixelsLeft -= int64_t(Width) * Height;
         // Without a screen no sprite can be made and the tile keeps no image.
-        Tile.Image = CreateSpriteFromPng(0, Png.data(), size_t(PngSize), Tile.Alpha ? SpriteOwnAlpha : SpriteColourKey);
+        Tile.Image = CreateSpriteFromPng(0, Png.data(), PngSize, Tile.Alpha ? SpriteOwnAlpha : SpriteColourKey);
     }
     if (Read < TileCount) LevelArchiveInfo.TileCount = Read;
 }
@@ -496,29 +464,21 @@ static ThumbnailRecord* FindThumbnail(const std::string& LevelName)
     if (Found != HeldArchive.Thumbnails.end()) return Found->second.Data != nullptr ? &Found->second : nullptr;
     ThumbnailRecord& Thumbnail = HeldArchive.Thumbnails[LevelName];
     const std::string Name = "THUMBS/" + LevelName + ".png";
-    const std::vector<PackEntry>* Entries = ArchiveEntries(HeldArchive.Archive);
-    if (Entries == nullptr) return nullptr;
-    for (const PackEntry& Entry : *Entries) {
-        if (Entry.Name != Name) continue;
-        // Never more than the 20 MiB limit of a level archive entry.
-        if (Entry.UnpackedSize == 0 || Entry.UnpackedSize > LevelEntryBufferLimit) return nullptr;
-        if (Entry.StoredSize == Entry.UnpackedSize && Entry.Offset <= HeldArchive.Bytes.size() &&
-            Entry.StoredSize <= HeldArchive.Bytes.size() - Entry.Offset) {
-            Thumbnail.Data = HeldArchive.Bytes.data() + Entry.Offset;   // stored: read in place
-            Thumbnail.Size = size_t(Entry.StoredSize);
-        } else {
-            Thumbnail.Unpacked.resize(size_t(Entry.UnpackedSize));
-            int64_t Got = ExtractEntry(HeldArchive.Archive, Name, Thumbnail.Unpacked.data(), Thumbnail.Unpacked.size());
-            if (Got <= 0) {
-                Thumbnail.Unpacked.clear();
-                return nullptr;
-            }
-            Thumbnail.Data = Thumbnail.Unpacked.data();
-            Thumbnail.Size = size_t(Got);
-        }
+    int Position = FindPackEntry(HeldArchive.Archive, Name);
+    if (Position < 0) return nullptr;
+    const PackEntry& Entry = (*ArchiveEntries(HeldArchive.Archive))[size_t(Position)];
+    if (Entry.UnpackedSize == 0) return nullptr;
+    if (Entry.StoredSize == Entry.UnpackedSize && Entry.UnpackedSize <= LevelEntryBufferLimit &&
+        Entry.Offset <= HeldArchive.Bytes.size() && Entry.StoredSize <= HeldArchive.Bytes.size() - Entry.Offset) {
+        Thumbnail.Data = HeldArchive.Bytes.data() + Entry.Offset;   // stored: read in place
+        Thumbnail.Size = size_t(Entry.StoredSize);
         return &Thumbnail;
     }
-    return nullptr;
+    // Never more than the 20 MiB limit of a level archive entry.
+    if (!ReadPackEntryAt(HeldArchive.Archive, Position, Thumbnail.Unpacked, LevelEntryBufferLimit)) return nullptr;
+    Thumbnail.Data = Thumbnail.Unpacked.data();
+    Thumbnail.Size = Thumbnail.Unpacked.size();
+    return &Thumbnail;
 }
 
 static void DropTileImages()

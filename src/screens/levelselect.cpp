@@ -84,22 +84,13 @@ int LoadThumbnail(const std::string& ArchivePath, const std::string& LevelName)
     if (!Archive)
         return 0;
     int Image = 0;
-    const std::string Name = "THUMBS/" + LevelName + ".png";
-    for (const PackEntry& Entry : *ArchiveEntries(Archive)) {
-        if (Entry.Name != Name)
-            continue;
-        // The entry's own size is enough; a thumbnail larger than a level
-        // picture may be (bytes or pixels) is not read.
-        if (Entry.UnpackedSize > 0 && Entry.UnpackedSize <= LevelPictureEntryLimit) {
-            std::vector<uint8_t> Buffer(Entry.UnpackedSize);
-            int64_t Size = ExtractEntry(Archive, Name, Buffer.data(), Buffer.size());
-            int Width = 0, Height = 0;
-            if (Size > 0 && PngPictureSize(Buffer.data(), size_t(Size), &Width, &Height) &&
-                Width <= LevelPictureMaxSide && Height <= LevelPictureMaxSide)
-                Image = LoadImagePng(Buffer.data(), size_t(Size));
-        }
-        break;
-    }
+    // A thumbnail larger than a level picture may be (bytes or pixels) is not read.
+    std::vector<uint8_t> Bytes;
+    int Width = 0, Height = 0;
+    if (ReadPackEntry(Archive, "THUMBS/" + LevelName + ".png", Bytes, LevelPictureEntryLimit) && !Bytes.empty() &&
+        PngPictureSize(Bytes.data(), Bytes.size(), &Width, &Height) && Width <= LevelPictureMaxSide &&
+        Height <= LevelPictureMaxSide)
+        Image = LoadImagePng(Bytes.data(), Bytes.size());
     CloseArchive(Archive);
     return Image;
 }

@@ -20,6 +20,8 @@ std::map<std::string, std::string> TextTable;
 const char* const LanguageModuleVersion = "2.0";
 
 static const char* const LanguageExtension = "language";
+// The language a code without a language file falls back to.
+static const char* const FallbackLanguage = "en_GB";
 // Flags unpacked from an archive go through a buffer of this many bytes.
 static const size_t FlagBufferSize = 16000;
 
@@ -200,6 +202,13 @@ int FindLanguageCode(const std::string& Code)
             return int(I);
     }
     return -1;
+}
+
+// Only the exact code counts: "de_AT" does not fall back to "de_DE", so a
+// portable folder starts in the language the game itself would start in.
+std::string SettledLanguage(const std::string& Code)
+{
+    return FindLanguageCode(Code) >= 0 ? Code : std::string(FallbackLanguage);
 }
 
 // Frees the flag pictures of the previous scan.

@@ -6,6 +6,8 @@
 #include "platform/platform.h"
 
 static const char* const PreferencesFileName = "Kistora.prefs";
+// The group and key names are written exactly as spelt below ("GameScreen",
+// "LastPlayed"), though they are read with the case of letters ignored.
 static const char* const PreferencesGroup = "Settings";
 // The resolution list always holds ten sizes (indices 0 to 9).
 static const int32_t ResolutionCount = 10;
@@ -78,6 +80,7 @@ int SavePreferences(const std::string& Folder)
     }
     Document Doc;
     CreateDocument(Doc, Folder + PreferencesFileName);
+    // Comment line first, then the group: the comment sits above "[Settings]" on purpose.
     WriteComment(Doc, std::string("Kistora ") + GameVersion + " Preferences");
     SelectGroup(Doc, PreferencesGroup);
     WriteText(Doc, "Language", Language);

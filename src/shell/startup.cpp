@@ -72,8 +72,7 @@ static void SettleLanguage()
         LogValue("Language:", Entry.second.Name);
     LogLine("");
     LogLine("[STARTING GAME]");
-    if (FindLanguageCode(Language) < 0)
-        Language = "en_GB";
+    Language = SettledLanguage(Language);
     int Loaded = LoadLanguage(LanguageSource(), Language);
     LogValue("Load language (" + Language + "):", Loaded ? "OK" : "FAILED");
     SelectLanguageEntry(Language);

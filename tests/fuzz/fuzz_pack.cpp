@@ -2,7 +2,7 @@
 // the input is tried as a container (every entry extracted) and as a bare
 // "1zlb" stream. Nothing may read or write out of bounds, hang or allocate
 // more than the capacity it was given.
-#include "display/display.h"
+#include "formats/formats.h"
 
 #include <cstring>
 #include <vector>
@@ -23,6 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
         for (const std::string& Name : Names) {
             int64_t Got = ExtractEntry(Archive, Name, Out.data(), Out.size());
             if (Got > int64_t(Capacity)) __builtin_trap();
+        }
+        // Every position, duplicates included, through the one look-up.
+        std::vector<uint8_t> Bytes;
+        for (size_t Position = 0; Position < Names.size(); Position++) {
+            if (ReadPackEntryAt(Archive, int(Position), Bytes, Capacity) && Bytes.size() > Capacity) __builtin_trap();
         }
         CloseArchive(Archive);
     }

@@ -2,7 +2,7 @@
 // document's text (UTF-8 as in memory). Every group and key is enumerated and
 // looked up, the document is written back and read again, and the result must
 // hold the same entries.
-#include "settings/settings.h"
+#include "formats/formats.h"
 
 #include <string>
 

@@ -120,6 +120,11 @@ printf 'Dockside\nAuthor: someone\n\nTitle: 1\n#####\n#@$.#\n#####\n\n; 2\n#####
 LC_ALL=fr_FR.UTF-8 "$import" "$work/input/plain.txt" "$work/input/last.txt" -o "$games/titled" --title "Pier" \
   --data "$data" > /dev/null 2>&1 || fail "an import with --title failed"
 grep -q -F 'Language = fr_FR' "$games/titled/Kistora.prefs" || fail "the user's locale did not choose the language"
+# A locale the game has no file for starts in English, as the game itself would.
+LC_ALL=de_AT.UTF-8 "$import" "$work/input/plain.txt" -o "$games/austrian" --data "$data" > /dev/null 2>&1 ||
+  fail "an import under de_AT failed"
+grep -q -F 'Language = en_GB' "$games/austrian/Kistora.prefs" || fail "de_AT did not fall back to en_GB like the game"
+rm -rf "$games/austrian"
 python3 - "$games/plain/Kistora.languages" "$games/titled/Kistora.languages" <<'P' || fail "untitled levels are not named"
 import sys, zipfile
 def titles(path, code):

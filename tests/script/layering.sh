@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The folders of src/ are layers, each including only itself and the layers
 # below it, from the bottom:
-#   platform  base  settings  display  levels  play  screens  shell
+#   platform  formats  base  settings  display  levels  play  screens  shell
 # and only src/platform may include SDL, FreeType, fontconfig, libpng,
 # vorbis/ogg or libarchive. No exceptions.
 set -u
 cd "$KISTORA_SOURCE_DIR" || exit 1
-order=(platform base settings display levels play screens shell)
+order=(platform formats base settings display levels play screens shell)
 rank() { local i; for i in "${!order[@]}"; do [ "${order[$i]}" = "$1" ] && { echo "$i"; return; }; done; echo -1; }
 
 failed=0

@@ -281,6 +281,27 @@ TEST_F(SettingsLanguages, SelectLanguageEntry)
     LanguageList.clear();
 }
 
+// The code the game starts in: exactly one it has a file for, else English.
+// Two files under one display name leave one code, so the other falls back too.
+TEST_F(SettingsLanguages, SettledLanguageTakesOnlyAScannedCode)
+{
+    std::string Source = Folder.Path() + "Kistora.languages";
+    std::filesystem::create_directories(Source);
+    WriteBytes(Source + "/de_DE.language", LanguageFile("Deutsch", ""));
+    WriteBytes(Source + "/fr_FR.language", LanguageFile("Same", ""));
+    WriteBytes(Source + "/it_IT.language", LanguageFile("Same", ""));   // read last: fr_FR is gone
+    ASSERT_EQ(ScanLanguages(Source), 2);
+    EXPECT_EQ(SettledLanguage("de_DE"), "de_DE");
+    EXPECT_EQ(SettledLanguage("it_IT"), "it_IT");
+    EXPECT_EQ(SettledLanguage("fr_FR"), "en_GB");
+    EXPECT_EQ(SettledLanguage("de_AT"), "en_GB");    // no neighbour of the same language
+    EXPECT_EQ(SettledLanguage("de_de"), "en_GB");    // codes compare exactly
+    EXPECT_EQ(SettledLanguage("de_DE "), "en_GB");
+    EXPECT_EQ(SettledLanguage(""), "en_GB");
+    // English although there is no English file: the game then runs without texts.
+    EXPECT_EQ(SettledLanguage("en_GB"), "en_GB");
+}
+
 namespace {
 
 // Sets the locale variables for one test and puts the old ones back.

@@ -5,8 +5,10 @@
 // folder beside the target and renamed into place at the end, so the target
 // either appears whole or not at all.
 #include "import.h"
+#include "levelkit.h"
 
-#include "display/display.h"
+#include "formats/formats.h"
+#include "settings/settings.h"
 
 #include <algorithm>
 #include <archive.h>
@@ -32,11 +34,9 @@ extern char** environ;
 
 namespace {
 
-// The level compiler numbers its tiles 1 floor, 2 outside, 3 target and 4 + a
-// neighbour mask (1 up, 2 right, 4 down, 8 left) for the joined walls, and reads
-// them from these files. The game's own Kistora.maps holds the same tiles as
-// "TILES/1" .. "TILES/19", which is where an installed game keeps them.
-constexpr int TileCount = 19;
+// The game's own Kistora.maps holds the level compiler's tiles as "TILES/1" ..
+// "TILES/19", which is where an installed game keeps them; the compiler reads
+// them back from a folder of files named as KitTileFile says.
 constexpr uint64_t EntryLimit = 16u << 20; // bytes: a tile, a picture or a language file
 constexpr int OutputLimit = 65536;         // bytes of a tool's messages kept
 
@@ -62,8 +62,6 @@ static int ExtractPackEntries(const std::string& Archive,
 static int ReadLanguageSource(const std::string& Path, std::vector<LanguageFile>& Files, std::string& Error);
 static std::string LanguageValue(const std::string& Text, const std::string& Key);
 static std::string LevelSource(const std::vector<ImportedLevel>& Levels);
-static std::string FirstLanguage(const std::vector<LanguageFile>& Files, const std::string& Locale);
-static std::string PreferencesText(const std::string& Language);
 static void OnInterrupt(int Signal);
 
 std::string OwnFolder()
@@ -253,18 +251,8 @@ int FinishPortableFolder(FolderPlan& Plan, const std::vector<ImportedLevel>& Lev
     std::vector<std::pair<std::string, std::string>> Tiles;
     mkdir((Work + "tiles").c_str(), 0700);
     mkdir((Work + "art").c_str(), 0700);
-    for (int Tile = 1; Tile <= TileCount; Tile++) {
-        char Name[32];
-        if (Tile == 1)
-            std::snprintf(Name, sizeof Name, "floor.png");
-        else if (Tile == 2)
-            std::snprintf(Name, sizeof Name, "outside.png");
-        else if (Tile == 3)
-            std::snprintf(Name, sizeof Name, "target.png");
-        else
-            std::snprintf(Name, sizeof Name, "wall_%02d.png", Tile - 4);
-        Tiles.push_back({"TILES/" + std::to_string(Tile), Work + "tiles/" + Name});
-    }
+    for (int Tile = 1; Tile <= KitTileCount; Tile++)
+        Tiles.push_back({"TILES/" + std::to_string(Tile), Work + "tiles/" + KitTileFile(Tile)});
     if (!ExtractPackEntries(Plan.DataFolder + "Kistora.maps", Tiles, Error))
         return Fail(Error);
     if (!ExtractPackEntries(Plan.DataFolder + "Kistora.data",
@@ -326,8 +314,13 @@ int FinishPortableFolder(FolderPlan& Plan, const std::vector<ImportedLevel>& Lev
     if (Status != 0)
         return Fail("the language packer failed: " + LastLines(Output));
 
-    // Portable mode: preferences beside the executable.
-    if (!WriteBytes(Out + "Kistora.prefs", PreferencesText(FirstLanguage(Languages, Plan.LocaleName))))
+    // Portable mode: preferences beside the executable, written by the game's
+    // own writer with its start values and the language it would start in
+    // with the languages just packed.
+    SetSettingsStartValues();
+    ScanLanguages(Out + "Kistora.languages");
+    Language = SettledLanguage(Plan.LocaleName);
+    if (!SavePreferences(Out))
         return Fail("cannot write " + Out + "Kistora.prefs");
 
     std::error_code Ignored;
@@ -419,35 +412,6 @@ static std::string LanguageValue(const std::string& Text, const std::string& Key
     return Value;
 }
 
-// The user's language when the game speaks it, else one of the same language, else English.
-static std::string FirstLanguage(const std::vector<LanguageFile>& Files, const std::string& Locale)
-{
-    std::vector<std::string> Codes;
-    for (const LanguageFile& File : Files) {
-        size_t Dot = File.Name.rfind(".language");
-        if (Dot != std::string::npos && Dot + 9 == File.Name.size())
-            Codes.push_back(File.Name.substr(0, Dot));
-    }
-    for (const std::string& Code : Codes) {
-        if (Code == Locale)
-            return Code;
-    }
-    std::string Language = Locale.substr(0, Locale.find('_'));
-    for (const std::string& Code : Codes) {
-        if (!Language.empty() && Code.substr(0, Code.find('_')) == Language)
-            return Code;
-    }
-    return "en_GB";
-}
-
-// The preferences file as the game writes it: byte-order mark, CR LF, eight keys.
-static std::string PreferencesText(const std::string& Language)
-{
-    return "\xEF\xBB\xBF\r\n; Kistora 1.0 Preferences\r\n[Settings]\r\nLanguage = " + Language +
-           "\r\nMusic = 1\r\nGameScreen = 2\r\nResolution = 1\r\nGamepad = 0\r\nPad = 0\r\nButton = 0\r\nLastPlayed = "
-           "0\r\n";
-}
-
 static int ExtractPackEntries(const std::string& Archive,
                               const std::vector<std::pair<std::string, std::string>>& Entries, std::string& Error)
 {
@@ -456,22 +420,12 @@ static int ExtractPackEntries(const std::string& Archive,
         Error = "cannot open " + Archive;
         return 0;
     }
-    const std::vector<PackEntry>* Listed = ArchiveEntries(Handle);
-    int Ok = Listed != nullptr;
-    Error = Ok ? "" : "cannot read " + Archive;
+    int Ok = 1;
+    Error.clear();
+    std::vector<uint8_t> Bytes;
     for (size_t K = 0; Ok && K < Entries.size(); K++) {
         const auto& [Name, Path] = Entries[K];
-        uint64_t Size = 0;
-        int Found = 0;
-        for (const PackEntry& Entry : *Listed) {
-            if (Entry.Name == Name && !Found) {
-                Size = Entry.UnpackedSize;
-                Found = 1;
-            }
-        }
-        std::vector<uint8_t> Bytes(Found && Size <= EntryLimit ? (size_t)Size : 0);
-        if (!Found || Size > EntryLimit || ExtractEntry(Handle, Name, Bytes.data(), Bytes.size()) != (int64_t)Size ||
-            !WriteBytes(Path, std::string(Bytes.begin(), Bytes.end()))) {
+        if (!ReadPackEntry(Handle, Name, Bytes, EntryLimit) || !WriteBytes(Path, std::string(Bytes.begin(), Bytes.end()))) {
             Error = Archive + " has no readable entry " + Name;
             Ok = 0;
         }

@@ -10,6 +10,7 @@
 #include "import.h"
 
 #include "levels/levels.h"
+#include "settings/settings.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -49,7 +50,6 @@ struct Tally {
 
 static int Usage(const char* Problem);
 static int ParseOptions(int Count, char** Args, Options& Taken);
-static std::string LocaleName();
 static std::string Named(const CollectionLevel& Level);
 static void NameUntitledLevels(const std::string& Name, const std::string& Path, std::vector<ImportedLevel>& Levels,
                                size_t First);
@@ -64,7 +64,8 @@ int main(int Count, char** Args)
     CatchInterrupts();
     FolderPlan Plan;
     Plan.OutFolder = Taken.Out;
-    Plan.LocaleName = LocaleName();
+    // The user's locale as the game reads it ("de_DE" from LC_ALL, LC_MESSAGES or LANG).
+    Plan.LocaleName = DefaultLocale(0);
     std::string Error;
     if (!FindGameFiles(Taken.Game, Taken.Data, Plan, Error)) {
         std::fprintf(stderr, "kistora-import: %s\n", Error.c_str());
@@ -295,18 +296,4 @@ static int Usage(const char* Problem)
                  "                   (default: the game's folder, else <game folder>/../share/games/kistora)\n",
                  PackMaxLevels);
     return 0;
-}
-
-// The user's locale as the game reads it ("de_DE" from LC_ALL, LC_MESSAGES or LANG).
-static std::string LocaleName()
-{
-    for (const char* Name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* Value = std::getenv(Name);
-        if (Value && *Value) {
-            std::string Locale = Value;
-            Locale = Locale.substr(0, Locale.find_first_of(".@"));
-            return Locale == "C" || Locale == "POSIX" ? "" : Locale;
-        }
-    }
-    return "";
 }

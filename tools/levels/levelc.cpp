@@ -12,6 +12,8 @@
 #include "packwriter.h"
 #include "picture.h"
 
+#include "formats/formats.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -20,25 +22,22 @@
 
 namespace {
 
-// Tile numbers as they appear in the index and the layer cells.
-constexpr int TileFloor = 1;
-constexpr int TileOutside = 2;
-constexpr int TileTarget = 3;
-constexpr int TileWallFirst = 4;          // 4 + neighbour mask: 1 up, 2 right, 4 down, 8 left
-constexpr int TileCount = TileWallFirst + 15;     // tiles 1 .. 19
 constexpr int ThumbWidth = 480, ThumbHeight = 270;
+// The three layers the compiler writes: floor or outside, target marks, walls.
+constexpr int CompiledLayers = 3;
+static_assert(CompiledLayers == WallLayer + 1 && CompiledLayers >= MinLayers);
 
 struct CompiledLevel {
     SourceLevel Source;
     LevelGrid Grid;
     int OffsetX = 0, OffsetY = 0;        // the grid's cell (0, 0) in the field
-    int16_t Layers[3][KitFieldWidth][KitFieldHeight] = {};
+    int16_t Layers[CompiledLayers][KitFieldWidth][KitFieldHeight] = {};
     int Crate[KitFieldWidth][KitFieldHeight] = {};
 };
 
 struct TileSet {
-    Picture Tiles[TileCount + 1];        // by tile number
-    std::vector<uint8_t> Png[TileCount + 1];
+    Picture Tiles[KitTileCount + 1];     // by tile number
+    std::vector<uint8_t> Png[KitTileCount + 1];
     Picture CrateIcon, WorkerIcon;
     int Size = 0;
 };
@@ -136,7 +135,7 @@ int main(int ArgCount, char** Args)
         Entries.push_back({"THUMBS/" + Level.Source.Name + ".png", std::move(Png)});
         if (!SheetPath.empty()) Thumbs.push_back(std::move(Thumb));
     }
-    for (int Tile = 1; Tile <= TileCount; Tile++) Entries.push_back({"TILES/" + std::to_string(Tile), Set.Png[Tile]});
+    for (int Tile = 1; Tile <= KitTileCount; Tile++) Entries.push_back({"TILES/" + std::to_string(Tile), Set.Png[Tile]});
     PackOptions Options;
     if (!WritePackFile(Out, Entries, Options)) {
         std::fprintf(stderr, "kistora-levelc: cannot write %s\n", Out.c_str());
@@ -158,7 +157,7 @@ int main(int ArgCount, char** Args)
             return 1;
         }
     }
-    std::printf("kistora-levelc: %zu levels, %d tiles -> %s\n", Levels.size(), TileCount, Out.c_str());
+    std::printf("kistora-levelc: %zu levels, %d tiles -> %s\n", Levels.size(), KitTileCount, Out.c_str());
     return 0;
 }
 
@@ -192,17 +191,17 @@ void CompileLayers(CompiledLevel& Level)
             int FX = X + Level.OffsetX, FY = Y + Level.OffsetY;
             Wall[FX + 1][FY + 1] = Grid.Wall[Cell];
             Inside[FX][FY] = Grid.Inside[Cell];
-            if (Grid.Target[Cell]) Level.Layers[1][FX][FY] = TileTarget;
+            if (Grid.Target[Cell]) Level.Layers[1][FX][FY] = KitTileTarget;
         }
     }
     for (int C : Grid.Crates) Level.Crate[C % Grid.Width + Level.OffsetX][C / Grid.Width + Level.OffsetY] = 1;
     // Floor is where the worker can go; every other cell, walled pockets too, is outside.
     for (int X = 0; X < KitFieldWidth; X++) {
         for (int Y = 0; Y < KitFieldHeight; Y++) {
-            Level.Layers[0][X][Y] = (int16_t)(Inside[X][Y] ? TileFloor : TileOutside);
+            Level.Layers[0][X][Y] = (int16_t)(Inside[X][Y] ? KitTileFloor : KitTileOutside);
             if (Wall[X + 1][Y + 1]) {
                 int Mask = Wall[X + 1][Y] * 1 + Wall[X + 2][Y + 1] * 2 + Wall[X + 1][Y + 2] * 4 + Wall[X][Y + 1] * 8;
-                Level.Layers[2][X][Y] = (int16_t)(TileWallFirst + Mask);
+                Level.Layers[WallLayer][X][Y] = (int16_t)(KitTileWallFirst + Mask);
             }
         }
     }
@@ -221,28 +220,28 @@ std::string PositionList(const CompiledLevel& Level, const std::vector<int>& Cel
 
 std::vector<uint8_t> MapEntry(const CompiledLevel& Level)
 {
-    const size_t LayerBytes = 269 + 2 * KitFieldWidth * KitFieldHeight;
-    std::vector<uint8_t> Bytes(5732 + 3 * LayerBytes, 0);
-    std::memcpy(Bytes.data(), "MAP0", 4);
-    PutText(Bytes, 4, Level.Source.Name, 32);
-    PutText(Bytes, 68, Level.Source.TitleKey, 256);
-    PutInt(Bytes, 580, KitFieldWidth, 4);
-    PutInt(Bytes, 584, KitFieldHeight, 4);
-    PutInt(Bytes, 596, 3, 4);
-    PutInt(Bytes, 608, (int64_t)Level.Grid.Crates.size(), 4);
+    const size_t LayerBytes = LayerBlockBytes(KitFieldWidth, KitFieldHeight);
+    std::vector<uint8_t> Bytes(MapFirstLayer + CompiledLayers * LayerBytes, 0);
+    std::memcpy(Bytes.data(), MapMagic, sizeof MapMagic);
+    PutText(Bytes, MapName, Level.Source.Name, NameUnits);
+    PutText(Bytes, MapTitleKey, Level.Source.TitleKey, MapTitleKeyUnits);
+    PutInt(Bytes, MapWidth, KitFieldWidth, 4);
+    PutInt(Bytes, MapHeight, KitFieldHeight, 4);
+    PutInt(Bytes, MapLayerCount, CompiledLayers, 4);
+    PutInt(Bytes, MapCrateCount, (int64_t)Level.Grid.Crates.size(), 4);
     std::vector<int> Targets;
     for (int Cell = 0; Cell < (int)Level.Grid.Target.size(); Cell++) {
         if (Level.Grid.Target[Cell]) Targets.push_back(Cell);
     }
-    PutText(Bytes, 612, PositionList(Level, Level.Grid.Crates), 512);
-    PutText(Bytes, 1636, PositionList(Level, Targets), 512);
-    PutText(Bytes, 2660, PositionList(Level, {Level.Grid.Worker}), 512);
-    const char* LayerNames[3] = {"floor", "targets", "walls"};
-    for (int Layer = 0; Layer < 3; Layer++) {
-        size_t Base = 5732 + Layer * LayerBytes;
-        PutText(Bytes, Base, LayerNames[Layer], 128);
-        size_t At = Base + 269;
-        for (int X = 0; X < KitFieldWidth; X++) {          // column by column
+    PutText(Bytes, MapCrateList, PositionList(Level, Level.Grid.Crates), MapListUnits);
+    PutText(Bytes, MapTargetList, PositionList(Level, Targets), MapListUnits);
+    PutText(Bytes, MapWorkerStart, PositionList(Level, {Level.Grid.Worker}), MapListUnits);
+    const char* LayerNames[CompiledLayers] = {"floor", "targets", "walls"};
+    for (int Layer = 0; Layer < CompiledLayers; Layer++) {
+        size_t Base = MapFirstLayer + Layer * LayerBytes;
+        PutText(Bytes, Base + LayerName, LayerNames[Layer], LayerNameUnits);
+        size_t At = Base + LayerCells;
+        for (int X = 0; X < KitFieldWidth; X++) {          // column by column, as the format has it
             for (int Y = 0; Y < KitFieldHeight; Y++) {
                 PutInt(Bytes, At, Level.Layers[Layer][X][Y], 2);
                 At += 2;
@@ -255,21 +254,23 @@ std::vector<uint8_t> MapEntry(const CompiledLevel& Level)
 std::vector<uint8_t> IndexEntry(const std::vector<CompiledLevel>& Levels)
 {
     size_t L = Levels.size();
-    std::vector<uint8_t> Bytes(1080 + 64 * L + 66 * TileCount, 0);
-    std::memcpy(Bytes.data(), "INX0", 4);
-    PutText(Bytes, 4, "Kistora levels", 256);
-    PutText(Bytes, 516, "Made for Kistora by its own level compiler", 256);
-    PutInt(Bytes, 1028, 1, 8);                       // the level set's edition
-    PutText(Bytes, 1036, "1.0", 16);
-    PutInt(Bytes, 1068, (int64_t)L, 4);
-    for (size_t K = 0; K < L; K++) PutText(Bytes, 1072 + 64 * K, Levels[K].Source.Name, 32);
-    PutInt(Bytes, 1072 + 64 * L, 0, 4);              // K: no 256-byte records
-    PutInt(Bytes, 1076 + 64 * L, TileCount, 4);
-    for (int Tile = 1; Tile <= TileCount; Tile++) {
-        size_t Base = 1080 + 64 * L + 66 * (Tile - 1);
-        PutText(Bytes, Base, std::to_string(Tile), 32);
-        Bytes[Base + 64] = Tile >= TileWallFirst;    // collision: the walls
-        Bytes[Base + 65] = Tile == TileTarget;       // alpha: the target mark over the floor
+    // No skipped records (K = 0): the tile count follows K directly.
+    const size_t SkipCount = IndexLevelNames + NameBytes * L, TileCountAt = SkipCount + 4, Tiles = TileCountAt + 4;
+    std::vector<uint8_t> Bytes(Tiles + TileEntryBytes * KitTileCount, 0);
+    std::memcpy(Bytes.data(), IndexMagic, sizeof IndexMagic);
+    PutText(Bytes, IndexText1, "Kistora levels", IndexArchiveTextUnits);
+    PutText(Bytes, IndexText2, "Made for Kistora by its own level compiler", IndexArchiveTextUnits);
+    PutInt(Bytes, IndexNumber, 1, 8);                // the level set's edition
+    PutText(Bytes, IndexText3, "1.0", IndexText3Units);
+    PutInt(Bytes, IndexLevelCount, (int64_t)L, 4);
+    for (size_t K = 0; K < L; K++) PutText(Bytes, IndexLevelNames + NameBytes * K, Levels[K].Source.Name, NameUnits);
+    PutInt(Bytes, SkipCount, 0, 4);
+    PutInt(Bytes, TileCountAt, KitTileCount, 4);
+    for (int Tile = 1; Tile <= KitTileCount; Tile++) {
+        size_t Base = Tiles + TileEntryBytes * (Tile - 1);
+        PutText(Bytes, Base, std::to_string(Tile), NameUnits);
+        Bytes[Base + TileEntryCollision] = Tile >= KitTileWallFirst;   // collision: the walls
+        Bytes[Base + TileEntryAlpha] = Tile == KitTileTarget;          // alpha: the target mark over the floor
     }
     return Bytes;
 }
@@ -279,22 +280,13 @@ int LoadTiles(const std::string& Folder, const std::string& ArtFolder, int Place
     if (Placeholder) {
         DrawPlaceholderTiles(Set);
     } else {
-        std::string Files[TileCount + 1];
-        Files[TileFloor] = "floor.png";
-        Files[TileOutside] = "outside.png";
-        Files[TileTarget] = "target.png";
-        for (int Mask = 0; Mask < 16; Mask++) {
-            char Name[32];
-            std::snprintf(Name, sizeof Name, "wall_%02d.png", Mask);
-            Files[TileWallFirst + Mask] = Name;
-        }
-        for (int Tile = 1; Tile <= TileCount; Tile++) {
-            std::string Path = Folder + "/" + Files[Tile];
+        for (int Tile = 1; Tile <= KitTileCount; Tile++) {
+            std::string Path = Folder + "/" + KitTileFile(Tile);
             if (!ReadPngFile(Path, Set.Tiles[Tile])) {
                 Error = "tile picture " + Path + " is missing or not a PNG";
                 return 0;
             }
-            if (Set.Tiles[Tile].Width != Set.Tiles[TileFloor].Width || Set.Tiles[Tile].Width != Set.Tiles[Tile].Height) {
+            if (Set.Tiles[Tile].Width != Set.Tiles[KitTileFloor].Width || Set.Tiles[Tile].Width != Set.Tiles[Tile].Height) {
                 Error = "tile picture " + Path + " is not square at the floor tile's size";
                 return 0;
             }
@@ -309,7 +301,7 @@ int LoadTiles(const std::string& Folder, const std::string& ArtFolder, int Place
             std::fclose(File);
         }
     }
-    Set.Size = Set.Tiles[TileFloor].Width;
+    Set.Size = Set.Tiles[KitTileFloor].Width;
     // Crate and worker for the thumbnails: the art pictures when they exist, else plain shapes.
     int S = Set.Size;
     if (ArtFolder.empty() || !ReadPngFile(ArtFolder + "/crate.png", Set.CrateIcon)) {
@@ -331,15 +323,15 @@ int LoadTiles(const std::string& Folder, const std::string& ArtFolder, int Place
 void DrawPlaceholderTiles(TileSet& Set)
 {
     const int S = 64;
-    MakePicture(Set.Tiles[TileFloor], S, S, 0x8A7F6EFF);
-    FillRect(Set.Tiles[TileFloor], 0, 0, S, 1, 0x7A705FFF);
-    FillRect(Set.Tiles[TileFloor], 0, 0, 1, S, 0x7A705FFF);
-    MakePicture(Set.Tiles[TileOutside], S, S, 0x2B3A2BFF);
-    MakePicture(Set.Tiles[TileTarget], S, S, 0x00000000);
-    FillRect(Set.Tiles[TileTarget], 16, 16, 32, 32, 0xE86A17C0);
-    FillRect(Set.Tiles[TileTarget], 24, 24, 16, 16, 0x00000000);
+    MakePicture(Set.Tiles[KitTileFloor], S, S, 0x8A7F6EFF);
+    FillRect(Set.Tiles[KitTileFloor], 0, 0, S, 1, 0x7A705FFF);
+    FillRect(Set.Tiles[KitTileFloor], 0, 0, 1, S, 0x7A705FFF);
+    MakePicture(Set.Tiles[KitTileOutside], S, S, 0x2B3A2BFF);
+    MakePicture(Set.Tiles[KitTileTarget], S, S, 0x00000000);
+    FillRect(Set.Tiles[KitTileTarget], 16, 16, 32, 32, 0xE86A17C0);
+    FillRect(Set.Tiles[KitTileTarget], 24, 24, 16, 16, 0x00000000);
     for (int Mask = 0; Mask < 16; Mask++) {
-        Picture& Wall = Set.Tiles[TileWallFirst + Mask];
+        Picture& Wall = Set.Tiles[KitTileWallFirst + Mask];
         MakePicture(Wall, S, S, 0x5A5A66FF);
         FillRect(Wall, 8, 8, 48, 48, 0x75758AFF);
         if (Mask & 1) FillRect(Wall, 8, 0, 48, 8, 0x75758AFF);
@@ -347,7 +339,7 @@ void DrawPlaceholderTiles(TileSet& Set)
         if (Mask & 4) FillRect(Wall, 8, 56, 48, 8, 0x75758AFF);
         if (Mask & 8) FillRect(Wall, 0, 8, 8, 48, 0x75758AFF);
     }
-    for (int Tile = 1; Tile <= TileCount; Tile++) EncodePng(Set.Tiles[Tile], Set.Png[Tile]);
+    for (int Tile = 1; Tile <= KitTileCount; Tile++) EncodePng(Set.Tiles[Tile], Set.Png[Tile]);
 }
 
 // The level drawn from its own tiles, crates and worker, cropped to the walls
@@ -369,13 +361,13 @@ void DrawThumbnail(const CompiledLevel& Level, const TileSet& Set, Picture& Thum
             int PX = (X - FirstX) * S, PY = (Y - FirstY) * S;
             int InField = X >= 0 && Y >= 0 && X < KitFieldWidth && Y < KitFieldHeight;
             if (!InField) {
-                DrawPicture(Plane, Set.Tiles[TileOutside], PX, PY, 0);
+                DrawPicture(Plane, Set.Tiles[KitTileOutside], PX, PY, 0);
                 continue;
             }
-            for (int Layer = 0; Layer < 3; Layer++) {
+            for (int Layer = 0; Layer < CompiledLayers; Layer++) {
                 int V = Level.Layers[Layer][X][Y];
                 if (V <= 0) continue;
-                DrawPicture(Plane, Set.Tiles[V], PX, PY, V == TileTarget ? 1 : Layer == 0 ? 0 : 2);
+                DrawPicture(Plane, Set.Tiles[V], PX, PY, V == KitTileTarget ? 1 : Layer == 0 ? 0 : 2);
             }
             if (Level.Crate[X][Y]) DrawPictureScaled(Plane, Set.CrateIcon, PX, PY, S, S);
         }

@@ -229,6 +229,16 @@ void MeasureLevel(const LevelGrid& Grid, const std::string& Lurd, LevelFigures& 
     }
 }
 
+std::string KitTileFile(int Tile)
+{
+    if (Tile == KitTileFloor) return "floor.png";
+    if (Tile == KitTileOutside) return "outside.png";
+    if (Tile == KitTileTarget) return "target.png";
+    char Name[32];
+    std::snprintf(Name, sizeof Name, "wall_%02d.png", Tile - KitTileWallFirst);
+    return Name;
+}
+
 static std::string TrimText(const std::string& Text)
 {
     size_t First = Text.find_first_not_of(" \t");

@@ -3,13 +3,30 @@
 // level notation and a push-optimal solver.
 #pragma once
 
+#include "formats/formats.h"
+#include "play/play.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
-constexpr int KitFieldWidth = 30;    // the game's field, cells
-constexpr int KitFieldHeight = 15;
-constexpr int KitMaxCrates = 12;     // the head-up display has 12 crate icons
+// The game's field and crate limit, as the game itself defines them.
+constexpr int KitFieldWidth = FieldColumns;    // cells
+constexpr int KitFieldHeight = FieldRows;
+constexpr int KitMaxCrates = MaxCrates;        // the head-up display has 12 crate icons
+static_assert(KitFieldWidth <= MaxMapSide && KitFieldHeight <= MaxMapSide);
+
+// The tiles the level compiler numbers (as "TILES/<n>" and in the layer
+// cells): 1 floor, 2 outside, 3 target, 4 + a neighbour mask (1 up, 2 right,
+// 4 down, 8 left) for the joined walls; 19 in all.
+constexpr int KitTileFloor = 1;
+constexpr int KitTileOutside = 2;
+constexpr int KitTileTarget = 3;
+constexpr int KitTileWallFirst = 4;
+constexpr int KitTileCount = KitTileWallFirst + 15;
+// The picture file of a tile in a tile folder: "floor.png", "outside.png",
+// "target.png", "wall_00.png" .. "wall_15.png".
+std::string KitTileFile(int Tile);
 
 // One level as written in a source file: rows of '#' wall, '$' crate,
 // '.' target, '*' crate on target, '@' worker, '+' worker on target, ' ' floor.

@@ -11,7 +11,6 @@
 // Constants
 // ---------------------------------------------------------------------------
 
-static constexpr uint64_t DefaultBlockSize = 262144;
 static constexpr uint32_t MinMatch = 4;          // the shortest length the bit-stream can say
 static constexpr int MaxHashBits = 17;         // hash heads per block: at most 2^17
 static constexpr uint32_t NoPosition = 0xFFFFFFFFu;
@@ -406,11 +405,13 @@ static void PutU64(std::vector<uint8_t>& Out, uint64_t Value)
 
 std::vector<uint8_t> BlzPackStream(const uint8_t* Data, size_t Size, int Level, uint64_t BlockSize)
 {
-    if (BlockSize == 0) BlockSize = DefaultBlockSize;
+    if (BlockSize == 0) BlockSize = BlzDefaultBlockSize;
     // Block positions are 32-bit inside the compressor.
     if (BlockSize > 0x7FFFFFFFull) BlockSize = 0x7FFFFFFFull;
     Level = std::clamp(Level, 1, 10);
-    std::vector<uint8_t> Out = {0x31, 0x7A, 0x6C, 0x62, 0, 0, 0, 0};
+    // The magic, 4 bytes no reader uses (zero), T and B.
+    std::vector<uint8_t> Out(BlzStreamTotalSize, 0);
+    std::memcpy(Out.data(), BlzStreamMagic, sizeof BlzStreamMagic);
     PutU64(Out, Size);
     PutU64(Out, BlockSize);
     Out.reserve(Out.size() + Size / 2 + 64);

@@ -5,7 +5,7 @@
 //   kistora-pack verify ARCHIVE
 #include "packwriter.h"
 
-#include "display/display.h"
+#include "formats/formats.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -131,20 +131,8 @@ static int OpenForReading(const std::string& Path, std::vector<uint8_t>& Bytes, 
     return 1;
 }
 
-// Unpacks one directory entry by position (duplicates included). 1 or 0.
-static int UnpackEntry(const std::vector<uint8_t>& Archive, const PackEntry& Entry, std::vector<uint8_t>& Out)
-{
-    if (Entry.Offset > Archive.size() || Entry.StoredSize > Archive.size() - Entry.Offset) return 0;
-    if (Entry.UnpackedSize > (uint64_t(1) << 40)) return 0;
-    Out.assign(size_t(Entry.UnpackedSize), 0);
-    const uint8_t* Stored = Archive.data() + Entry.Offset;
-    if (Entry.StoredSize == Entry.UnpackedSize) {
-        std::copy(Stored, Stored + Entry.StoredSize, Out.begin());
-        return 1;
-    }
-    int64_t Total = BlzUnpackStream(Stored, size_t(Entry.StoredSize), Out.data(), Out.size());
-    return Total >= 0 && uint64_t(Total) == Entry.UnpackedSize;
-}
+// The largest entry extract and verify unpack (1 TiB: any real one).
+static constexpr uint64_t EntryLimit = uint64_t(1) << 40;
 
 static int List(const std::string& Path)
 {
@@ -168,13 +156,9 @@ static int Extract(int Count, char** Args)
     if (!OpenForReading(Args[0], Bytes, &Handle)) return 1;
     std::string Name = Args[1];
     std::vector<uint8_t> Content;
-    int Found = 0, Good = 0;
-    for (const PackEntry& Entry : *ArchiveEntries(Handle)) {
-        if (Entry.Name != Name) continue;
-        Found = 1;
-        Good = UnpackEntry(Bytes, Entry, Content);
-        break;   // the first entry of a name wins, as in the game
-    }
+    // The first entry of a name wins, as in the game.
+    int Found = FindPackEntry(Handle, Name) >= 0;
+    int Good = ReadPackEntry(Handle, Name, Content, EntryLimit);
     CloseArchive(Handle);
     if (!Found || !Good) {
         std::fprintf(stderr, "kistora-pack: %s: %s\n", Name.c_str(), Found ? "corrupt entry" : "no such entry");
@@ -200,8 +184,9 @@ static int Verify(const std::string& Path)
     int Bad = 0;
     uint64_t End = 4;
     std::vector<uint8_t> Content;
+    int Position = 0;
     for (const PackEntry& Entry : *ArchiveEntries(Handle)) {
-        if (!UnpackEntry(Bytes, Entry, Content)) {
+        if (!ReadPackEntryAt(Handle, Position++, Content, EntryLimit)) {
             std::printf("%s\tBAD\n", Entry.Name.c_str());
             Bad++;
         }

@@ -3,6 +3,7 @@
 #include "packwriter.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 // ---------------------------------------------------------------------------
@@ -22,10 +23,11 @@ std::vector<uint8_t> BuildPack(const std::vector<PackInput>& Entries, const Pack
 {
     std::vector<uint8_t> Out;
     const int Version = Options.Version == 1 ? 1 : 2;
-    Out = {uint8_t(Version == 1 ? 0x31 : 0x32), 0x7A, 0x6C, 0x70};
+    Out.resize(PackMagicBytes);
+    std::memcpy(Out.data(), Version == 1 ? PackMagicVersion1 : PackMagicVersion2, PackMagicBytes);
     for (const PackInput& Entry : Entries) {
         // Name lengths are a signed 16-bit field; longer names are cut (never in our content).
-        size_t NameLength = Entry.Name.size() > 32767 ? 32767 : Entry.Name.size();
+        size_t NameLength = Entry.Name.size() > PackMaxNameBytes ? PackMaxNameBytes : Entry.Name.size();
         std::vector<uint8_t> Stream;
         if (Options.Level > 0 && !Entry.Bytes.empty()) {
             Stream = BlzPackStream(Entry.Bytes.data(), Entry.Bytes.size(), Options.Level, Options.BlockSize);
@@ -37,7 +39,7 @@ std::vector<uint8_t> BuildPack(const std::vector<PackInput>& Entries, const Pack
         PutU64(Out, Stored.size());
         Out.push_back(uint8_t(NameLength & 255));
         Out.push_back(uint8_t((NameLength >> 8) & 255));
-        if (Version == 1) Out.insert(Out.end(), 6, 0);
+        if (Version == 1) Out.insert(Out.end(), PackHeaderBytesVersion1 - PackHeaderBytesVersion2, 0);
         Out.insert(Out.end(), Entry.Name.begin(), Entry.Name.begin() + std::ptrdiff_t(NameLength));
         Out.insert(Out.end(), Stored.begin(), Stored.end());
     }

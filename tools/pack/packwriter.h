@@ -2,6 +2,8 @@
 // used by kistora-pack and the level compiler. The game never writes archives.
 #pragma once
 
+#include "formats/formats.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,7 +17,7 @@ struct PackInput {
 struct PackOptions {
     int Version = 2;               // 2 writes "2zlp" (18-byte entry headers), 1 writes "1zlp" (24)
     int Level = 1;                 // 0 = stored; 1 fastest .. 10 strongest
-    uint64_t BlockSize = 262144;   // bytes per "1zlb" block
+    uint64_t BlockSize = BlzDefaultBlockSize;   // bytes per "1zlb" block
 };
 
 // A whole "1zlb" stream (24-byte header and the blocks) for Size bytes.

@@ -1,15 +1,8 @@
 // The "1zlb" block stream and its BriefLZ blocks, unpacked with every read
 // and write checked against the source and output bounds.
-#include "display/display.h"
+#include "formats/formats.h"
 
 #include <cstring>
-
-// ---------------------------------------------------------------------------
-// Constants
-// ---------------------------------------------------------------------------
-
-static constexpr size_t StreamHeaderSize = 24;   // magic, unused word, T, B
-static constexpr uint8_t StreamMagic[4] = {0x31, 0x7A, 0x6C, 0x62};   // "1zlb"
 
 // ---------------------------------------------------------------------------
 // Bit reader
@@ -163,18 +156,19 @@ int64_t BlzUnpackBlock(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t 
 
 int64_t BlzUnpackStream(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t Capacity)
 {
-    if (Src == nullptr || SrcSize < StreamHeaderSize) return -1;
-    if (std::memcmp(Src, StreamMagic, 4) != 0) return -1;
+    if (Src == nullptr || SrcSize < BlzStreamHeaderBytes) return -1;
+    if (std::memcmp(Src, BlzStreamMagic, 4) != 0) return -1;
+    // Bytes 4 to 7 are not read: writers have put anything there.
     uint64_t Total = 0, BlockSize = 0;
     for (int Index = 7; Index >= 0; Index--) {
-        Total = (Total << 8) | Src[8 + Index];
-        BlockSize = (BlockSize << 8) | Src[16 + Index];
+        Total = (Total << 8) | Src[BlzStreamTotalSize + Index];
+        BlockSize = (BlockSize << 8) | Src[BlzStreamBlockSize + Index];
     }
     // The claimed size is checked before anything is written.
     if (Total > Capacity) return -1;
     if (Total > 0 && (BlockSize == 0 || Out == nullptr)) return -1;
 
-    size_t Pos = StreamHeaderSize;
+    size_t Pos = BlzStreamHeaderBytes;
     uint64_t Produced = 0;
     while (Produced < Total) {
         uint64_t Length = Total - Produced < BlockSize ? Total - Produced : BlockSize;

@@ -2,10 +2,9 @@
 // "; comment" lines. The preferences file and the language files use them.
 // Only one document is open at a time; reading parses the whole file at once,
 // writing keeps the entries in memory until CloseDocument writes the file.
-#include "settings/settings.h"
+#include "formats/formats.h"
 
 #include "platform/platform.h"
-
 
 // A document file larger than this is refused (the open fails): the
 // preferences take a few hundred bytes and a language file a few kilobytes,
@@ -202,7 +201,9 @@ std::string CurrentKeyValue(const Document& Doc)
     return Doc.Entries[size_t(Doc.KeyCursor)].Value;
 }
 
-// EF BB BF and CR LF, then one CR LF-terminated line per entry.
+// EF BB BF and CR LF, then one CR LF-terminated line per entry. The empty
+// first line after the mark is part of the format (the game has always
+// written it), as is the blank on each side of "=".
 std::string SerialiseDocument(const Document& Doc)
 {
     std::string Out = "\xEF\xBB\xBF\r\n";

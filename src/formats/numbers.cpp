@@ -1,6 +1,6 @@
 // The one number parser: every text that becomes a number (map lists, scores
 // lines, resolution entries, preference values) goes through here.
-#include "settings/settings.h"
+#include "formats/formats.h"
 
 #include <limits>
 
@@ -8,7 +8,9 @@ static int DigitValue(char C);
 static int64_t ParseDigits(const std::string& Text, size_t Index, int AllowPrefixes);
 
 // Blanks and tabs first, then an optional sign, then "$" hexadecimal, "%"
-// binary or plain decimal digits up to the first other character.
+// binary or plain decimal digits up to the first other character. The two
+// prefixes belong to every number text the game reads (maps, scores,
+// resolutions): they are meant, not a slip.
 int64_t ParseNumber(const std::string& Text)
 {
     return ParseDigits(Text, 0, 1);
