@@ -1,8 +1,9 @@
 // Loaded into the game with LD_PRELOAD by renderers.sh: after every
 // SDL_CreateRenderer it appends to the file named by KISTORA_RENDERER_REPORT
-// one line saying which renderer SDL made (or "none") and, for an OpenGL one,
-// the GL renderer string (on a machine without a graphics card, Mesa's
-// llvmpipe). It changes nothing: the game gets SDL's own result.
+// one line saying what the game asked for and which renderer SDL made (or
+// "none") and, for an OpenGL one, the GL renderer string (on a machine
+// without a graphics card, Mesa's llvmpipe). It changes nothing: the game
+// gets SDL's own result.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -36,7 +37,10 @@ void Report(void* Renderer, uint32_t Asked)
     std::FILE* File = std::fopen(Path, "a");
     if (File == nullptr)
         return;
-    std::fprintf(File, "asked %s:", (Asked & Software) ? "software" : (Asked & Accelerated) ? "accelerated" : "any");
+    std::fprintf(File, "asked for %s renderer, SDL made",
+                 (Asked & Software)      ? "a software"
+                 : (Asked & Accelerated) ? "an accelerated"
+                                         : "any");
     auto GetInfo = reinterpret_cast<GetRendererInfoFunction>(dlsym(RTLD_DEFAULT, "SDL_GetRendererInfo"));
     RendererInfo Info{};
     if (Renderer == nullptr || GetInfo == nullptr || GetInfo(Renderer, &Info) != 0 || Info.Name == nullptr) {
@@ -44,15 +48,15 @@ void Report(void* Renderer, uint32_t Asked)
         std::fclose(File);
         return;
     }
-    std::fprintf(File, " %s%s%s%s", Info.Name, (Info.Flags & Accelerated) ? " accelerated" : "",
-                 (Info.Flags & PresentVsync) ? " vsync" : "", (Info.Flags & TargetTexture) ? " target-texture" : "");
+    std::fprintf(File, " %s (%s%s%s)", Info.Name, (Info.Flags & Accelerated) ? "accelerated" : "not accelerated",
+                 (Info.Flags & PresentVsync) ? ", vsync" : "", (Info.Flags & TargetTexture) ? ", target textures" : "");
     if (std::strncmp(Info.Name, "opengl", 6) == 0) {
         // The renderer's context is current once SDL has made it.
         auto GetProc = reinterpret_cast<GetProcAddressFunction>(dlsym(RTLD_DEFAULT, "SDL_GL_GetProcAddress"));
         auto GetString = GetProc != nullptr ? reinterpret_cast<GetStringFunction>(GetProc("glGetString")) : nullptr;
         const unsigned char* Name = GetString != nullptr ? GetString(GlRenderer) : nullptr;
         const unsigned char* Version = GetString != nullptr ? GetString(GlVersion) : nullptr;
-        std::fprintf(File, " | GL %s | %s", Name != nullptr ? reinterpret_cast<const char*>(Name) : "?",
+        std::fprintf(File, " on GL %s, %s", Name != nullptr ? reinterpret_cast<const char*>(Name) : "?",
                      Version != nullptr ? reinterpret_cast<const char*>(Version) : "?");
     }
     std::fputc('\n', File);
