@@ -12,9 +12,9 @@
 //
 // settle grabs the window after each picture the game puts on it (the X
 // damage it reports) and ends, writing the last grab, once the counted pixels
-// have stayed the same over --frames pictures (default 8) and --quiet ms
-// (default 300): a game slowed down by a busy machine is waited for, never
-// caught in the middle of a slide. With --differ only after they first
+// have stayed the same over --frames pictures (default 6, as long as a panel
+// slides in) and --quiet ms (default 250): a game slowed down by a busy
+// machine is waited for, never caught in the middle of a slide. With --differ only after they first
 // differed from FROM.ppm (the screen has answered a key), with --want only
 // while pixel (X, Y) has that colour. A window that stops being drawn to
 // while nothing changes counts as settled after 3 s. Status 1 after
@@ -204,7 +204,7 @@ long long NowMs()
 
 struct Options {
     Areas Where;
-    long Quiet = 300, Frames = 8, Timeout = 15000, Tolerance = 0, Allow = 0;
+    long Quiet = 250, Frames = 6, Timeout = 15000, Tolerance = 0, Allow = 0;
     std::string Differ, Out;
     int WantX = -1, WantY = -1;
     unsigned WantColour = 0;
