@@ -96,10 +96,21 @@ run() { # name render-driver (empty: the game's and SDL's own choice)
     exec "$game" /LOG
   ) > "$out/game.out" 2>&1 &
   pid=$!
-  local window
-  window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Kistora 1\.0' 2> /dev/null | head -n 1)
+  local window=""
+  for _ in $(seq 300); do
+    window=$(xdotool search --onlyvisible --name '^Kistora 1\.0' 2> /dev/null | head -n 1)
+    [ -n "$window" ] && break
+    kill -0 "$pid" 2> /dev/null || break
+    sleep 0.2
+  done
   if [ -z "$window" ]; then
-    echo "no window appeared" > "$out/error"
+    if kill -0 "$pid" 2> /dev/null; then
+      echo "no window appeared within a minute" > "$out/error"
+    else
+      wait "$pid"
+      echo "the game ended (status $?) before its window appeared" > "$out/error"
+      pid=""
+    fi
     return
   fi
   xdotool windowfocus --sync "$window" 2> /dev/null
