@@ -20,6 +20,7 @@ TEST_PACKAGES=(
   clang clang-format libclang-rt-14-dev
   xvfb xauth time
   xdotool x11-utils imagemagick
+  libx11-dev libxdamage-dev libgl1 libglx-mesa0 libgl1-mesa-dri
   debhelper dpkg-dev lintian appstream desktop-file-utils
   valgrind
 )
