@@ -99,6 +99,7 @@ protected:
         Overrides.Headless = 1;
         ASSERT_EQ(PlatformInit(), 1);
         ASSERT_EQ(InitSprite(), 1);
+        ASSERT_EQ(InitSound(), 1);
         GameDir = Folder.Path();
         TextTable["tErrorERROR"] = "ERROR";
         TextTable["tErrorASSET"] = "An asset is missing";
