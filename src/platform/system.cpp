@@ -2,6 +2,8 @@
 // user's locale name.
 #include "platform/platform.h"
 
+#include <SDL.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -30,8 +32,7 @@ std::string CpuName()
 
 int CpuCoresTotal()
 {
-    long Count = sysconf(_SC_NPROCESSORS_ONLN);
-    return Count > 0 ? int(Count) : 1;
+    return SDL_GetCPUCount(); // the cores online, at least 1
 }
 
 int CpuCoresAvailable()
