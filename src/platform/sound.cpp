@@ -6,11 +6,9 @@
 // in a run; a handle whose sound has ended, was stopped, or whose channel went
 // to a later sound reads as stopped.
 #include "platform/platform.h"
-
 #include "platform/platform_internal.h"
 
 #include <SDL_mixer.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <glob.h>
@@ -18,11 +16,11 @@
 #include <memory>
 #include <unistd.h>
 
-static constexpr int MixRate = 44100;        // frames per second
-static constexpr int DeviceFrames = 1024;    // frames per device buffer (about 23 ms)
-static constexpr int MaxSoundNumber = 4095;  // sounds are numbered 0 to this
-static constexpr int FirstChannels = 16;     // effect channels to begin with
-static constexpr int MaxChannels = 256;      // effects at once, at most
+static constexpr int MixRate = 44100;       // frames per second
+static constexpr int DeviceFrames = 1024;   // frames per device buffer (about 23 ms)
+static constexpr int MaxSoundNumber = 4095; // sounds are numbered 0 to this
+static constexpr int FirstChannels = 16;    // effect channels to begin with
+static constexpr int MaxChannels = 256;     // effects at once, at most
 // Longest music: 30 minutes. Anything longer in a header is a damaged or hostile file.
 static constexpr double MaxMusicSeconds = 30 * 60;
 
@@ -50,17 +48,17 @@ struct SoundRecord {
 struct HandleRecord {
     int Id = 0;
     int SoundNumber = -1;
-    int Channel = -1;                            // mixer channel; -1 for the music player
+    int Channel = -1; // mixer channel; -1 for the music player
     int Paused = 0;
 };
 
 struct MixerRecord {
-    int Open = 0;                                // the device is open
-    int AudioStarted = 0;                        // we started SDL's audio subsystem
+    int Open = 0;         // the device is open
+    int AudioStarted = 0; // we started SDL's audio subsystem
     int NextId = 1;
     std::map<int, SoundRecord> Sounds;
-    std::vector<int> ChannelOwner;               // handle that last started each channel
-    int MusicOwner = 0;                          // handle that last started the music player
+    std::vector<int> ChannelOwner; // handle that last started each channel
+    int MusicOwner = 0;            // handle that last started the music player
     std::vector<HandleRecord> Handles;
 };
 
@@ -133,10 +131,9 @@ int InitSound()
 // more than there is, or (SDL's strict reading) a truncated data chunk.
 static Mix_Chunk* LoadWav(const uint8_t* Data, size_t Size)
 {
-    uint32_t RiffSize = uint32_t(Data[4]) | (uint32_t(Data[5]) << 8) | (uint32_t(Data[6]) << 16) |
-                        (uint32_t(Data[7]) << 24);
-    if (Size < 12 || Size > size_t(INT32_MAX) || std::memcmp(Data + 8, "WAVE", 4) != 0 ||
-        uint64_t(RiffSize) + 8 > Size)
+    uint32_t RiffSize =
+        uint32_t(Data[4]) | (uint32_t(Data[5]) << 8) | (uint32_t(Data[6]) << 16) | (uint32_t(Data[7]) << 24);
+    if (Size < 12 || Size > size_t(INT32_MAX) || std::memcmp(Data + 8, "WAVE", 4) != 0 || uint64_t(RiffSize) + 8 > Size)
         return nullptr;
     SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "verystrict");
     SDL_SetHint(SDL_HINT_WAVE_FACT_CHUNK, "strict");
@@ -200,9 +197,9 @@ static HandleRecord* FindHandle(int Channel)
 // Stopped, playing or paused, from what the mixer says of the handle's channel.
 static int StatusOf(const HandleRecord& Handle)
 {
-    int Sounding = Handle.Channel < 0 ? Mixer.MusicOwner == Handle.Id && Mix_PlayingMusic()
-                                      : Mixer.ChannelOwner[size_t(Handle.Channel)] == Handle.Id &&
-                                            Mix_Playing(Handle.Channel);
+    int Sounding = Handle.Channel < 0
+                       ? Mixer.MusicOwner == Handle.Id && Mix_PlayingMusic()
+                       : Mixer.ChannelOwner[size_t(Handle.Channel)] == Handle.Id && Mix_Playing(Handle.Channel);
     if (!Sounding)
         return ChannelStopped;
     return Handle.Paused ? ChannelPaused : ChannelPlaying;
