@@ -2,8 +2,6 @@
 // user's locale name.
 #include "platform/platform.h"
 
-#include <SDL.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -32,7 +30,8 @@ std::string CpuName()
 
 int CpuCoresTotal()
 {
-    return SDL_GetCPUCount(); // the cores online, at least 1
+    long Count = sysconf(_SC_NPROCESSORS_ONLN);
+    return Count > 0 ? int(Count) : 1;
 }
 
 int CpuCoresAvailable()
