@@ -21,8 +21,12 @@ static constexpr int DeviceFrames = 1024;   // frames per device buffer (about 2
 static constexpr int MaxSoundNumber = 4095; // sounds are numbered 0 to this
 static constexpr int FirstChannels = 16;    // effect channels to begin with
 static constexpr int MaxChannels = 256;     // effects at once, at most
-// Longest music: 30 minutes. Anything longer in a header is a damaged or hostile file.
-static constexpr double MaxMusicSeconds = 30 * 60;
+// Longest sound: 30 minutes. Anything longer in a header is a damaged or hostile file.
+static constexpr double MaxSoundSeconds = 30 * 60;
+// WAV sample rates taken: a rate far below the output's would make the
+// conversion to it take gigabytes.
+static constexpr int MinWavRate = 4000;
+static constexpr int MaxWavRate = 192000;
 
 // A loaded sound: an effect decoded into a chunk, or music read from its
 // compressed bytes (which the player reads as it plays, so they stay here).
@@ -128,7 +132,8 @@ int InitSound()
 }
 
 // RIFF WAVE, refused when damaged rather than guessed at: a RIFF size claiming
-// more than there is, or (SDL's strict reading) a truncated data chunk.
+// more than there is, or (SDL's strict reading) a truncated data chunk; and
+// refused when its rate or length is beyond any sound of the game's.
 static Mix_Chunk* LoadWav(const uint8_t* Data, size_t Size)
 {
     uint32_t RiffSize =
@@ -137,6 +142,16 @@ static Mix_Chunk* LoadWav(const uint8_t* Data, size_t Size)
         return nullptr;
     SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "verystrict");
     SDL_SetHint(SDL_HINT_WAVE_FACT_CHUNK, "strict");
+    SDL_AudioSpec Spec{};
+    Uint8* Samples = nullptr;
+    Uint32 Length = 0;
+    if (SDL_LoadWAV_RW(SDL_RWFromConstMem(Data, int(Size)), 1, &Spec, &Samples, &Length) == nullptr)
+        return nullptr;
+    SDL_FreeWAV(Samples);
+    int FrameBytes = int(SDL_AUDIO_BITSIZE(Spec.format)) / 8 * Spec.channels;
+    if (Spec.freq < MinWavRate || Spec.freq > MaxWavRate || FrameBytes <= 0 ||
+        double(Length / Uint32(FrameBytes)) / Spec.freq > MaxSoundSeconds)
+        return nullptr;
     SDL_RWops* Stream = SDL_RWFromConstMem(Data, int(Size));
     if (Stream == nullptr)
         return nullptr;
@@ -161,7 +176,7 @@ static Mix_Music* LoadOgg(const uint8_t* Data, size_t Size, std::unique_ptr<std:
     if (Music == nullptr)
         return nullptr;
     double Seconds = Mix_MusicDuration(Music);
-    if (!(Seconds > 0 && Seconds <= MaxMusicSeconds)) {
+    if (!(Seconds > 0 && Seconds <= MaxSoundSeconds)) {
         Mix_FreeMusic(Music);
         return nullptr;
     }

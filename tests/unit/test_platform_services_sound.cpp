@@ -70,9 +70,7 @@ std::vector<uint8_t> MakeWav(const WavShape& Shape, int Frames, const std::funct
             }
         }
     }
-    std::vector<uint8_t> File;
-    File.reserve(Body.size() + 8);
-    PutTag(File, "RIFF");
+    std::vector<uint8_t> File = {'R', 'I', 'F', 'F'};
     PutLe32(File, uint32_t(Body.size()));
     File.insert(File.end(), Body.begin(), Body.end());
     return File;
@@ -191,12 +189,18 @@ TEST_F(PlatformSound, DamagedWavIsRejected)
     EXPECT_EQ(Load(7, Patched(20, {0x55, 0x55})), 0) << "unknown sample format";
     EXPECT_EQ(Load(7, Patched(22, {0, 0})), 0) << "no channels";
     EXPECT_EQ(Load(7, Patched(24, {0, 0, 0, 0})), 0) << "rate 0";
+    EXPECT_EQ(Load(7, Patched(24, {1, 0, 0, 0})), 0) << "rate 1: 44100 times the frames at the output";
+    EXPECT_EQ(Load(7, Patched(24, {0, 0, 0, 0x40})), 0) << "absurd rate";
     EXPECT_EQ(Load(7, Patched(34, {0, 0})), 0) << "0-bit samples";
     EXPECT_EQ(Load(7, Patched(16, {8, 0, 0, 0})), 0) << "fmt chunk too small";
     EXPECT_EQ(Load(7, Patched(36, {'d', 'a', 't', 'x'})), 0) << "no data chunk";
     EXPECT_EQ(Load(7, Patched(8, {'W', 'A', 'V', 'X'})), 0) << "not WAVE";
     EXPECT_EQ(Load(7, MakeStereo(0, [](int) { return 0; })), 0) << "no samples";
-    EXPECT_EQ(PlaySound(7, 0), 0) << "nothing loaded in slot 7";
+    // Half an hour and one second of 8-bit mono at 4 kHz: longer than any sound may be.
+    EXPECT_EQ(Load(7, MakeWav(WavShape{1, 4000, 8, 1}, 4000 * 1801, [](int, int) { return 128; })), 0) << "too long";
+    EXPECT_EQ(Load(7, MakeWav(WavShape{1, 4000, 8, 1}, 4000 * 60, [](int, int) { return 128; })), 1) << "a minute";
+    EXPECT_GT(PlaySound(7, 0), 0);
+    ASSERT_EQ(Load(7, MakeStereo(0, [](int) { return 0; })), 0);
 
     // Every truncation fails: the RIFF size then claims more than there is.
     for (size_t Length = 0; Length < Good.size(); Length++) {
