@@ -9,7 +9,7 @@
 #
 # --seconds N   time per target (default 60)
 # --runs N      executions per target instead of a time
-# --only NAME   one target (pack, levels, settings, scores, png, zip, levelsource)
+# --only NAME   one target (pack, levels, settings, sound, scores, png, zip, levelsource)
 # --minimise    afterwards, replace the target's corpus in the repository by the
 #               minimised union of the old corpus and what the run found
 set -euo pipefail
