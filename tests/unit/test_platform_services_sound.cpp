@@ -121,7 +121,8 @@ TEST_F(PlatformSound, CommonWavShapesLoadAndPlay)
     const WavShape Shapes[] = {{2, 44100, 16, 1}, {1, 22050, 16, 1}, {1, 11025, 8, 1}, {2, 48000, 16, 1}};
     int Number = 0;
     for (const WavShape& Shape : Shapes) {
-        auto Wav = MakeWav(Shape, 4410, [](int Frame, int) { return Frame % 100; });
+        // Five seconds: still playing when asked, however busy the machine.
+        auto Wav = MakeWav(Shape, Shape.Rate * 5, [](int Frame, int) { return Frame % 100; });
         ASSERT_EQ(Load(Number, Wav), 1) << Number;
         int Channel = PlaySound(Number, 0);
         EXPECT_GT(Channel, 0) << Number;
@@ -258,7 +259,7 @@ TEST_F(PlatformSound, DamagedOggIsRejected)
 
 TEST_F(PlatformSound, EveryPlayIsANewHandle)
 {
-    ASSERT_EQ(Load(0, MakeStereo(44100, [](int) { return 1000; })), 1);
+    ASSERT_EQ(Load(0, MakeStereo(44100 * 5, [](int) { return 1000; })), 1);
     EXPECT_EQ(PlaySound(5, 0), 0) << "no sound 5 loaded";
     int First = PlaySound(0, 0);
     int Second = PlaySound(0, 0);
@@ -312,13 +313,13 @@ TEST_F(PlatformSound, EffectsEndByThemselvesAndLoopsGoOn)
 
 TEST_F(PlatformSound, PauseHoldsTheSoundUntilResumed)
 {
-    // 50 ms played once, paused at once: it is still there long after its
-    // length, and ends by itself only after the resume.
-    ASSERT_EQ(Load(1, MakeStereo(2205, [](int Frame) { return Frame % 50; })), 1);
+    // Half a second played once, paused at once: it is still there long
+    // after its length, and ends by itself only after the resume.
+    ASSERT_EQ(Load(1, MakeStereo(22050, [](int Frame) { return Frame % 50; })), 1);
     int Channel = PlaySound(1, 0);
     PauseChannel(Channel);
     EXPECT_EQ(ChannelStatus(Channel), ChannelPaused);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     EXPECT_EQ(ChannelStatus(Channel), ChannelPaused);
     EXPECT_EQ(ChannelSound(Channel), 1);
     PauseChannel(Channel);
