@@ -3,14 +3,18 @@
 // times in scripted tests come out the same on every machine.
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <ctime>
+#include <iterator>
 #include <thread>
+#include <vector>
 
 // Virtual frames run so far (headless runs only).
 static int64_t VirtualFrames = 0;
 
-static void AppendNumber(std::string& Out, int Value, int Digits);
+static std::string Formatted(const std::string& Mask, const std::tm& Time);
 
 int64_t MilliClock()
 {
@@ -34,50 +38,21 @@ std::string FormatDate(const std::string& Mask)
 {
     std::time_t Now = std::time(nullptr);
     std::tm Local{};
-    if (localtime_r(&Now, &Local) == nullptr) {
+    if (localtime_r(&Now, &Local) == nullptr)
         return FormatDateTime(Mask, 1970, 1, 1, 0, 0, 0);
-    }
-    return FormatDateTime(Mask, Local.tm_year + 1900, Local.tm_mon + 1, Local.tm_mday, Local.tm_hour, Local.tm_min,
-                          Local.tm_sec);
+    return Formatted(Mask, Local);
 }
 
 std::string FormatDateTime(const std::string& Mask, int Year, int Month, int Day, int Hour, int Minute, int Second)
 {
-    // Each mask is a percent sign and a doubled (quadrupled for the year)
-    // letter; anything else, a lone "%" included, is copied as it stands.
-    std::string Out;
-    Out.reserve(Mask.size() + 8);
-    size_t I = 0;
-    while (I < Mask.size()) {
-        if (Mask[I] == '%') {
-            std::string_view Rest(Mask.data() + I + 1, Mask.size() - I - 1);
-            if (Rest.starts_with("yyyy")) {
-                AppendNumber(Out, Year, 4);
-                I += 5;
-                continue;
-            }
-            struct TwoDigitMask {
-                const char* Letters;
-                int Value;
-            };
-            const TwoDigitMask Masks[] = {{"mm", Month}, {"dd", Day}, {"hh", Hour}, {"ii", Minute}, {"ss", Second}};
-            bool Matched = false;
-            for (const TwoDigitMask& M : Masks) {
-                if (Rest.starts_with(M.Letters)) {
-                    AppendNumber(Out, M.Value, 2);
-                    I += 3;
-                    Matched = true;
-                    break;
-                }
-            }
-            if (Matched) {
-                continue;
-            }
-        }
-        Out += Mask[I];
-        I++;
-    }
-    return Out;
+    std::tm Time{};
+    Time.tm_year = Year - 1900;
+    Time.tm_mon = Month - 1;
+    Time.tm_mday = Day;
+    Time.tm_hour = Hour;
+    Time.tm_min = Minute;
+    Time.tm_sec = Second;
+    return Formatted(Mask, Time);
 }
 
 void AdvanceVirtualFrame()
@@ -95,16 +70,29 @@ void ResetVirtualClock()
     VirtualFrames = 0;
 }
 
-// Zero-padded to at least Digits digits; negative values keep their sign.
-static void AppendNumber(std::string& Out, int Value, int Digits)
+// Each mask is a percent sign and a doubled (quadrupled for the year) letter,
+// zero-padded to as many digits; anything else, a lone "%" included, is
+// copied as it stands.
+static std::string Formatted(const std::string& Mask, const std::tm& Time)
 {
-    if (Value < 0) {
-        Out += '-';
-        Value = -Value;
+    static const struct {
+        const char* Mask;
+        const char* Format;
+    } Fields[] = {{"%yyyy", "%04Y"}, {"%mm", "%m"}, {"%dd", "%d"}, {"%hh", "%H"}, {"%ii", "%M"}, {"%ss", "%S"}};
+    // An "x" in front keeps strftime's result from being empty.
+    std::string Format = "x";
+    for (size_t I = 0; I < Mask.size();) {
+        const auto* Field = std::find_if(std::begin(Fields), std::end(Fields),
+                                         [&](const auto& F) { return Mask.compare(I, std::strlen(F.Mask), F.Mask) == 0; });
+        if (Field != std::end(Fields)) {
+            Format += Field->Format;
+            I += std::strlen(Field->Mask);
+        } else {
+            Format += Mask[I] == '%' ? "%%" : std::string(1, Mask[I]);
+            I++;
+        }
     }
-    std::string Text = std::to_string(Value);
-    if (int(Text.size()) < Digits) {
-        Out.append(size_t(Digits) - Text.size(), '0');
-    }
-    Out += Text;
+    std::vector<char> Out(Format.size() * 4 + 16);
+    size_t Length = std::strftime(Out.data(), Out.size(), Format.c_str(), &Time);
+    return Length > 0 ? std::string(Out.data() + 1, Length - 1) : std::string();
 }

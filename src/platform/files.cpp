@@ -6,11 +6,11 @@
 #include "platform/platform_internal.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
+#include <filesystem>
+#include <fnmatch.h>
 #include <fcntl.h>
 #include <csignal>
 #include <cstdio>
@@ -44,7 +44,6 @@ static std::string Environment(const char* Name);
 static int WriteAll(int Descriptor, const uint8_t* Data, size_t Size);
 static int FlushBufferedFile(BufferedFile& File);
 static BufferedFile* FindBufferedFile(int File);
-static int WildcardMatch(const char* Pattern, const char* Name);
 static void KeepWritesFromKilling();
 static int SaveFailed(const std::string& Step);
 static void SlowSaveStep(const std::string& Path);
@@ -56,18 +55,11 @@ std::string ExecutableFolder()
     if (!Overrides.GameDir.empty()) {
         return WithSlash(Overrides.GameDir);
     }
-    // /proc/self/exe resolves every link on the way to the program file.
-    std::vector<char> Path(4096);
-    ssize_t Length = readlink("/proc/self/exe", Path.data(), Path.size() - 1);
-    if (Length <= 0 || size_t(Length) >= Path.size() - 1) {
-        return "./";
-    }
-    std::string Exe(Path.data(), size_t(Length));
-    size_t Slash = Exe.rfind('/');
-    if (Slash == std::string::npos) {
-        return "./";
-    }
-    return Exe.substr(0, Slash + 1);
+    // The folder of /proc/self/exe, every link on the way resolved.
+    char* Base = SDL_GetBasePath();
+    std::string Folder = Base != nullptr ? Base : "./";
+    SDL_free(Base);
+    return Folder;
 }
 
 std::string RoamingDataFolder()
@@ -116,23 +108,22 @@ std::string TempFolder()
 
 int FileExists(const std::string& Path)
 {
-    struct stat Info {};
-    return !Path.empty() && stat(Path.c_str(), &Info) == 0;
+    std::error_code Error;
+    return !Path.empty() && std::filesystem::exists(Path, Error);
 }
 
 int FolderExists(const std::string& Path)
 {
-    struct stat Info {};
-    return !Path.empty() && stat(Path.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode);
+    std::error_code Error;
+    return !Path.empty() && std::filesystem::is_directory(Path, Error);
 }
 
 int64_t FileSize(const std::string& Path)
 {
-    struct stat Info {};
-    if (Path.empty() || stat(Path.c_str(), &Info) != 0 || !S_ISREG(Info.st_mode)) {
-        return -1;
-    }
-    return int64_t(Info.st_size);
+    // Regular files only (links followed): a folder or a missing file gives -1.
+    std::error_code Error;
+    uintmax_t Size = Path.empty() ? 0 : std::filesystem::file_size(Path, Error);
+    return Path.empty() || Error ? -1 : int64_t(Size);
 }
 
 int CreateFolder(const std::string& Path)
@@ -149,28 +140,18 @@ int CreateFolder(const std::string& Path)
 
 std::vector<std::string> ListFiles(const std::string& Folder, const std::string& Pattern)
 {
+    // "*" matches any run of characters, "?" any one; letters compare without
+    // case, as file-name matching on the desktop systems does.
     std::vector<std::string> Names;
-    std::string Base = WithSlash(Folder.empty() ? std::string(".") : Folder);
-    DIR* Listing = opendir(Base.c_str());
-    if (Listing == nullptr) {
-        return Names;
-    }
-    while (dirent* Entry = readdir(Listing)) {
-        const char* Name = Entry->d_name;
-        if (std::strcmp(Name, ".") == 0 || std::strcmp(Name, "..") == 0) {
-            continue;
-        }
-        if (!WildcardMatch(Pattern.c_str(), Name)) {
-            continue;
-        }
+    std::error_code Error;
+    std::filesystem::directory_iterator Entry(Folder.empty() ? std::string(".") : Folder, Error);
+    for (; !Error && Entry != std::filesystem::directory_iterator(); Entry.increment(Error)) {
+        std::string Name = Entry->path().filename().string();
         // Files only (links followed); folders with a matching name are left out.
-        struct stat Info {};
-        if (stat((Base + Name).c_str(), &Info) != 0 || !S_ISREG(Info.st_mode)) {
-            continue;
-        }
-        Names.emplace_back(Name);
+        std::error_code Kind;
+        if (fnmatch(Pattern.c_str(), Name.c_str(), FNM_CASEFOLD) == 0 && Entry->is_regular_file(Kind))
+            Names.push_back(Name);
     }
-    closedir(Listing);
     std::sort(Names.begin(), Names.end());
     return Names;
 }
@@ -401,11 +382,6 @@ void CloseAllFiles()
     }
 }
 
-void FilesShutdown()
-{
-    CloseAllFiles();
-}
-
 static std::string WithSlash(std::string Folder)
 {
     if (Folder.empty() || Folder.back() != '/') {
@@ -509,35 +485,4 @@ static int SyncFolder(const std::string& Folder)
     close(Descriptor);
     errno = Error;
     return Ok;
-}
-
-// "*" matches any run of characters, "?" any one; letters compare without case
-// (ASCII), as file-name matching on the desktop systems does.
-static int WildcardMatch(const char* Pattern, const char* Name)
-{
-    const char* StarPattern = nullptr;
-    const char* StarName = nullptr;
-    while (*Name != '\0') {
-        if (*Pattern == '*') {
-            StarPattern = ++Pattern;
-            StarName = Name;
-            continue;
-        }
-        if (*Pattern != '\0' && (*Pattern == '?' || std::tolower((unsigned char)*Pattern) ==
-                                                       std::tolower((unsigned char)*Name))) {
-            Pattern++;
-            Name++;
-            continue;
-        }
-        if (StarPattern == nullptr) {
-            return 0;
-        }
-        // Let the last star swallow one more character and try again.
-        Pattern = StarPattern;
-        Name = ++StarName;
-    }
-    while (*Pattern == '*') {
-        Pattern++;
-    }
-    return *Pattern == '\0';
 }

@@ -47,7 +47,7 @@ void PlatformShutdown()
     FreeAllImages();
     SoundShutdown();
     InputShutdown();
-    FilesShutdown();
+    CloseAllFiles();
     if (PlatformStarted)
         SDL_Quit();
     PlatformStarted = 0;

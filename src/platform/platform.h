@@ -1,5 +1,5 @@
-// The platform layer: the only code that talks to SDL2, FreeType, fontconfig,
-// libpng, libvorbisfile and libarchive. Everything above it sees plain
+// The platform layer: the only code that talks to SDL2, SDL_mixer, FreeType,
+// fontconfig, libpng and libarchive. Everything above it sees plain
 // functions and integer handles (0 or -1 meaning none).
 #pragma once
 
@@ -180,40 +180,25 @@ void ShowSpriteIntensity(int Sprite, int X, int Y, int Intensity); // 0-255 brig
 void ShowSpriteTransparent(int Sprite, int X, int Y, int Alpha = 255); // blended by alpha x global alpha
 
 // ---------------------------------------------------------------------------
-// sound.cpp: output and a small mixer (44.1 kHz stereo 16-bit)
+// sound.cpp: output through SDL_mixer (44.1 kHz stereo 16-bit)
 // ---------------------------------------------------------------------------
 
 enum ChannelStatusKind { ChannelStopped = 0, ChannelPlaying = 1, ChannelPaused = 2 };
 
 int InitSound();                                          // 1 or 0
-// Loads Ogg Vorbis or WAV (PCM 8/16-bit, mono/stereo, any common rate) held
-// in memory into sound number Number (the bytes are copied). 44.1 kHz stereo
-// Ogg Vorbis stays compressed and is decoded as it plays; everything else is
-// decoded now. 1 or 0.
+// Loads WAV or Ogg Vorbis held in memory into sound number Number (0 to
+// 4095; the bytes are copied). WAV is decoded now; Ogg Vorbis is music, kept
+// compressed and decoded as it plays. Damaged or other bytes: 0, and the
+// sound already in that slot stays.
 int LoadSoundFromMemory(int Number, const uint8_t* Data, size_t Size);
-int PlaySound(int Number, int Loop);                      // new channel (> 0), or 0
+// A new handle (> 0, never reused in a run), or 0. Effects may overlap; music
+// plays one track at a time, so starting a track ends the one before.
+int PlaySound(int Number, int Loop);
 int ChannelStatus(int Channel);
 int ChannelSound(int Channel);                            // sound number on a playing or paused channel, else -1
 void PauseChannel(int Channel);
 void ResumeChannel(int Channel);
 void StopChannel(int Channel);
-// The mixer itself: writes Frames stereo frames (2 x Frames samples) of every
-// playing channel summed and clipped, and advances those channels. The audio
-// device calls it; tests call it directly (without an open device) to check
-// the mix sample by sample.
-void MixInto(int16_t* Out, int Frames);
-// Frames (at 44.1 kHz, stereo) held by sound Number; 0 when it is not loaded.
-int64_t SoundFrames(int Number);
-// Decoded samples of sound Number (interleaved left/right), or nullptr (also
-// for a streamed sound: see ReadSoundFrames).
-const int16_t* SoundSamples(int Number);
-// 1 when sound Number is 44.1 kHz stereo Ogg Vorbis kept compressed and
-// decoded as it plays (the music), 0 for decoded samples or no sound.
-int SoundIsStreamed(int Number);
-// Frames First .. First + Count - 1 of sound Number (interleaved left/right),
-// decoded or streamed, as a channel playing it from its start would give them.
-// Returns the frames written (fewer at the end of the sound).
-int64_t ReadSoundFrames(int Number, int64_t First, int16_t* Out, int64_t Count);
 
 // ---------------------------------------------------------------------------
 // input.cpp: keyboard and gamepad

@@ -13,8 +13,6 @@ void ScreenQueueWindowEvent(int Event);
 // sound.cpp, input.cpp: closed by PlatformShutdown.
 void SoundShutdown();
 void InputShutdown();
-// files.cpp: closes every buffered file (flushes the log).
-void FilesShutdown();
 // worker.cpp: the second core. PostWork queues Function(Argument) and returns
 // a ticket (0 when it was done at once, for want of a worker or of room);
 // FinishWork waits for it, or does it on the calling thread when the worker

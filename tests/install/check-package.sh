@@ -29,7 +29,7 @@ dpkg-deb -f "$deb" Package Version Architecture Section Depends > "$work/control
 grep -qx 'Version: 1.0-1' "$work/control.txt" || fail "version is not 1.0-1"
 grep -qx 'Section: games' "$work/control.txt" || fail "section is not games"
 depends=$(sed -n 's/^Depends: //p' "$work/control.txt")
-for lib in fonts-liberation2 libsdl2-2.0-0 libfreetype6 libfontconfig1 libpng16-16 libvorbisfile3 libarchive13; do
+for lib in fonts-liberation2 libsdl2-2.0-0 libfreetype6 libfontconfig1 libpng16-16 libsdl2-mixer-2.0-0 libarchive13; do
   grep -q "\b$lib\b" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 

@@ -77,7 +77,7 @@ std::map<std::string, std::vector<uint8_t>> SampleAssets()
     Assets["music1.ogg"] = Wav(4000);   // the decoder tells formats by content
     Assets["music2.ogg"] = Wav(4000);
     Assets["rollover3.wav"] = Wav(1000);
-    Assets["click3.wav"] = Wav(1000);
+    Assets["click3.wav"] = Wav(441044); // 5 s: still playing when the test asks
     Assets["title_16x9.png"] = Png(640, 100, Red);
     Assets["bgs_16x9.png"] = Png(100, 100, Blue);
     Assets["title_4x3.png"] = Png(400, 300, Green);
@@ -99,6 +99,7 @@ protected:
         Overrides.Headless = 1;
         ASSERT_EQ(PlatformInit(), 1);
         ASSERT_EQ(InitSprite(), 1);
+        ASSERT_EQ(InitSound(), 1);
         GameDir = Folder.Path();
         TextTable["tErrorERROR"] = "ERROR";
         TextTable["tErrorASSET"] = "An asset is missing";

@@ -12,9 +12,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-// Shutdown calls the platform keeps for itself (its internal header pulls in SDL).
-void FilesShutdown();
-
 namespace fs = std::filesystem;
 
 namespace {
@@ -298,7 +295,7 @@ TEST_F(PlatformFiles, LockedFileIsExclusiveAndReplacedOnceFree)
     EXPECT_NE(Second, First) << "handles are not reused";
     EXPECT_EQ(FileSize(Path), 0);
     ASSERT_EQ(WriteToFile(Second, "next", 4), 1);
-    FilesShutdown();
+    CloseAllFiles();
     EXPECT_EQ(ReadText(Path), "next");
 }
 
