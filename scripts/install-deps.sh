@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config git
-  libsdl2-dev libfreetype-dev libfontconfig-dev fonts-liberation2
+  libsdl2-dev libsdl2-ttf-dev libfreetype-dev libfontconfig-dev fonts-liberation2
   libpng-dev zlib1g-dev libogg-dev libvorbis-dev libarchive-dev
   librsvg2-bin
   libgtest-dev libgmock-dev libbenchmark-dev
