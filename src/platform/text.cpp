@@ -60,10 +60,27 @@ struct FontRecord {
 
 static FontRecord Font;
 
+// The lines measured and drawn lately, as SDL_ttf measured and rendered them:
+// the head-up display writes its clock and steps every frame, and a frame
+// that changes nothing renders (and allocates) nothing.
+struct KnownLine {
+    long Size26 = 0;
+    uint32_t Rgb = 0; // drawn lines: the colour without its alpha
+    std::string Text;
+    int Width = 0;                  // measured lines
+    SDL_Surface* Surface = nullptr; // drawn lines, ARGB8888 with the coverage as alpha
+    int PenX = 0, TopY = 0;         // where the pen starts and the line's top lies in Surface
+    unsigned LastUse = 0;
+};
+static constexpr int MeasuredLines = 16, DrawnLines = 8;
+static KnownLine Measured[MeasuredLines], Drawn[DrawnLines];
+static unsigned LineUses = 0;
+
 static int FindFontFile(const char* Name, std::string* File, int* Index, std::string* Family);
 static int OpenFace(const std::string& File, int Index);
 static const SizedFont* FontFor(double SizePx);
 static const char* LineOf(std::string_view Text);
+static int LineWidth(const SizedFont& Sized, const char* Line);
 static void DrawLine(ImageRecord& Image, std::string_view Text, double X, double Y, const SizedFont& Sized,
                      uint32_t Colour);
 
@@ -74,7 +91,7 @@ int InitFont()
     if (Font.Tried)
         return 0;
     Font.Tried = 1;
-    if (!TTF_WasInit() && TTF_Init() != 0)
+    if (TTF_Init() != 0) // counted: each TTF_Init has its TTF_Quit
         return 0;
     Font.TtfStarted = 1;
     if (FT_Init_FreeType(&Font.Library) != 0) {
@@ -100,6 +117,13 @@ int InitFont()
 
 void FontShutdown()
 {
+    for (KnownLine& Line : Drawn)
+        if (Line.Surface != nullptr)
+            SDL_FreeSurface(Line.Surface);
+    for (KnownLine& Line : Drawn)
+        Line = KnownLine();
+    for (KnownLine& Line : Measured)
+        Line = KnownLine();
     for (SizedFont& Sized : Font.Sizes)
         if (Sized.Font != nullptr)
             TTF_CloseFont(Sized.Font);
@@ -119,10 +143,7 @@ void MeasureText(const std::string& Utf8, double SizePx, double* Width, double* 
     const SizedFont* Sized = FontFor(SizePx);
     if (Sized == nullptr)
         return;
-    int W = 0, H = 0;
-    const char* Line = LineOf(Utf8);
-    if (*Line != '\0' && TTF_SizeUTF8(Sized->Font, Line, &W, &H) == 0)
-        *Width = double(W);
+    *Width = double(LineWidth(*Sized, LineOf(Utf8)));
     *Height = Sized->LineHeight;
 }
 
@@ -232,7 +253,7 @@ void DrawParagraph(int Image, const std::string& Utf8, double X, double Y, doubl
                 break;
             }
             size_t LineStart = Position, LineEnd = Position;
-            int LineWidth = 0;
+            int Wide = 0;
             while (Position < Segment.size()) {
                 size_t WordStart = Position;
                 while (WordStart < Segment.size() && Segment[WordStart] == ' ')
@@ -242,15 +263,14 @@ void DrawParagraph(int Image, const std::string& Utf8, double X, double Y, doubl
                     ++WordEnd;
                 if (WordStart == WordEnd)
                     break;
-                int Wider = 0, Height = 0;
-                TTF_SizeUTF8(Sized->Font, LineOf(Segment.substr(LineStart, WordEnd - LineStart)), &Wider, &Height);
+                int Wider = LineWidth(*Sized, LineOf(Segment.substr(LineStart, WordEnd - LineStart)));
                 if (LineEnd != LineStart && Wider > BoxWidth)
                     break; // the word starts the next line
-                LineWidth = Wider;
+                Wide = Wider;
                 LineEnd = WordEnd;
                 Position = WordEnd;
             }
-            DrawLine(*Target, Segment.substr(LineStart, LineEnd - LineStart), X + (BoxWidth - LineWidth) / 2.0, LineTop,
+            DrawLine(*Target, Segment.substr(LineStart, LineEnd - LineStart), X + (BoxWidth - Wide) / 2.0, LineTop,
                      *Sized, Colour);
             LineDrawn = 1;
             LineTop += Sized->LineHeight;
@@ -406,6 +426,45 @@ static const char* LineOf(std::string_view Text)
     return Line.c_str();
 }
 
+// The line among Lines with this size, colour and text, or else the one
+// unused longest, emptied, to be filled (*Known 0).
+template <size_t Count>
+static KnownLine& FindLine(KnownLine (&Lines)[Count], long Size26, uint32_t Rgb, const char* Text, int* Known)
+{
+    KnownLine* Oldest = &Lines[0];
+    for (KnownLine& Line : Lines) {
+        if (Line.LastUse != 0 && Line.Size26 == Size26 && Line.Rgb == Rgb && Line.Text == Text) {
+            Line.LastUse = ++LineUses;
+            *Known = 1;
+            return Line;
+        }
+        if (Line.LastUse < Oldest->LastUse)
+            Oldest = &Line;
+    }
+    if (Oldest->Surface != nullptr)
+        SDL_FreeSurface(Oldest->Surface);
+    Oldest->Surface = nullptr;
+    Oldest->Size26 = Size26;
+    Oldest->Rgb = Rgb;
+    Oldest->Text.assign(Text);
+    Oldest->LastUse = ++LineUses;
+    *Known = 0;
+    return *Oldest;
+}
+
+// The width of a line (no control characters) in whole pixels.
+static int LineWidth(const SizedFont& Sized, const char* Line)
+{
+    if (*Line == '\0')
+        return 0;
+    int Known = 0;
+    KnownLine& Entry = FindLine(Measured, Sized.Size26, 0, Line, &Known);
+    int Height = 0;
+    if (!Known && TTF_SizeUTF8(Sized.Font, Line, &Entry.Width, &Height) != 0)
+        Entry.Width = 0;
+    return Entry.Width;
+}
+
 // Draws Text with its line box's top-left at (X, Y): SDL_ttf renders the line
 // in full colour and its coverage, times the colour's alpha, blends it into
 // the image, cut at the image's edge.
@@ -418,22 +477,30 @@ static void DrawLine(ImageRecord& Image, std::string_view Text, double X, double
     const char* Line = LineOf(Text);
     if (*Line == '\0')
         return;
-    SDL_Color Full = {uint8_t(Colour >> 24), uint8_t(Colour >> 16), uint8_t(Colour >> 8), 255};
-    SDL_Surface* Rendered = TTF_RenderUTF8_Blended(Sized.Font, Line, Full);
-    if (Rendered != nullptr && Rendered->format->format != SDL_PIXELFORMAT_ARGB8888) {
-        SDL_Surface* Converted = SDL_ConvertSurfaceFormat(Rendered, SDL_PIXELFORMAT_ARGB8888, 0);
-        SDL_FreeSurface(Rendered);
-        Rendered = Converted;
+    uint32_t Rgb = Colour & 0xffffff00u;
+    int Known = 0;
+    KnownLine& Entry = FindLine(Drawn, Sized.Size26, Rgb, Line, &Known);
+    if (!Known) {
+        SDL_Color Full = {uint8_t(Colour >> 24), uint8_t(Colour >> 16), uint8_t(Colour >> 8), 255};
+        SDL_Surface* Rendered = TTF_RenderUTF8_Blended(Sized.Font, Line, Full);
+        if (Rendered != nullptr && Rendered->format->format != SDL_PIXELFORMAT_ARGB8888) {
+            SDL_Surface* Converted = SDL_ConvertSurfaceFormat(Rendered, SDL_PIXELFORMAT_ARGB8888, 0);
+            SDL_FreeSurface(Rendered);
+            Rendered = Converted;
+        }
+        Entry.Surface = Rendered;
+        // SDL_ttf widens its picture by a glyph that starts left of the pen or
+        // rises above the line; the pen and the line's top are placed, not it.
+        LineInk Ink = InkOf(Sized, Line);
+        Entry.PenX = std::max(0, -Ink.FirstLeft);
+        Entry.TopY = std::max(0, Ink.Top - Sized.Ascent);
     }
+    SDL_Surface* Rendered = Entry.Surface;
     if (Rendered == nullptr)
         return;
-    // SDL_ttf widens its picture by a glyph that starts left of the pen or
-    // rises above the line; the pen and the line's top are placed, not it.
-    LineInk Ink = InkOf(Sized, Line);
-    int Left = int(std::lround(X)) - std::max(0, -Ink.FirstLeft);
-    int Top = int(std::lround(Y + Sized.Ascender)) - Sized.Ascent - std::max(0, Ink.Top - Sized.Ascent);
+    int Left = int(std::lround(X)) - Entry.PenX;
+    int Top = int(std::lround(Y + Sized.Ascender)) - Sized.Ascent - Entry.TopY;
     uint32_t ColourAlpha = Colour & 255;
-    uint32_t Rgb = Colour & 0xffffff00u;
     int FromX = std::max(Left, 0), ToX = std::min(Left + Rendered->w, Image.Width);
     int FromY = std::max(Top, 0), ToY = std::min(Top + Rendered->h, Image.Height);
     for (int Row = FromY; Row < ToY; ++Row) {
@@ -449,5 +516,4 @@ static void DrawLine(ImageRecord& Image, std::string_view Text, double X, double
             Out[Column] = BlendOver(Out[Column], Rgb | Alpha, Alpha);
         }
     }
-    SDL_FreeSurface(Rendered);
 }
