@@ -65,10 +65,9 @@ static FontRecord Font;
 // that changes nothing renders (and allocates) nothing.
 struct KnownLine {
     long Size26 = 0;
-    uint32_t Rgb = 0; // drawn lines: the colour without its alpha
     std::string Text;
     int Width = 0;                  // measured lines
-    SDL_Surface* Surface = nullptr; // drawn lines, ARGB8888 with the coverage as alpha
+    SDL_Surface* Surface = nullptr; // drawn lines: ARGB8888, the coverage as alpha
     int PenX = 0, TopY = 0;         // where the pen starts and the line's top lies in Surface
     unsigned LastUse = 0;
 };
@@ -426,14 +425,13 @@ static const char* LineOf(std::string_view Text)
     return Line.c_str();
 }
 
-// The line among Lines with this size, colour and text, or else the one
+// The line among Lines with this size and text, or else the one
 // unused longest, emptied, to be filled (*Known 0).
-template <size_t Count>
-static KnownLine& FindLine(KnownLine (&Lines)[Count], long Size26, uint32_t Rgb, const char* Text, int* Known)
+template <size_t Count> static KnownLine& FindLine(KnownLine (&Lines)[Count], long Size26, const char* Text, int* Known)
 {
     KnownLine* Oldest = &Lines[0];
     for (KnownLine& Line : Lines) {
-        if (Line.LastUse != 0 && Line.Size26 == Size26 && Line.Rgb == Rgb && Line.Text == Text) {
+        if (Line.LastUse != 0 && Line.Size26 == Size26 && Line.Text == Text) {
             Line.LastUse = ++LineUses;
             *Known = 1;
             return Line;
@@ -445,7 +443,6 @@ static KnownLine& FindLine(KnownLine (&Lines)[Count], long Size26, uint32_t Rgb,
         SDL_FreeSurface(Oldest->Surface);
     Oldest->Surface = nullptr;
     Oldest->Size26 = Size26;
-    Oldest->Rgb = Rgb;
     Oldest->Text.assign(Text);
     Oldest->LastUse = ++LineUses;
     *Known = 0;
@@ -458,15 +455,15 @@ static int LineWidth(const SizedFont& Sized, const char* Line)
     if (*Line == '\0')
         return 0;
     int Known = 0;
-    KnownLine& Entry = FindLine(Measured, Sized.Size26, 0, Line, &Known);
+    KnownLine& Entry = FindLine(Measured, Sized.Size26, Line, &Known);
     int Height = 0;
     if (!Known && TTF_SizeUTF8(Sized.Font, Line, &Entry.Width, &Height) != 0)
         Entry.Width = 0;
     return Entry.Width;
 }
 
-// Draws Text with its line box's top-left at (X, Y): SDL_ttf renders the line
-// in full colour and its coverage, times the colour's alpha, blends it into
+// Draws Text with its line box's top-left at (X, Y): SDL_ttf renders the
+// line's coverage, which times the colour's alpha blends the colour into
 // the image, cut at the image's edge.
 static void DrawLine(ImageRecord& Image, std::string_view Text, double X, double Y, const SizedFont& Sized,
                      uint32_t Colour)
@@ -477,12 +474,10 @@ static void DrawLine(ImageRecord& Image, std::string_view Text, double X, double
     const char* Line = LineOf(Text);
     if (*Line == '\0')
         return;
-    uint32_t Rgb = Colour & 0xffffff00u;
     int Known = 0;
-    KnownLine& Entry = FindLine(Drawn, Sized.Size26, Rgb, Line, &Known);
+    KnownLine& Entry = FindLine(Drawn, Sized.Size26, Line, &Known);
     if (!Known) {
-        SDL_Color Full = {uint8_t(Colour >> 24), uint8_t(Colour >> 16), uint8_t(Colour >> 8), 255};
-        SDL_Surface* Rendered = TTF_RenderUTF8_Blended(Sized.Font, Line, Full);
+        SDL_Surface* Rendered = TTF_RenderUTF8_Blended(Sized.Font, Line, SDL_Color{255, 255, 255, 255});
         if (Rendered != nullptr && Rendered->format->format != SDL_PIXELFORMAT_ARGB8888) {
             SDL_Surface* Converted = SDL_ConvertSurfaceFormat(Rendered, SDL_PIXELFORMAT_ARGB8888, 0);
             SDL_FreeSurface(Rendered);
@@ -501,6 +496,7 @@ static void DrawLine(ImageRecord& Image, std::string_view Text, double X, double
     int Left = int(std::lround(X)) - Entry.PenX;
     int Top = int(std::lround(Y + Sized.Ascender)) - Sized.Ascent - Entry.TopY;
     uint32_t ColourAlpha = Colour & 255;
+    uint32_t Rgb = Colour & 0xffffff00u;
     int FromX = std::max(Left, 0), ToX = std::min(Left + Rendered->w, Image.Width);
     int FromY = std::max(Top, 0), ToY = std::min(Top + Rendered->h, Image.Height);
     for (int Row = FromY; Row < ToY; ++Row) {

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -147,6 +148,38 @@ TEST_F(PlatformVideoText, ManySizesMeasureTheSameWhenTheyReturn)
         EXPECT_GT(Width("Kistora", Size), 0.0);
     EXPECT_EQ(Width("Kistora", 26), First);
     EXPECT_EQ(LineHeight("Kistora", 26), FirstLine);
+}
+
+// The head-up display draws the same texts every frame: a line drawn again,
+// in another colour, or after many other lines, looks as when first drawn.
+TEST_F(PlatformVideoText, ALineDrawnAgainLooksTheSameInItsOwnColour)
+{
+    auto Draw = [](uint32_t Colour) {
+        int Image = CreateImage(200, 60, Rgba(0, 0, 0));
+        DrawText(Image, "12:34", 10.5, 5, 32, Colour);
+        std::vector<uint32_t> Pixels(ImagePixels(Image), ImagePixels(Image) + 200 * 60);
+        FreeImage(Image);
+        return Pixels;
+    };
+    std::vector<uint32_t> White = Draw(Rgba(255, 255, 255));
+    std::vector<uint32_t> Orange = Draw(Rgba(232, 106, 23));
+    std::vector<uint32_t> Faint = Draw(Rgba(255, 255, 255, 95));
+    int Ink = 0;
+    for (size_t I = 0; I < White.size(); ++I) {
+        if (Red(White[I]) == 255) { // inside a stem: the full colour
+            ++Ink;
+            EXPECT_EQ(Orange[I], Rgba(232, 106, 23));
+            EXPECT_EQ(Red(Faint[I]), 95);
+        }
+        EXPECT_EQ(Red(White[I]) == 0, Red(Orange[I]) == 0); // the same coverage
+    }
+    EXPECT_GT(Ink, 30);
+    int Other = CreateImage(200, 60, Rgba(0, 0, 0));
+    for (int N = 0; N < 40; ++N) // enough other lines to push it out of any cache
+        DrawText(Other, "line " + std::to_string(N), 0, 0, 32, Rgba(255, 255, 255));
+    FreeImage(Other);
+    EXPECT_EQ(Draw(Rgba(255, 255, 255)), White);
+    EXPECT_EQ(Draw(Rgba(232, 106, 23)), Orange);
 }
 
 TEST_F(PlatformVideoText, ColourAlphaBlendsIntoTheImage)
