@@ -9,7 +9,7 @@ set -euo pipefail
 # The compiler, the game's libraries and what builds its content.
 PLAY_PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
-  libsdl2-dev libsdl2-mixer-dev libfreetype-dev libfontconfig-dev fonts-liberation2
+  libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfreetype-dev libfontconfig-dev fonts-liberation2
   libpng-dev zlib1g-dev libogg-dev libvorbis-dev libarchive-dev
   librsvg2-bin
 )

@@ -1,5 +1,5 @@
-// The platform layer: the only code that talks to SDL2, SDL_mixer, FreeType,
-// fontconfig, libpng and libarchive. Everything above it sees plain
+// The platform layer: the only code that talks to SDL2, SDL_mixer, SDL_ttf,
+// FreeType, fontconfig, libpng and libarchive. Everything above it sees plain
 // functions and integer handles (0 or -1 meaning none).
 #pragma once
 
@@ -111,9 +111,10 @@ void FillImageRect(int Image, int X, int Y, int Width, int Height, uint32_t Colo
 void DrawImageOnImage(int Target, int Source, int X, int Y, int Width, int Height, int Opaque);
 
 // Vector text: "Arial" bold from fontconfig (Liberation Sans Bold when absent),
-// antialiased, size in pixels (em). Glyphs are cached.
+// measured and drawn antialiased by SDL_ttf (kerned), size in pixels (em).
 int InitFont();                                          // 1 or 0
-// Width and height of one line; height is the font's line height.
+// Width and height of one line: the width in whole pixels as SDL_ttf
+// measures the line, the height the font's line height at that size.
 void MeasureText(const std::string& Utf8, double SizePx, double* Width, double* Height);
 // Height of the visible glyphs of the text (bounding box of the outlines).
 double MeasureTextInk(const std::string& Utf8, double SizePx);

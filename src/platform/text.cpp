@@ -1,10 +1,12 @@
-// Vector text: one bold sans face found through fontconfig ("Arial", else
-// "Liberation Sans", its metric twin), rendered antialiased by FreeType at a
-// pixel em size and blended into off-screen images. Glyph bitmaps are cached
-// per (size, code point), so text drawn every frame costs lookups and blends.
+// Vector text on SDL_ttf: one bold sans face found through fontconfig
+// ("Arial", else "Liberation Sans", its metric twin), opened by SDL_ttf once
+// per pixel size in use, measured and drawn by it and blended into off-screen
+// images. What is the game's own sits on top: the paragraph wrap and centring,
+// upper-casing, and the line height and ink height the layouts measure with.
 #include "platform/platform.h"
 #include "platform/video_internal.h"
 
+#include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -14,7 +16,7 @@
 #include <locale.h>
 #include <string_view>
 #include <strings.h>
-#include <unordered_map>
+#include <uchar.h>
 #include <wctype.h>
 
 // fontconfig 2.14 loses a few bytes while it parses its configuration; the
@@ -31,49 +33,55 @@
 #endif
 
 // Sizes are kept in 26.6 fixed point (1/64 pixel); text above 2048 pixels is
-// not drawn. The cache is emptied when it passes this many glyphs.
+// not drawn. A panel uses two or three sizes, the whole game about six.
 static constexpr long MaxSize26 = 2048 * 64;
-static constexpr size_t MaxCachedGlyphs = 16384;
+static constexpr int MaxOpenSizes = 8;
 
-struct GlyphRecord {
-    int Width = 0; // bitmap size in pixels
-    int Height = 0;
-    int Left = 0;                  // bitmap offset from the pen, pixels right
-    int Top = 0;                   // bitmap top above the baseline, pixels
-    double Advance = 0.0;          // pen advance in pixels (unhinted)
-    std::vector<uint8_t> Coverage; // Width x Height, 0-255
-};
-
-struct SizeMetrics {
-    double Ascender = 0.0;   // baseline below the line top, pixels
+struct SizedFont {
+    long Size26 = 0;
+    TTF_Font* Font = nullptr;
+    int Ascent = 0;          // SDL_ttf's baseline below the top of what it renders
+    double Ascender = 0.0;   // the line's baseline below its top, pixels
     double LineHeight = 0.0; // the font's line height at this size
+    unsigned LastUse = 0;
 };
 
 struct FontRecord {
     int Tried = 0; // InitFont ran (successfully or not)
+    int TtfStarted = 0;
+    std::string File; // what fontconfig chose
+    int Index = 0;
+    // The same file in FreeType for the size metrics SDL_ttf does not report.
     FT_Library Library = nullptr;
     FT_Face Face = nullptr;
-    long CurrentSize26 = 0;                           // size now set on Face
-    std::unordered_map<uint64_t, GlyphRecord> Glyphs; // key: size26 << 32 | code point
-    std::unordered_map<long, SizeMetrics> Sizes;
+    SizedFont Sizes[MaxOpenSizes];
+    unsigned Uses = 0;
 };
 
 static FontRecord Font;
 
-struct ClipRect {
-    double Left, Top, Right, Bottom;
+// The lines measured and drawn lately, as SDL_ttf measured and rendered them:
+// the head-up display writes its clock and steps every frame, and a frame
+// that changes nothing renders (and allocates) nothing.
+struct KnownLine {
+    long Size26 = 0;
+    std::string Text;
+    int Width = 0;                  // measured lines
+    SDL_Surface* Surface = nullptr; // drawn lines: ARGB8888, the coverage as alpha
+    int PenX = 0, TopY = 0;         // where the pen starts and the line's top lies in Surface
+    unsigned LastUse = 0;
 };
+static constexpr int MeasuredLines = 16, DrawnLines = 8;
+static KnownLine Measured[MeasuredLines], Drawn[DrawnLines];
+static unsigned LineUses = 0;
 
 static int FindFontFile(const char* Name, std::string* File, int* Index, std::string* Family);
 static int OpenFace(const std::string& File, int Index);
-static long ToSize26(double SizePx);
-static int SelectSize(long Size26);
-static const SizeMetrics* MetricsFor(long Size26);
-static const GlyphRecord* GlyphFor(long Size26, uint32_t CodePoint);
-static uint32_t NextCodePoint(std::string_view Text, size_t* Position);
-static double RunWidth(std::string_view Text, long Size26);
-static void DrawRun(ImageRecord& Image, std::string_view Text, double X, double Y, long Size26, uint32_t Colour,
-                    const ClipRect& Clip);
+static const SizedFont* FontFor(double SizePx);
+static const char* LineOf(std::string_view Text);
+static int LineWidth(const SizedFont& Sized, const char* Line);
+static void DrawLine(ImageRecord& Image, std::string_view Text, double X, double Y, const SizedFont& Sized,
+                     uint32_t Colour);
 
 int InitFont()
 {
@@ -82,6 +90,9 @@ int InitFont()
     if (Font.Tried)
         return 0;
     Font.Tried = 1;
+    if (TTF_Init() != 0) // counted: each TTF_Init has its TTF_Quit
+        return 0;
+    Font.TtfStarted = 1;
     if (FT_Init_FreeType(&Font.Library) != 0) {
         Font.Library = nullptr;
         return 0;
@@ -105,12 +116,22 @@ int InitFont()
 
 void FontShutdown()
 {
-    Font.Glyphs.clear();
-    Font.Sizes.clear();
+    for (KnownLine& Line : Drawn)
+        if (Line.Surface != nullptr)
+            SDL_FreeSurface(Line.Surface);
+    for (KnownLine& Line : Drawn)
+        Line = KnownLine();
+    for (KnownLine& Line : Measured)
+        Line = KnownLine();
+    for (SizedFont& Sized : Font.Sizes)
+        if (Sized.Font != nullptr)
+            TTF_CloseFont(Sized.Font);
     if (Font.Face != nullptr)
         FT_Done_Face(Font.Face);
     if (Font.Library != nullptr)
         FT_Done_FreeType(Font.Library);
+    if (Font.TtfStarted)
+        TTF_Quit();
     Font = FontRecord();
 }
 
@@ -118,60 +139,103 @@ void MeasureText(const std::string& Utf8, double SizePx, double* Width, double* 
 {
     *Width = 0.0;
     *Height = 0.0;
-    long Size26 = ToSize26(SizePx);
-    const SizeMetrics* Metrics = MetricsFor(Size26);
-    if (Metrics == nullptr)
+    const SizedFont* Sized = FontFor(SizePx);
+    if (Sized == nullptr)
         return;
-    *Width = RunWidth(Utf8, Size26);
-    *Height = Metrics->LineHeight;
+    *Width = double(LineWidth(*Sized, LineOf(Utf8)));
+    *Height = Sized->LineHeight;
+}
+
+// Calls Visit(code point) for each UTF-8 sequence of Text as the C library's
+// UTF-8 locale reads it; a byte that starts no valid sequence is U+FFFD alone
+// (Visit learns that by its second argument, 0).
+template <class VisitFn> static void ForEachCodePoint(std::string_view Text, VisitFn&& Visit)
+{
+    // C.UTF-8 carries the whole Unicode table whatever the user's locale.
+    static locale_t Unicode = [] {
+        locale_t Made = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+        if (Made == locale_t(0))
+            Made = newlocale(LC_CTYPE_MASK, "C.utf8", locale_t(0));
+        return Made;
+    }();
+    locale_t Previous = Unicode != locale_t(0) ? uselocale(Unicode) : locale_t(0);
+    mbstate_t State{};
+    size_t At = 0;
+    while (At < Text.size()) {
+        char32_t CodePoint = 0;
+        size_t Used = mbrtoc32(&CodePoint, Text.data() + At, Text.size() - At, &State);
+        int Valid = 1;
+        if (Used == 0) {
+            Used = 1; // a NUL byte
+        } else if (Used > 4) {
+            CodePoint = 0xFFFD;
+            Used = 1;
+            Valid = 0;
+            State = mbstate_t{};
+        }
+        Visit(uint32_t(CodePoint), Valid, Text.substr(At, Used), Unicode);
+        At += Used;
+    }
+    if (Previous != locale_t(0))
+        uselocale(Previous);
+}
+
+// The glyph boxes of a line in SDL_ttf's terms: the highest top and lowest
+// bottom above the baseline and the first glyph's left edge from the pen.
+struct LineInk {
+    int Any = 0, Top = 0, Bottom = 0, FirstLeft = 0, First = 1;
+};
+
+static LineInk InkOf(const SizedFont& Sized, std::string_view Line)
+{
+    LineInk Ink;
+    ForEachCodePoint(Line, [&](uint32_t CodePoint, int, std::string_view, locale_t) {
+        int MinX = 0, MaxX = 0, MinY = 0, MaxY = 0, Advance = 0;
+        if (TTF_GlyphMetrics32(Sized.Font, CodePoint, &MinX, &MaxX, &MinY, &MaxY, &Advance) != 0)
+            return;
+        if (Ink.First)
+            Ink.FirstLeft = MinX;
+        Ink.First = 0;
+        if (MaxX == MinX || MaxY == MinY)
+            return; // a blank
+        Ink.Top = Ink.Any ? std::max(Ink.Top, MaxY) : MaxY;
+        Ink.Bottom = Ink.Any ? std::min(Ink.Bottom, MinY) : MinY;
+        Ink.Any = 1;
+    });
+    return Ink;
 }
 
 double MeasureTextInk(const std::string& Utf8, double SizePx)
 {
-    long Size26 = ToSize26(SizePx);
-    if (MetricsFor(Size26) == nullptr)
+    const SizedFont* Sized = FontFor(SizePx);
+    if (Sized == nullptr)
         return 0.0;
-    int InkTop = 0, InkBottom = 0, Any = 0;
-    size_t Position = 0;
-    while (Position < Utf8.size()) {
-        const GlyphRecord* Glyph = GlyphFor(Size26, NextCodePoint(Utf8, &Position));
-        if (Glyph == nullptr || Glyph->Height == 0)
-            continue;
-        int Bottom = Glyph->Top - Glyph->Height;
-        InkTop = Any ? std::max(InkTop, Glyph->Top) : Glyph->Top;
-        InkBottom = Any ? std::min(InkBottom, Bottom) : Bottom;
-        Any = 1;
-    }
-    return Any ? double(InkTop - InkBottom) : 0.0;
+    LineInk Ink = InkOf(*Sized, LineOf(Utf8));
+    return Ink.Any ? double(Ink.Top - Ink.Bottom) : 0.0;
 }
 
 void DrawText(int Image, const std::string& Utf8, double X, double Y, double SizePx, uint32_t Colour)
 {
     ImageRecord* Target = FindImage(Image);
-    long Size26 = ToSize26(SizePx);
-    if (Target == nullptr || MetricsFor(Size26) == nullptr)
-        return;
-    ClipRect Clip = {0.0, 0.0, double(Target->Width), double(Target->Height)};
-    DrawRun(*Target, Utf8, X, Y, Size26, Colour, Clip);
+    const SizedFont* Sized = FontFor(SizePx);
+    if (Target != nullptr && Sized != nullptr)
+        DrawLine(*Target, Utf8, X, Y, *Sized, Colour);
 }
 
 void DrawParagraph(int Image, const std::string& Utf8, double X, double Y, double BoxWidth, double BoxHeight,
                    double SizePx, uint32_t Colour)
 {
     ImageRecord* Target = FindImage(Image);
-    long Size26 = ToSize26(SizePx);
-    const SizeMetrics* Metrics = MetricsFor(Size26);
-    if (Target == nullptr || Metrics == nullptr || !(BoxWidth > 0.0) || !(BoxHeight > 0.0))
+    const SizedFont* Sized = FontFor(SizePx);
+    if (Target == nullptr || Sized == nullptr || !(BoxWidth > 0.0) || !(BoxHeight > 0.0))
         return;
     // The box places the lines; only the image's edge cuts their glyphs, so a
     // second line's descenders below a tight box still show.
-    ClipRect Clip = {0.0, 0.0, double(Target->Width), double(Target->Height)};
-    double LineHeight = Metrics->LineHeight;
-    double SpaceWidth = RunWidth(" ", Size26);
     std::string_view Text = Utf8;
     double LineTop = Y;
     size_t SegmentStart = 0;
-    // One segment per line feed; each is wrapped greedily at the blanks.
+    // One segment per line feed; each is wrapped greedily at the blanks (a
+    // no-break space is no blank), a line as wide as SDL_ttf measures it.
     while (SegmentStart <= Text.size() && LineTop < Y + BoxHeight) {
         size_t SegmentEnd = Text.find('\n', SegmentStart);
         if (SegmentEnd == std::string_view::npos)
@@ -184,11 +248,11 @@ void DrawParagraph(int Image, const std::string& Utf8, double X, double Y, doubl
                 ++Position;
             if (Position >= Segment.size()) {
                 if (!LineDrawn) // an empty segment is an empty line
-                    LineTop += LineHeight;
+                    LineTop += Sized->LineHeight;
                 break;
             }
             size_t LineStart = Position, LineEnd = Position;
-            double LineWidth = 0.0;
+            int Wide = 0;
             while (Position < Segment.size()) {
                 size_t WordStart = Position;
                 while (WordStart < Segment.size() && Segment[WordStart] == ' ')
@@ -198,19 +262,17 @@ void DrawParagraph(int Image, const std::string& Utf8, double X, double Y, doubl
                     ++WordEnd;
                 if (WordStart == WordEnd)
                     break;
-                double Gap = double(WordStart - Position) * SpaceWidth;
-                double WordWidth = RunWidth(Segment.substr(WordStart, WordEnd - WordStart), Size26);
-                double Wider = LineEnd == LineStart ? WordWidth : LineWidth + Gap + WordWidth;
+                int Wider = LineWidth(*Sized, LineOf(Segment.substr(LineStart, WordEnd - LineStart)));
                 if (LineEnd != LineStart && Wider > BoxWidth)
                     break; // the word starts the next line
-                LineWidth = Wider;
+                Wide = Wider;
                 LineEnd = WordEnd;
                 Position = WordEnd;
             }
-            DrawRun(*Target, Segment.substr(LineStart, LineEnd - LineStart), X + (BoxWidth - LineWidth) / 2.0, LineTop,
-                    Size26, Colour, Clip);
+            DrawLine(*Target, Segment.substr(LineStart, LineEnd - LineStart), X + (BoxWidth - Wide) / 2.0, LineTop,
+                     *Sized, Colour);
             LineDrawn = 1;
-            LineTop += LineHeight;
+            LineTop += Sized->LineHeight;
         }
         SegmentStart = SegmentEnd + 1;
     }
@@ -218,35 +280,41 @@ void DrawParagraph(int Image, const std::string& Utf8, double X, double Y, doubl
 
 std::string UpperCaseText(const std::string& Utf8)
 {
-    // C.UTF-8 carries the whole Unicode case table whatever the user's locale;
-    // made once and kept for the run. Without it only a-z have capitals.
-    static locale_t Unicode = [] {
-        locale_t Made = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
-        if (Made == locale_t(0))
-            Made = newlocale(LC_CTYPE_MASK, "C.utf8", locale_t(0));
-        return Made;
-    }();
     std::string Out;
     Out.reserve(Utf8.size());
-    size_t Position = 0;
-    while (Position < Utf8.size()) {
-        size_t Start = Position;
-        uint32_t CodePoint = NextCodePoint(Utf8, &Position);
-        if (CodePoint == 0xFFFD && Utf8.compare(Start, Position - Start, "\xEF\xBF\xBD") != 0) {
-            Out.append(Utf8, Start, Position - Start); // not UTF-8: the byte as it was
-            continue;
-        }
+    ForEachCodePoint(Utf8, [&](uint32_t CodePoint, int Valid, std::string_view Bytes, locale_t Unicode) {
         uint32_t Upper = CodePoint;
-        if (Unicode != locale_t(0))
+        if (!Valid) // not UTF-8: the byte as it was
+            Upper = CodePoint;
+        else if (Unicode != locale_t(0))
             Upper = uint32_t(towupper_l(wint_t(CodePoint), Unicode));
-        else if (CodePoint >= 'a' && CodePoint <= 'z')
+        else if (CodePoint >= 'a' && CodePoint <= 'z') // without the table only a-z have capitals
             Upper = CodePoint - 32;
         if (Upper == CodePoint || Upper > 0x10FFFF || (Upper >= 0xD800 && Upper <= 0xDFFF))
-            Out.append(Utf8, Start, Position - Start);
+            Out.append(Bytes);
         else
             AppendUtf8(Out, Upper);
-    }
+    });
     return Out;
+}
+
+void AppendUtf8(std::string& Out, uint32_t CodePoint)
+{
+    if (CodePoint < 0x80) {
+        Out += char(CodePoint);
+    } else if (CodePoint < 0x800) {
+        Out += char(0xC0 | (CodePoint >> 6));
+        Out += char(0x80 | (CodePoint & 0x3F));
+    } else if (CodePoint < 0x10000) {
+        Out += char(0xE0 | (CodePoint >> 12));
+        Out += char(0x80 | ((CodePoint >> 6) & 0x3F));
+        Out += char(0x80 | (CodePoint & 0x3F));
+    } else {
+        Out += char(0xF0 | (CodePoint >> 18));
+        Out += char(0x80 | ((CodePoint >> 12) & 0x3F));
+        Out += char(0x80 | ((CodePoint >> 6) & 0x3F));
+        Out += char(0x80 | (CodePoint & 0x3F));
+    }
 }
 
 // The file and face index fontconfig picks for Name, and the family it has.
@@ -289,6 +357,7 @@ static int FindFontFile(const char* Name, std::string* File, int* Index, std::st
     return Found;
 }
 
+// Keeps File when it is a scalable face with a Unicode character map.
 static int OpenFace(const std::string& File, int Index)
 {
     FT_Face Face = nullptr;
@@ -299,206 +368,148 @@ static int OpenFace(const std::string& File, int Index)
         return 0;
     }
     Font.Face = Face;
-    Font.CurrentSize26 = 0;
+    Font.File = File;
+    Font.Index = Index;
     return 1;
 }
 
-// Pixel size in 26.6; 0 for sizes we do not draw (not positive, not finite, huge).
-static long ToSize26(double SizePx)
+// The font opened at SizePx pixels (em), or nullptr for sizes we do not draw
+// (not positive, not finite, huge) and when there is no font.
+static const SizedFont* FontFor(double SizePx)
 {
-    if (!(SizePx > 0.0) || SizePx * 64.0 > double(MaxSize26))
-        return 0;
+    if (!(SizePx > 0.0) || SizePx * 64.0 > double(MaxSize26) || !InitFont())
+        return nullptr;
     long Size26 = std::lround(SizePx * 64.0);
-    return Size26 > 0 ? Size26 : 0;
-}
-
-static int SelectSize(long Size26)
-{
-    if (Font.CurrentSize26 == Size26)
-        return 1;
-    // 72 dots per inch: a point is a pixel, so the em is SizePx pixels.
-    if (FT_Set_Char_Size(Font.Face, 0, FT_F26Dot6(Size26), 72, 72) != 0) {
-        Font.CurrentSize26 = 0;
-        return 0;
-    }
-    Font.CurrentSize26 = Size26;
-    return 1;
-}
-
-static const SizeMetrics* MetricsFor(long Size26)
-{
-    if (Size26 <= 0 || !InitFont())
+    if (Size26 <= 0)
         return nullptr;
-    auto Found = Font.Sizes.find(Size26);
-    if (Found != Font.Sizes.end())
-        return &Found->second;
-    if (!SelectSize(Size26))
-        return nullptr;
-    SizeMetrics Metrics;
-    Metrics.Ascender = double(Font.Face->size->metrics.ascender) / 64.0;
-    Metrics.LineHeight = double(Font.Face->size->metrics.height) / 64.0;
-    return &Font.Sizes.emplace(Size26, Metrics).first->second;
-}
-
-static const GlyphRecord* GlyphFor(long Size26, uint32_t CodePoint)
-{
-    uint64_t Key = (uint64_t(Size26) << 32) | CodePoint;
-    auto Found = Font.Glyphs.find(Key);
-    if (Found != Font.Glyphs.end())
-        return &Found->second;
-    if (Font.Face == nullptr || !SelectSize(Size26))
-        return nullptr;
-    if (Font.Glyphs.size() >= MaxCachedGlyphs)
-        Font.Glyphs.clear();
-    GlyphRecord Glyph;
-    FT_UInt Index = FT_Get_Char_Index(Font.Face, CodePoint);
-    // Light hinting: crisp horizontal stems without distorting the shapes.
-    if (FT_Load_Glyph(Font.Face, Index, FT_LOAD_TARGET_LIGHT | FT_LOAD_RENDER) == 0) {
-        FT_GlyphSlot Slot = Font.Face->glyph;
-        const FT_Bitmap& Bitmap = Slot->bitmap;
-        Glyph.Advance = double(Slot->linearHoriAdvance) / 65536.0;
-        if (Bitmap.pixel_mode == FT_PIXEL_MODE_GRAY && Bitmap.buffer != nullptr && Bitmap.width > 0 &&
-            Bitmap.rows > 0) {
-            Glyph.Width = int(Bitmap.width);
-            Glyph.Height = int(Bitmap.rows);
-            Glyph.Left = Slot->bitmap_left;
-            Glyph.Top = Slot->bitmap_top;
-            Glyph.Coverage.resize(size_t(Glyph.Width) * Glyph.Height);
-            int Levels = Bitmap.num_grays > 1 ? Bitmap.num_grays - 1 : 255;
-            for (int Row = 0; Row < Glyph.Height; ++Row) {
-                const uint8_t* In = Bitmap.buffer + ptrdiff_t(Row) * Bitmap.pitch;
-                uint8_t* Out = Glyph.Coverage.data() + size_t(Row) * Glyph.Width;
-                for (int X = 0; X < Glyph.Width; ++X)
-                    Out[X] = uint8_t(Levels == 255 ? In[X] : In[X] * 255 / Levels);
-            }
+    SizedFont* Oldest = &Font.Sizes[0];
+    for (SizedFont& Sized : Font.Sizes) {
+        if (Sized.Font != nullptr && Sized.Size26 == Size26) {
+            Sized.LastUse = ++Font.Uses;
+            return &Sized;
         }
+        if (Sized.Font == nullptr || (Oldest->Font != nullptr && Sized.LastUse < Oldest->LastUse))
+            Oldest = &Sized;
     }
-    return &Font.Glyphs.emplace(Key, std::move(Glyph)).first->second;
+    // At one dot per inch a point is 1/72 pixel, so the em of Size26/64 pixels
+    // is Size26 * 9/8 points: FreeType rounds that back to Size26 exactly.
+    if (FT_Set_Char_Size(Font.Face, 0, FT_F26Dot6(Size26), 72, 72) != 0)
+        return nullptr;
+    int Points = int(std::lround(double(Size26) * 9.0 / 8.0));
+    TTF_Font* Opened = TTF_OpenFontIndexDPI(Font.File.c_str(), Points, Font.Index, 1, 1);
+    if (Opened == nullptr)
+        return nullptr;
+    // Light hinting: crisp horizontal stems without distorting the shapes.
+    TTF_SetFontHinting(Opened, TTF_HINTING_LIGHT);
+    TTF_SetFontKerning(Opened, 0);
+    if (Oldest->Font != nullptr)
+        TTF_CloseFont(Oldest->Font);
+    Oldest->Font = Opened;
+    Oldest->Size26 = Size26;
+    Oldest->Ascent = TTF_FontAscent(Opened);
+    Oldest->Ascender = double(Font.Face->size->metrics.ascender) / 64.0;
+    Oldest->LineHeight = double(Font.Face->size->metrics.height) / 64.0;
+    Oldest->LastUse = ++Font.Uses;
+    return Oldest;
 }
 
-// Decodes one UTF-8 sequence at *Position and moves past it. Broken,
-// overlong or surrogate sequences give U+FFFD and skip one byte.
-static uint32_t NextCodePoint(std::string_view Text, size_t* Position)
+// Text as one NUL-terminated line without control characters (line feeds,
+// returns, tabs take no room on a line). Valid until the next call.
+static const char* LineOf(std::string_view Text)
 {
-    size_t At = *Position;
-    uint8_t Lead = uint8_t(Text[At]);
-    *Position = At + 1;
-    if (Lead < 0x80)
-        return Lead;
-    int Extra = 0;
-    uint32_t Value = 0;
-    uint32_t Minimum = 0;
-    if ((Lead & 0xE0) == 0xC0) {
-        Extra = 1;
-        Value = Lead & 0x1F;
-        Minimum = 0x80;
-    } else if ((Lead & 0xF0) == 0xE0) {
-        Extra = 2;
-        Value = Lead & 0x0F;
-        Minimum = 0x800;
-    } else if ((Lead & 0xF8) == 0xF0) {
-        Extra = 3;
-        Value = Lead & 0x07;
-        Minimum = 0x10000;
-    } else {
-        return 0xFFFD;
-    }
-    if (At + size_t(Extra) >= Text.size()) // cut short by the end of the text
-        return 0xFFFD;
-    for (int I = 1; I <= Extra; ++I) {
-        uint8_t Next = uint8_t(Text[At + size_t(I)]);
-        if ((Next & 0xC0) != 0x80)
-            return 0xFFFD;
-        Value = (Value << 6) | (Next & 0x3F);
-    }
-    if (Value < Minimum || Value > 0x10FFFF || (Value >= 0xD800 && Value <= 0xDFFF))
-        return 0xFFFD;
-    *Position = At + 1 + size_t(Extra);
-    return Value;
+    static std::string Line;
+    Line.clear();
+    for (char Byte : Text)
+        if (uint8_t(Byte) >= 0x20 && Byte != 0x7F)
+            Line += Byte;
+    return Line.c_str();
 }
 
-void AppendUtf8(std::string& Out, uint32_t CodePoint)
+// The line among Lines with this size and text, or else the one
+// unused longest, emptied, to be filled (*Known 0).
+template <size_t Count> static KnownLine& FindLine(KnownLine (&Lines)[Count], long Size26, const char* Text, int* Known)
 {
-    if (CodePoint < 0x80) {
-        Out += char(CodePoint);
-    } else if (CodePoint < 0x800) {
-        Out += char(0xC0 | (CodePoint >> 6));
-        Out += char(0x80 | (CodePoint & 0x3F));
-    } else if (CodePoint < 0x10000) {
-        Out += char(0xE0 | (CodePoint >> 12));
-        Out += char(0x80 | ((CodePoint >> 6) & 0x3F));
-        Out += char(0x80 | (CodePoint & 0x3F));
-    } else {
-        Out += char(0xF0 | (CodePoint >> 18));
-        Out += char(0x80 | ((CodePoint >> 12) & 0x3F));
-        Out += char(0x80 | ((CodePoint >> 6) & 0x3F));
-        Out += char(0x80 | (CodePoint & 0x3F));
+    KnownLine* Oldest = &Lines[0];
+    for (KnownLine& Line : Lines) {
+        if (Line.LastUse != 0 && Line.Size26 == Size26 && Line.Text == Text) {
+            Line.LastUse = ++LineUses;
+            *Known = 1;
+            return Line;
+        }
+        if (Line.LastUse < Oldest->LastUse)
+            Oldest = &Line;
     }
+    if (Oldest->Surface != nullptr)
+        SDL_FreeSurface(Oldest->Surface);
+    Oldest->Surface = nullptr;
+    Oldest->Size26 = Size26;
+    Oldest->Text.assign(Text);
+    Oldest->LastUse = ++LineUses;
+    *Known = 0;
+    return *Oldest;
 }
 
-// Control characters (line feeds, returns, tabs) take no room on a line.
-static inline int Printable(uint32_t CodePoint)
+// The width of a line (no control characters) in whole pixels.
+static int LineWidth(const SizedFont& Sized, const char* Line)
 {
-    return CodePoint >= 0x20 && CodePoint != 0x7F;
+    if (*Line == '\0')
+        return 0;
+    int Known = 0;
+    KnownLine& Entry = FindLine(Measured, Sized.Size26, Line, &Known);
+    int Height = 0;
+    if (!Known && TTF_SizeUTF8(Sized.Font, Line, &Entry.Width, &Height) != 0)
+        Entry.Width = 0;
+    return Entry.Width;
 }
 
-static double RunWidth(std::string_view Text, long Size26)
+// Draws Text with its line box's top-left at (X, Y): SDL_ttf renders the
+// line's coverage, which times the colour's alpha blends the colour into
+// the image, cut at the image's edge.
+static void DrawLine(ImageRecord& Image, std::string_view Text, double X, double Y, const SizedFont& Sized,
+                     uint32_t Colour)
 {
-    double Width = 0.0;
-    size_t Position = 0;
-    while (Position < Text.size()) {
-        uint32_t CodePoint = NextCodePoint(Text, &Position);
-        if (!Printable(CodePoint))
-            continue;
-        const GlyphRecord* Glyph = GlyphFor(Size26, CodePoint);
-        if (Glyph != nullptr)
-            Width += Glyph->Advance;
-    }
-    return Width;
-}
-
-// Draws Text with its line box's top-left at (X, Y), blended by each pixel's
-// coverage times the colour's alpha, inside Clip (already within the image).
-static void DrawRun(ImageRecord& Image, std::string_view Text, double X, double Y, long Size26, uint32_t Colour,
-                    const ClipRect& Clip)
-{
-    const SizeMetrics* Metrics = MetricsFor(Size26);
     // Positions far outside any image cannot show anything (and would overflow).
-    if (Metrics == nullptr || !(std::fabs(X) < 1e8) || !(std::fabs(Y) < 1e8))
+    if (!(std::fabs(X) < 1e8) || !(std::fabs(Y) < 1e8))
         return;
-    int ClipLeft = std::max(0, int(std::ceil(Clip.Left - 0.5)));
-    int ClipTop = std::max(0, int(std::ceil(Clip.Top - 0.5)));
-    int ClipRight = std::min(Image.Width, int(std::ceil(Clip.Right - 0.5)));
-    int ClipBottom = std::min(Image.Height, int(std::ceil(Clip.Bottom - 0.5)));
-    if (ClipLeft >= ClipRight || ClipTop >= ClipBottom)
+    const char* Line = LineOf(Text);
+    if (*Line == '\0')
         return;
+    int Known = 0;
+    KnownLine& Entry = FindLine(Drawn, Sized.Size26, Line, &Known);
+    if (!Known) {
+        SDL_Surface* Rendered = TTF_RenderUTF8_Blended(Sized.Font, Line, SDL_Color{255, 255, 255, 255});
+        if (Rendered != nullptr && Rendered->format->format != SDL_PIXELFORMAT_ARGB8888) {
+            SDL_Surface* Converted = SDL_ConvertSurfaceFormat(Rendered, SDL_PIXELFORMAT_ARGB8888, 0);
+            SDL_FreeSurface(Rendered);
+            Rendered = Converted;
+        }
+        Entry.Surface = Rendered;
+        // SDL_ttf widens its picture by a glyph that starts left of the pen or
+        // rises above the line; the pen and the line's top are placed, not it.
+        LineInk Ink = InkOf(Sized, Line);
+        Entry.PenX = std::max(0, -Ink.FirstLeft);
+        Entry.TopY = std::max(0, Ink.Top - Sized.Ascent);
+    }
+    SDL_Surface* Rendered = Entry.Surface;
+    if (Rendered == nullptr)
+        return;
+    int Left = int(std::lround(X)) - Entry.PenX;
+    int Top = int(std::lround(Y + Sized.Ascender)) - Sized.Ascent - Entry.TopY;
     uint32_t ColourAlpha = Colour & 255;
     uint32_t Rgb = Colour & 0xffffff00u;
-    int Baseline = int(std::lround(Y + Metrics->Ascender));
-    double Pen = X;
-    size_t Position = 0;
-    while (Position < Text.size()) {
-        uint32_t CodePoint = NextCodePoint(Text, &Position);
-        if (!Printable(CodePoint))
-            continue;
-        const GlyphRecord* Glyph = GlyphFor(Size26, CodePoint);
-        if (Glyph == nullptr)
-            continue;
-        int Left = int(std::lround(Pen)) + Glyph->Left;
-        int Top = Baseline - Glyph->Top;
-        Pen += Glyph->Advance;
-        int FromX = std::max(Left, ClipLeft), ToX = std::min(Left + Glyph->Width, ClipRight);
-        int FromY = std::max(Top, ClipTop), ToY = std::min(Top + Glyph->Height, ClipBottom);
-        for (int Row = FromY; Row < ToY; ++Row) {
-            const uint8_t* In = Glyph->Coverage.data() + size_t(Row - Top) * Glyph->Width;
-            uint32_t* Out = Image.Pixels.data() + size_t(Row) * Image.Width;
-            for (int Column = FromX; Column < ToX; ++Column) {
-                uint32_t Coverage = In[Column - Left];
-                if (Coverage == 0)
-                    continue;
-                uint32_t Alpha = (Coverage * ColourAlpha + 127) / 255;
-                Out[Column] = BlendOver(Out[Column], Rgb | Alpha, Alpha);
-            }
+    int FromX = std::max(Left, 0), ToX = std::min(Left + Rendered->w, Image.Width);
+    int FromY = std::max(Top, 0), ToY = std::min(Top + Rendered->h, Image.Height);
+    for (int Row = FromY; Row < ToY; ++Row) {
+        // ARGB8888: the coverage is the top byte.
+        const uint32_t* In = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(Rendered->pixels) +
+                                                               ptrdiff_t(Row - Top) * Rendered->pitch);
+        uint32_t* Out = Image.Pixels.data() + size_t(Row) * Image.Width;
+        for (int Column = FromX; Column < ToX; ++Column) {
+            uint32_t Coverage = In[Column - Left] >> 24;
+            if (Coverage == 0)
+                continue;
+            uint32_t Alpha = (Coverage * ColourAlpha + 127) / 255;
+            Out[Column] = BlendOver(Out[Column], Rgb | Alpha, Alpha);
         }
     }
 }
