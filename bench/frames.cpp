@@ -80,6 +80,7 @@ extern "C" void* realloc(void* Block, size_t Size)
     return __libc_realloc(Block, Size);
 }
 
+extern "C" void* memalign(size_t Alignment, size_t Size); // declared by no standard header
 extern "C" void* memalign(size_t Alignment, size_t Size)
 {
     CountAllocation();

@@ -3,6 +3,8 @@
 #
 #   bash scripts/build.sh          the game, its tools, its content, the tests and the benchmarks
 #   bash scripts/build.sh --play   only the game and its three archives (and the tools that make them)
+#
+# KISTORA_WERROR=ON in the environment makes every warning an error (the test command sets it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # ccache may reuse objects compiled in another checkout of the same sources.
@@ -15,7 +17,8 @@ case "${1:-}" in
     cmake --build build -j "$(nproc)" --target kistora kistora-data kistora-maps kistora-languages
     ;;
   "")
-    cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DKISTORA_TESTS=ON -DKISTORA_BENCH=ON
+    cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DKISTORA_TESTS=ON -DKISTORA_BENCH=ON \
+      -DKISTORA_WERROR="${KISTORA_WERROR:-OFF}"
     cmake --build build -j "$(nproc)"
     ;;
   *) echo "usage: build.sh [--play]" >&2; exit 2 ;;

@@ -33,6 +33,12 @@ tidy_check() {
 phase "install"
 bash scripts/install-deps.sh
 
+# Warnings are errors in every build the tests run on.
+export KISTORA_WERROR=ON
+
+phase "format"
+bash scripts/check-format.sh
+
 phase "release build"
 bash scripts/build.sh
 
@@ -48,7 +54,7 @@ TMPDIR=$scratch DEB_BUILD_OPTIONS=nocheck bash scripts/package.sh
 tidy_check
 
 phase "sanitizer build"
-cmake -S . -B build-asan "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DKISTORA_SANITIZE=ON \
+cmake -S . -B build-asan "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DKISTORA_SANITIZE=ON -DKISTORA_WERROR=ON \
   -DKISTORA_BUILD_CONTENT=OFF -DKISTORA_BENCH=OFF -DKISTORA_GAME_DIR="$root/build"
 cmake --build build-asan -j "$jobs"
 

@@ -284,8 +284,8 @@ void DrawLevel(const std::string& LevelName)
                 if (Value < CachedValues && Known[Value]) {
                     Tile = TileByValue[Value];
                 } else {
-                    auto Found = tilesByName.find(std::to_string(Value));
-                    Tile = Found == tilesByName.end() ? nullptr : &Found->second;
+                    auto Named = tilesByName.find(std::to_string(Value));
+                    Tile = Named == tilesByName.end() ? nullptr : &Named->second;
                     if (Value < CachedValues) {
                         TileByValue[Value] = Tile;
                         Known[Value] = 1;

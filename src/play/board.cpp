@@ -112,7 +112,7 @@ void MoveWorker(PlayStateRecord& Board, int Dir)
     }
 }
 
-void SlideWorker(PlayStateRecord& Board, int TileSize)
+void SlideWorker(PlayStateRecord& Board, int CellPixels)
 {
     if (Board.MoveKind == 0)
         return;
@@ -120,7 +120,7 @@ void SlideWorker(PlayStateRecord& Board, int TileSize)
     // is drawn at the full tile. T/8 is exact in binary, so eight additions
     // land exactly on T. (A larger offset can only come from a layout change
     // in the middle of a slide; it ends the slide too rather than run on.)
-    if (Board.SlideOffset == double(TileSize) || Board.SlideOffset > double(TileSize)) {
+    if (Board.SlideOffset == double(CellPixels) || Board.SlideOffset > double(CellPixels)) {
         int Dx = 0, Dy = 0;
         DirectionStep(DirectionOfMove(Board.MoveKind), &Dx, &Dy);
         if (Board.MoveKind <= 4 && Board.PushedCrate.X >= 0) {

@@ -76,8 +76,8 @@ int SetUpBoard(PlayStateRecord& Board, const BoardLevel& Level);
 // One direction request: a turn, a walk or a push (counted as a step), or
 // nothing; ignored while a slide runs or outside a level.
 void MoveWorker(PlayStateRecord& Board, int Dir);
-// One frame of a running slide at TileSize pixels per cell (8 frames a cell).
-void SlideWorker(PlayStateRecord& Board, int TileSize);
+// One frame of a running slide at CellPixels pixels per cell (8 frames a cell).
+void SlideWorker(PlayStateRecord& Board, int CellPixels);
 // Counts the covered targets and fills the crate indicators from the first;
 // 1 when every target holds a crate.
 int CoverTargets(PlayStateRecord& Board);

@@ -236,9 +236,9 @@ TEST(ContentLanguages, BuiltArchiveHoldsTheLanguagesAndSmallFlags) {
         }
     }
     for (const std::string& Name : Names) {
-        bool Language = Name.size() > 9 && Name.compare(Name.size() - 9, 9, ".language") == 0;
+        bool LanguageFile = Name.size() > 9 && Name.compare(Name.size() - 9, 9, ".language") == 0;
         bool Flag = Name.size() > 5 && Name.compare(Name.size() - 5, 5, ".flag") == 0;
-        EXPECT_TRUE(Language || Flag) << "stray entry " << Name;
+        EXPECT_TRUE(LanguageFile || Flag) << "stray entry " << Name;
         EXPECT_EQ(Name.find('/'), std::string::npos) << Name << " is not at the root";
     }
 }

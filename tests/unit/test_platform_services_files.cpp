@@ -30,7 +30,7 @@ void WriteText(const std::string& Path, const std::string& Text)
 // Sets (or with nullptr unsets) an environment variable for one scope.
 class EnvironmentOverride {
 public:
-    EnvironmentOverride(const char* Name, const char* Value) : Name(Name)
+    EnvironmentOverride(const char* Variable, const char* Value) : Name(Variable)
     {
         const char* Old = std::getenv(Name);
         HadOld = Old != nullptr;
