@@ -87,7 +87,7 @@ int VideoStart();
 void VideoStop();
 
 // ---------------------------------------------------------------------------
-// sprite.cpp
+// sprite.cpp and the other sprite files (sprite_internal.h)
 // ---------------------------------------------------------------------------
 
 // Destroys every sprite (pixels and texture); CloseScreen calls it.
@@ -98,8 +98,6 @@ void MarkSpriteTexturesDirty();
 // Once per presented frame: the software renderer packs one large sprite
 // that has not been shown for a while (and drops copies made for drawing).
 void SpriteHousekeeping();
-// 1 while a sprite's pixels are packed (tests).
-int SpritePixelsPacked(int Sprite);
 
 // ---------------------------------------------------------------------------
 // image.cpp
