@@ -52,6 +52,8 @@ int VideoStart()
     VideoScreen.PlainDrawing = Plain == nullptr ? 0 : std::strcmp(Plain, "1") == 0 ? 1 : std::strcmp(Plain, "2") == 0 ? 2 : 0;
     if (VideoScreen.PlainDrawing == 1)
         std::fputs("kistora: plain drawing (SDL's blitter, turning on one core)\n", stderr);
+    const char* PlainTurning = std::getenv("KISTORA_PLAIN_TURNING");
+    VideoScreen.PlainTurning = PlainTurning != nullptr && std::strcmp(PlainTurning, "1") == 0;
     if (VideoScreen.PlainDrawing == 2)
         std::fputs("kistora: plain drawing (SDL's blitter and SDL's turning)\n", stderr);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 // A sprite of at least this many pixels not shown for this many frames is
 // packed (its runs of equal pixels counted), and unpacked when next needed;
@@ -18,12 +20,23 @@ static constexpr uint64_t IdleFrames = 30;
 // Where the look for idle sprites goes on next frame.
 static size_t IdleLookFrom = 1;
 
+// KISTORA_NO_PACKING=1 (for the benchmark, bench/run): no sprite is packed
+// and one-colour sprites hold all their pixels.
+static int PackingOff()
+{
+    static const int Off = [] {
+        const char* Value = std::getenv("KISTORA_NO_PACKING");
+        return Value != nullptr && std::strcmp(Value, "1") == 0;
+    }();
+    return Off;
+}
+
 static int PackPixels(const std::vector<uint32_t>& Pixels, std::vector<uint32_t>& Packed);
 
 void SpriteHousekeeping()
 {
     ++SpriteFrameCounter;
-    if (!VideoScreen.Software || SpriteSlots.size() < 2)
+    if (!VideoScreen.Software || SpriteSlots.size() < 2 || PackingOff())
         return;
     // At most one sprite a frame, looked for where the last look stopped.
     for (size_t Looked = 0; Looked < SpriteSlots.size(); ++Looked, ++IdleLookFrom) {
@@ -189,6 +202,13 @@ void UnpackPixels(SpriteRecord& Record)
 // The sprite's pixels: Colour (0xAARRGGBB) throughout, held as one run.
 void SetUniform(SpriteRecord& Record, uint32_t Colour)
 {
+    if (PackingOff()) {
+        Record.Packed.clear();
+        Record.Pixels.assign(size_t(Record.Width) * size_t(Record.Height), Colour);
+        Record.Dirty = 1;
+        ++Record.Version;
+        return;
+    }
     Record.Packed.assign({uint32_t(size_t(Record.Width) * size_t(Record.Height)) * 2 + 1, Colour});
     Record.Dirty = 1;
     ++Record.Version;

@@ -99,7 +99,7 @@ void TurnPixels(const uint32_t* Source, int SourceWidth, int SourceHeight, int D
 {
     TurnJob Job = MakeTurnJob(Source, SourceWidth, SourceHeight, DisplayWidth, DisplayHeight, Degrees, BoxWidth,
                               BoxHeight, FromX, FromY, Target, Pitch, Width, Height, Filtered);
-    if (VideoScreen.PlainDrawing) {
+    if (VideoScreen.PlainDrawing || VideoScreen.PlainTurning) {
         // The reference: one pixel at a time, on this core.
         TurnRowsPlain(Job);
         return;
@@ -127,7 +127,10 @@ void TurnPixelsOnOneCore(const uint32_t* Source, int SourceWidth, int SourceHeig
     // Below the size worth sharing, TurnPixels keeps to the calling core.
     TurnJob Job = MakeTurnJob(Source, SourceWidth, SourceHeight, DisplayWidth, DisplayHeight, Degrees, BoxWidth,
                               BoxHeight, FromX, FromY, Target, Pitch, Width, Height, Filtered);
-    TurnRows(&Job);
+    if (VideoScreen.PlainTurning)
+        TurnRowsPlain(Job);
+    else
+        TurnRows(&Job);
 }
 
 static void TurnRows(void* Argument)

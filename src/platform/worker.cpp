@@ -8,6 +8,8 @@
 #include "platform/platform_internal.h"
 
 #include <condition_variable>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <new>
 #include <pthread.h>
@@ -140,7 +142,9 @@ static void StartWorker()
     std::lock_guard<std::mutex> Hold(Worker.Lock);
     if (Worker.Started || Worker.Unavailable)
         return;
-    if (std::thread::hardware_concurrency() == 1) {
+    // KISTORA_ONE_CORE=1 (for the benchmark, bench/run): no worker, every piece done where it is posted.
+    const char* OneCore = std::getenv("KISTORA_ONE_CORE");
+    if (std::thread::hardware_concurrency() == 1 || (OneCore != nullptr && std::strcmp(OneCore, "1") == 0)) {
         Worker.Unavailable = 1;
         return;
     }
