@@ -240,7 +240,9 @@ void DrawImageOnImage(int Target, int Source, int X, int Y, int Width, int Heigh
         std::vector<uint32_t>().swap(Scaled);
 }
 
-// For the benchmark (bench/run) only: KISTORA_SDL_RESAMPLE=1 resamples with
+// The resampler is ours for its pixels: SDL's stretch is no faster on any
+// figure the project tracks (bench/library_vs_own.txt), but it would change
+// every picture. For the benchmark (bench/run) only: KISTORA_SDL_RESAMPLE=1 resamples with
 // SDL_SoftStretchLinear instead, the library's bilinear stretch (no area
 // average when shrinking, colours not weighted by alpha: other pixels), so
 // the two can be measured side by side. 1 when it did.

@@ -1,7 +1,9 @@
 // The software renderer's own drawing: sprites copied and blended straight
 // onto the window surface (blit.cpp), zoomed sprites scaled once, sprites of
 // one colour drawn from that colour alone, and large sprites not shown for
-// a while packed as runs of equal pixels.
+// a while packed as runs of equal pixels. Against SDL's blitter see blit.cpp;
+// without the packing and the one-colour sprites (KISTORA_NO_PACKING=1) the
+// peak in a window is 88 MiB instead of 70 (bench/library_vs_own.txt).
 #include "platform/platform_internal.h"
 #include "platform/sprite_internal.h"
 
