@@ -5,7 +5,9 @@
 // core lands in whichever frames it overlaps, so only its mean is telling),
 // and the memory allocations made during each frame, counted by a hook on malloc.
 //
-//   bench-frames [--desktop WxH] [--frames N] [--warmup N]
+//   bench-frames [--desktop WxH] [--frames N] [--warmup N] [--states N]
+//
+// (--states N: only the first N states, for drawing too slow to measure all.)
 //
 // Prints one line per state:
 //   state <name> frames <n> cpu_median_ms <x> cpu_p99_ms <y> wall_median_ms <w> wall_p99_ms <v>
@@ -157,6 +159,10 @@ void Frames(int Count)
         OneFrame();
 }
 
+long PeakResidentKib();
+int StatesLeft = -1;     // states still to measure (-1: all)
+std::string UserFolder; // removed at the end
+
 // Runs Warmup frames, then measures Count; prints the state's line.
 void Measure(const char* Name, int Warmup, int Count, int WantState, const FrameHook& Before = {})
 {
@@ -199,6 +205,12 @@ void Measure(const char* Name, int Warmup, int Count, int WantState, const Frame
                 Percentile(Wall, 0.99), ProcessMean, double(Allocations) / double(Count),
                 (unsigned long long)FramesAllocating, (unsigned long long)Others, Wrong ? " (left the state)" : "");
     std::fflush(stdout);
+    if (StatesLeft > 0 && --StatesLeft == 0) {
+        std::printf("peak_resident_kib %ld\n", PeakResidentKib());
+        std::fflush(stdout);
+        std::filesystem::remove_all(UserFolder);
+        FatalExit(0);
+    }
 }
 
 long PeakResidentKib()
@@ -228,10 +240,13 @@ int main(int argc, char** argv)
             Count = std::max(1, std::atoi(argv[I + 1]));
         else if (std::strcmp(argv[I], "--warmup") == 0)
             Warmup = std::max(0, std::atoi(argv[I + 1]));
+        else if (std::strcmp(argv[I], "--states") == 0)
+            StatesLeft = std::max(1, std::atoi(argv[I + 1]));
     }
     char Folder[] = "/tmp/kistora-bench-XXXXXX";
     if (mkdtemp(Folder) == nullptr)
         return 1;
+    UserFolder = Folder;
     Overrides.Headless = 1;
     Overrides.DesktopWidth = Width;
     Overrides.DesktopHeight = Height;

@@ -5,7 +5,7 @@
 # Safe to run again: only missing packages are installed.
 set -euo pipefail
 
-PACKAGES=(cavepacker xvfb xauth x11-utils libx11-dev xdotool imagemagick time linux-perf valgrind)
+PACKAGES=(cavepacker xvfb libgl1-mesa-dri xauth x11-utils libx11-dev xdotool imagemagick time linux-perf valgrind)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -7,6 +7,9 @@
 // adds s x a / 255 to d x (255 - a) / 255. Doing it here saves SDL's
 // per-draw set-up, lets us skip transparent and copy opaque runs whole,
 // and means the software renderer needs no second copy of any sprite.
+// Measured beside SDL's blitter (bench/run, bench/library_vs_own.txt): 0.19
+// core idle in the main menu against 0.29, 70 MiB peak in a window against
+// 84, 2.5 ms a headless menu frame against 11.
 #include "platform/video_internal.h"
 
 #include <algorithm>

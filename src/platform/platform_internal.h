@@ -6,10 +6,6 @@
 
 // input.cpp: keyboard and gamepad events taken from SDL's queue by PumpEvents.
 void InputHandleEvent(const SDL_Event& Event);
-// screen.cpp: focus state used by ScreenActive (script "focus off|on").
-void ScreenSetScriptFocus(int Active);
-// screen.cpp: queue a window event as if the window system had sent it.
-void ScreenQueueWindowEvent(int Event);
 // sound.cpp, input.cpp: closed by PlatformShutdown.
 void SoundShutdown();
 void InputShutdown();

@@ -49,9 +49,13 @@ int VideoStart()
     setenv("XCOMPOSEFILE", "/dev/null", 0);
 #endif
     const char* Plain = std::getenv("KISTORA_PLAIN_DRAWING");
-    VideoScreen.PlainDrawing = Plain != nullptr && std::strcmp(Plain, "1") == 0;
-    if (VideoScreen.PlainDrawing)
+    VideoScreen.PlainDrawing = Plain == nullptr ? 0 : std::strcmp(Plain, "1") == 0 ? 1 : std::strcmp(Plain, "2") == 0 ? 2 : 0;
+    if (VideoScreen.PlainDrawing == 1)
         std::fputs("kistora: plain drawing (SDL's blitter, turning on one core)\n", stderr);
+    const char* PlainTurning = std::getenv("KISTORA_PLAIN_TURNING");
+    VideoScreen.PlainTurning = PlainTurning != nullptr && std::strcmp(PlainTurning, "1") == 0;
+    if (VideoScreen.PlainDrawing == 2)
+        std::fputs("kistora: plain drawing (SDL's blitter and SDL's turning)\n", stderr);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return 0;
     // Watching before any renderer does: ours must see a resize first.
@@ -345,7 +349,7 @@ void PumpEvents()
         case SDL_QUIT:
             // Also sent after the close request of the last window: one close is enough.
             if (!CloseQueued)
-                ScreenQueueWindowEvent(WindowEventClose);
+                ScriptWindowEvent(WindowEventClose);
             CloseQueued = 1;
             break;
         case SDL_RENDER_TARGETS_RESET:
@@ -428,25 +432,16 @@ int ReadBackBuffer(std::vector<uint32_t>& Pixels, int* Width, int* Height)
     return 1;
 }
 
-void ScreenSetScriptFocus(int Active)
-{
-    VideoScreen.ScriptActive = Active ? 1 : 0;
-}
-
-void ScreenQueueWindowEvent(int Event)
+// Queues a window event; the window system's own come the same way (HandleWindowEvent).
+void ScriptWindowEvent(int Event)
 {
     if (Event > WindowEventNone && Event <= WindowEventClose)
         WindowEvents.push_back(Event);
 }
 
-void ScriptWindowEvent(int Event)
-{
-    ScreenQueueWindowEvent(Event);
-}
-
 void ScriptFocus(int Active)
 {
-    ScreenSetScriptFocus(Active);
+    VideoScreen.ScriptActive = Active ? 1 : 0;
 }
 
 int SoftwareScreenTarget(ScreenTarget* View)
@@ -620,12 +615,12 @@ static void NoteFirstFrame()
 static void HandleWindowEvent(const SDL_WindowEvent& Event)
 {
     switch (Event.event) {
-    case SDL_WINDOWEVENT_EXPOSED: ScreenQueueWindowEvent(WindowEventRepaint); break;
-    case SDL_WINDOWEVENT_MINIMIZED: ScreenQueueWindowEvent(WindowEventMinimised); break;
-    case SDL_WINDOWEVENT_RESTORED: ScreenQueueWindowEvent(WindowEventRestored); break;
-    case SDL_WINDOWEVENT_FOCUS_GAINED: ScreenQueueWindowEvent(WindowEventActivated); break;
-    case SDL_WINDOWEVENT_FOCUS_LOST: ScreenQueueWindowEvent(WindowEventDeactivated); break;
-    case SDL_WINDOWEVENT_CLOSE: ScreenQueueWindowEvent(WindowEventClose); break;
+    case SDL_WINDOWEVENT_EXPOSED: ScriptWindowEvent(WindowEventRepaint); break;
+    case SDL_WINDOWEVENT_MINIMIZED: ScriptWindowEvent(WindowEventMinimised); break;
+    case SDL_WINDOWEVENT_RESTORED: ScriptWindowEvent(WindowEventRestored); break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED: ScriptWindowEvent(WindowEventActivated); break;
+    case SDL_WINDOWEVENT_FOCUS_LOST: ScriptWindowEvent(WindowEventDeactivated); break;
+    case SDL_WINDOWEVENT_CLOSE: ScriptWindowEvent(WindowEventClose); break;
     default: break;
     }
 }

@@ -1,7 +1,9 @@
 // Turning a picture on the CPU, for the software renderer: SDL's own turning
-// there costs about 90 ms for a screen-sized sprite with smoothing, which the
-// swaying title background would pay every frame. The rows are shared with
-// the second core, and two pixels are sampled at once with SSE2; every pixel
+// there (SDL_RenderCopyEx) costs some 150 ms a frame for the swaying title
+// background, and turning one pixel at a time still takes 0.34 core idle in
+// the main menu against 0.19 with this code (bench/run, bench/library_vs_own.txt:
+// the "SDL's blitter and turning" and "Scalar turning" columns). The rows are
+// shared with the second core, and two pixels are sampled at once with SSE2; every pixel
 // comes out exactly as the plain one-at-a-time code gives it (the same
 // fixed-point steps and roundings).
 #include "platform/platform_internal.h"
@@ -99,7 +101,7 @@ void TurnPixels(const uint32_t* Source, int SourceWidth, int SourceHeight, int D
 {
     TurnJob Job = MakeTurnJob(Source, SourceWidth, SourceHeight, DisplayWidth, DisplayHeight, Degrees, BoxWidth,
                               BoxHeight, FromX, FromY, Target, Pitch, Width, Height, Filtered);
-    if (VideoScreen.PlainDrawing) {
+    if (VideoScreen.PlainDrawing || VideoScreen.PlainTurning) {
         // The reference: one pixel at a time, on this core.
         TurnRowsPlain(Job);
         return;
@@ -127,7 +129,10 @@ void TurnPixelsOnOneCore(const uint32_t* Source, int SourceWidth, int SourceHeig
     // Below the size worth sharing, TurnPixels keeps to the calling core.
     TurnJob Job = MakeTurnJob(Source, SourceWidth, SourceHeight, DisplayWidth, DisplayHeight, Degrees, BoxWidth,
                               BoxHeight, FromX, FromY, Target, Pitch, Width, Height, Filtered);
-    TurnRows(&Job);
+    if (VideoScreen.PlainTurning)
+        TurnRowsPlain(Job);
+    else
+        TurnRows(&Job);
 }
 
 static void TurnRows(void* Argument)

@@ -42,6 +42,9 @@ struct VideoScreenRecord {
     // blitter and one-core turning (KISTORA_PLAIN_DRAWING=1): the reference
     // the fast drawing is checked against.
     int PlainDrawing = 0;
+    // 1: our own drawing, but turning one pixel at a time, without SSE2 or
+    // AVX2 (KISTORA_PLAIN_TURNING=1; for the benchmark).
+    int PlainTurning = 0;
     int Drawn = 0;           // 1 once a sprite has been drawn onto the screen
     int FirstFrameNoted = 0; // 1 once the first drawn frame was presented (see PresentScreen)
     // The software renderer's window surface as last fetched. SDL replaces it
@@ -87,7 +90,7 @@ int VideoStart();
 void VideoStop();
 
 // ---------------------------------------------------------------------------
-// sprite.cpp
+// sprite.cpp and the other sprite files (sprite_internal.h)
 // ---------------------------------------------------------------------------
 
 // Destroys every sprite (pixels and texture); CloseScreen calls it.
@@ -98,8 +101,6 @@ void MarkSpriteTexturesDirty();
 // Once per presented frame: the software renderer packs one large sprite
 // that has not been shown for a while (and drops copies made for drawing).
 void SpriteHousekeeping();
-// 1 while a sprite's pixels are packed (tests).
-int SpritePixelsPacked(int Sprite);
 
 // ---------------------------------------------------------------------------
 // image.cpp
