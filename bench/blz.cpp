@@ -2,14 +2,13 @@
 // and size and speed of our compressor at its fastest and strongest levels.
 #include "display/display.h"
 
-#include "packwriter.h"
-
 #include <benchmark/benchmark.h>
-
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "packwriter.h"
 
 static std::vector<uint8_t> ReadTestFile(const std::string& Name)
 {
@@ -25,9 +24,11 @@ static void Decode(benchmark::State& State, const char* StreamName, const char* 
     for (auto _ : State) {
         int64_t Total = BlzUnpackStream(Stream.data(), Stream.size(), Out.data(), Out.size());
         benchmark::DoNotOptimize(Total);
-        if (Total != int64_t(Raw.size())) State.SkipWithError("stream did not decode");
+        if (Total != int64_t(Raw.size()))
+            State.SkipWithError("stream did not decode");
     }
-    if (Out != Raw) State.SkipWithError("decoded bytes differ from the raw data");
+    if (Out != Raw)
+        State.SkipWithError("decoded bytes differ from the raw data");
     State.SetBytesProcessed(int64_t(State.iterations()) * int64_t(Raw.size()));
 }
 

@@ -14,14 +14,14 @@
 //         process_cpu_mean_ms <m> allocs_per_frame <a> frames_allocating <f> other_thread_allocs <o>
 // and the peak resident memory of the process. Frames run as fast as they
 // can; the virtual clock advances 1/60 s per frame as in kistora-script.
-#include "base/base.h"
-#include "display/display.h"
-#include "levels/levels.h"
-#include "platform/platform.h"
-#include "play/play.h"
-#include "screens/screens.h"
-#include "settings/settings.h"
 #include "shell/shell.h"
+#include "screens/screens.h"
+#include "play/play.h"
+#include "levels/levels.h"
+#include "display/display.h"
+#include "settings/settings.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <atomic>
@@ -160,7 +160,7 @@ void Frames(int Count)
 }
 
 long PeakResidentKib();
-int StatesLeft = -1;     // states still to measure (-1: all)
+int StatesLeft = -1;    // states still to measure (-1: all)
 std::string UserFolder; // removed at the end
 
 // Runs Warmup frames, then measures Count; prints the state's line.
@@ -201,9 +201,9 @@ void Measure(const char* Name, int Warmup, int Count, int WantState, const Frame
     }
     std::printf("state %s frames %d cpu_median_ms %.3f cpu_p99_ms %.3f wall_median_ms %.3f wall_p99_ms %.3f "
                 "process_cpu_mean_ms %.3f allocs_per_frame %.3f frames_allocating %llu other_thread_allocs %llu%s\n",
-                Name, Count, Percentile(Cpu, 0.5), Percentile(Cpu, 0.99), Percentile(Wall, 0.5),
-                Percentile(Wall, 0.99), ProcessMean, double(Allocations) / double(Count),
-                (unsigned long long)FramesAllocating, (unsigned long long)Others, Wrong ? " (left the state)" : "");
+                Name, Count, Percentile(Cpu, 0.5), Percentile(Cpu, 0.99), Percentile(Wall, 0.5), Percentile(Wall, 0.99),
+                ProcessMean, double(Allocations) / double(Count), (unsigned long long)FramesAllocating,
+                (unsigned long long)Others, Wrong ? " (left the state)" : "");
     std::fflush(stdout);
     if (StatesLeft > 0 && --StatesLeft == 0) {
         std::printf("peak_resident_kib %ld\n", PeakResidentKib());

@@ -4,29 +4,29 @@
 //   build/bench-hostile
 //   build/bench-hostile --write-maps PATH    (the 10,000-level archive only)
 // The outcomes themselves are checked by tests/unit/test_reliability.cpp.
-#include "display/display.h"
 #include "levels/levels.h"
-#include "platform/platform.h"
+#include "display/display.h"
 #include "settings/settings.h"
-
-#include "../tests/unit/hostile_inputs.h"
+#include "platform/platform.h"
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
-#include <sys/stat.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "../tests/unit/hostile_inputs.h"
 
 namespace {
 
 struct Case {
     const char* Name;
-    std::function<void()> Prepare;   // in the parent: files on disk
-    std::function<int()> Run;        // in the child: the reader; its outcome
+    std::function<void()> Prepare; // in the parent: files on disk
+    std::function<int()> Run;      // in the child: the reader; its outcome
 };
 
 void WriteBytes(const std::string& Path, const void* Data, size_t Size)
@@ -40,7 +40,8 @@ void Measure(const std::function<int()>& Body, long* PeakKiB, double* Ms, int* O
 {
     auto Start = std::chrono::steady_clock::now();
     pid_t Child = fork();
-    if (Child == 0) _exit(Body() & 0xFF);
+    if (Child == 0)
+        _exit(Body() & 0xFF);
     int Status = 0;
     rusage Usage{};
     wait4(Child, &Status, 0, &Usage);
@@ -49,7 +50,7 @@ void Measure(const std::function<int()>& Body, long* PeakKiB, double* Ms, int* O
     *Outcome = WIFEXITED(Status) ? WEXITSTATUS(Status) : -WTERMSIG(Status);
 }
 
-}  // namespace
+} // namespace
 
 int main(int ArgCount, char** Args)
 {
@@ -62,29 +63,36 @@ int main(int ArgCount, char** Args)
         return 0;
     }
     char Template[] = "/tmp/kistora-hostile-XXXXXX";
-    if (mkdtemp(Template) == nullptr) return 1;
+    if (mkdtemp(Template) == nullptr)
+        return 1;
     const std::string Dir = std::string(Template) + "/";
     const std::string Zip = std::string(KISTORA_TESTDATA_DIR) + "/hostile/language_bomb_1gib.zip";
 
     std::vector<Case> Cases = {
-        {"index: 10,000 levels and 10,000 tiles", [&] {
+        {"index: 10,000 levels and 10,000 tiles",
+         [&] {
              std::vector<uint8_t> Bytes = hostile::MakeClaimingLevelArchive(10000, 10000, 10000, 10000);
              WriteBytes(Dir + "claims.maps", Bytes.data(), Bytes.size());
-         }, [&] {
+         },
+         [&] {
              LoadLevelArchive(Dir + "claims.maps");
              return int(levelOrder.size());
          }},
-        {"map over every limit", [&] {
+        {"map over every limit",
+         [&] {
              std::vector<uint8_t> Bytes = hostile::MakeArchiveWithMap(hostile::MakeMapOverEveryLimit());
              WriteBytes(Dir + "map.maps", Bytes.data(), Bytes.size());
-         }, [&] {
+         },
+         [&] {
              LoadLevelArchive(Dir + "map.maps");
              return int(ParseNumber(GetLevelProperty("01", 2)));
          }},
-        {"pack entry claiming 4 GiB", [&] {
+        {"pack entry claiming 4 GiB",
+         [&] {
              std::vector<uint8_t> Bytes = hostile::MakePackClaiming4GiB();
              WriteBytes(Dir + "claims.data", Bytes.data(), Bytes.size());
-         }, [&] {
+         },
+         [&] {
              int Archive = OpenArchive(Dir + "claims.data");
              std::vector<uint8_t> Buffer(15728640);
              int64_t Got = ExtractEntry(Archive, "music1.ogg", Buffer.data(), Buffer.size());
@@ -92,50 +100,59 @@ int main(int ArgCount, char** Args)
              CloseArchive(Archive);
              return int(Got);
          }},
-        {"PNG claiming 65535 x 65535", [&] {
+        {"PNG claiming 65535 x 65535",
+         [&] {
              std::vector<uint8_t> Bytes = hostile::MakePng(65535, 65535, 0);
              WriteBytes(Dir + "huge.png", Bytes.data(), Bytes.size());
-         }, [&] {
+         },
+         [&] {
              std::vector<uint8_t> Bytes;
              ReadWholeFile(Dir + "huge.png", Bytes);
              return LoadImagePng(Bytes.data(), Bytes.size());
          }},
-        {"PNG claiming 3500 x 3500 (within the limit)", [&] {
+        {"PNG claiming 3500 x 3500 (within the limit)",
+         [&] {
              std::vector<uint8_t> Bytes = hostile::MakePng(3500, 3500, 0);
              WriteBytes(Dir + "large.png", Bytes.data(), Bytes.size());
-         }, [&] {
+         },
+         [&] {
              std::vector<uint8_t> Bytes;
              ReadWholeFile(Dir + "large.png", Bytes);
              return LoadImagePng(Bytes.data(), Bytes.size());
          }},
-        {"language file of 50 MB with a 1 MB line", [&] {
+        {"language file of 50 MB with a 1 MB line",
+         [&] {
              std::string Text = hostile::MakeHugeLanguage(50000000, 1000000);
              mkdir((Dir + "lang").c_str(), 0755);
              WriteBytes(Dir + "lang/hu_GE.language", Text.data(), Text.size());
-         }, [&] {
+         },
+         [&] {
              int Found = ScanLanguages(Dir + "lang");
              return Found * 10 + LoadLanguage(Dir + "lang", "hu_GE");
          }},
-        {"language zip entry inflating to 1 GiB", [&] {}, [&] {
+        {"language zip entry inflating to 1 GiB", [&] {},
+         [&] {
              setenv("TMPDIR", Dir.c_str(), 1);
              int Found = ScanLanguages(Zip);
              return Found * 10 + LoadLanguage(Zip, "xx_XX");
          }},
-        {"scores file of 1,000,000 lines", [&] {
+        {"scores file of 1,000,000 lines",
+         [&] {
              std::string Text = hostile::MakeLongScores(1000000);
              mkdir((Dir + "scores").c_str(), 0755);
              WriteBytes(Dir + "scores/Kistora.scores", Text.data(), Text.size());
-         }, [&] {
+         },
+         [&] {
              ProgressList.assign(60, LevelProgress());
              return LoadScores(Dir + "scores/");
          }},
-        {"preferences file of 10 MB", [&] {
+        {"preferences file of 10 MB",
+         [&] {
              std::string Text = hostile::MakeHugePreferences(10000000);
              mkdir((Dir + "prefs").c_str(), 0755);
              WriteBytes(Dir + "prefs/Kistora.prefs", Text.data(), Text.size());
-         }, [&] {
-             return LoadPreferences(Dir + "prefs/");
-         }},
+         },
+         [&] { return LoadPreferences(Dir + "prefs/"); }},
     };
 
     long IdleKiB = 0;
@@ -149,7 +166,12 @@ int main(int ArgCount, char** Args)
         // small as it was for the idle child.
         long PrepareKiB = 0;
         double PrepareMs = 0;
-        Measure([&C] { C.Prepare(); return 0; }, &PrepareKiB, &PrepareMs, &Ignored);
+        Measure(
+            [&C] {
+                C.Prepare();
+                return 0;
+            },
+            &PrepareKiB, &PrepareMs, &Ignored);
         long PeakKiB = 0;
         double Ms = 0;
         int Outcome = 0;

@@ -3,7 +3,6 @@
 #include "platform/platform.h"
 
 #include <benchmark/benchmark.h>
-
 #include <cmath>
 #include <filesystem>
 

@@ -1,13 +1,13 @@
 // One play frame at 1920 x 1080 on the headless software renderer: HUD with
 // the steps and time texts rendered again, fill, the level's three layers,
 // crates and the sliding worker, then the present. Goal: at most 4 ms.
-#include "display/display.h"
-#include "levels/levels.h"
-#include "platform/platform.h"
-#include "play/play.h"
-#include "screens/screens.h"
-#include "base/base.h"
 #include "shell/shell.h"
+#include "screens/screens.h"
+#include "play/play.h"
+#include "levels/levels.h"
+#include "display/display.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>

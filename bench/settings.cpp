@@ -7,7 +7,6 @@
 #include "platform/platform.h"
 
 #include <benchmark/benchmark.h>
-
 #include <string>
 #include <vector>
 

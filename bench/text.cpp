@@ -4,11 +4,12 @@
 // value) and the credits paragraph wrapped in its box. "Cold" starts the
 // engine for each panel (fontconfig, faces, empty caches): the start-up cost.
 #include "platform/platform.h"
-#include "replaced/text_freetype.inc"
 
 #include <benchmark/benchmark.h>
 #include <string>
 #include <vector>
+
+#include "replaced/text_freetype.inc"
 
 namespace {
 

@@ -6,10 +6,9 @@
 // did not happen within ten seconds. It polls every 2 ms from one process, so
 // the measuring costs both programs measured alike and little.
 //   firstpaint PID START-NS
-#include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -37,8 +36,8 @@ static int SomethingDrawn(Display* Screen, Window Id)
         return 0;
     long First = -1;
     for (int K = 1; K < 16; K++) {
-        XImage* Row = XGetImage(Screen, Id, 0, Attributes.height * K / 16, unsigned(Attributes.width), 1, AllPlanes,
-                                ZPixmap);
+        XImage* Row =
+            XGetImage(Screen, Id, 0, Attributes.height * K / 16, unsigned(Attributes.width), 1, AllPlanes, ZPixmap);
         if (Row == nullptr)
             return 0;
         int Differs = 0;

@@ -73,8 +73,7 @@ int CreatePath(const std::string& Path)
 void ReportSaveFailure(const std::string& What, const std::string& Path, const std::string& Reason)
 {
     LogValue("Saving " + What + ":", "FAILED (" + Reason + ")");
-    std::fprintf(stderr, "Kistora: the %s could not be saved to %s: %s\n", What.c_str(), Path.c_str(),
-                 Reason.c_str());
+    std::fprintf(stderr, "Kistora: the %s could not be saved to %s: %s\n", What.c_str(), Path.c_str(), Reason.c_str());
     std::fflush(stderr);
 }
 

@@ -1,10 +1,9 @@
 // Asset slots: the four sounds and the pictures of Kistora.data, prepared for
 // the current screen; and the fatal path when one of them cannot be had.
 #include "display/display.h"
-
+#include "settings/settings.h"
 #include "base/base.h"
 #include "platform/platform.h"
-#include "settings/settings.h"
 
 #include <cmath>
 
@@ -12,9 +11,9 @@
 // Constants
 // ---------------------------------------------------------------------------
 
-static constexpr size_t SoundBufferLimit = 15728640;     // 15 MiB per music track or effect
-static constexpr size_t ArtBufferLimit = 4194304;        // 4 MiB per title or splash picture
-static constexpr size_t SpriteBufferLimit = 204800;      // 200 KiB per board, HUD or lock picture
+static constexpr size_t SoundBufferLimit = 15728640; // 15 MiB per music track or effect
+static constexpr size_t ArtBufferLimit = 4194304;    // 4 MiB per title or splash picture
+static constexpr size_t SpriteBufferLimit = 204800;  // 200 KiB per board, HUD or lock picture
 
 // ---------------------------------------------------------------------------
 // Records
@@ -27,7 +26,7 @@ struct SoundAsset {
 
 struct SpriteAsset {
     const char* Name;
-    int Slot;            // sprite number, or 0 for the lock image
+    int Slot; // sprite number, or 0 for the lock image
     int Transparency;
 };
 
@@ -75,8 +74,8 @@ static const AspectPictures PicturesByClass[6] = {
 // be read; its turn then reports it in the order of the log.
 struct PreparedPicture {
     std::vector<uint8_t> Bytes;
-    int Read = 0;   // 1 when the entry was read whole
-    int Job = 0;    // decoding under way (0: decoded at its turn)
+    int Read = 0; // 1 when the entry was read whole
+    int Job = 0;  // decoding under way (0: decoded at its turn)
 };
 
 // The pictures for one screen size: the title, the splash and the sprite
@@ -112,7 +111,8 @@ static PreparedPictures Prepared;
 static void ExtractAsset(int Archive, const std::string& Name, size_t Limit, std::vector<uint8_t>& Bytes);
 static const AspectPictures& PicturesFor(int Class);
 static void PreparePictures(int Archive);
-static void PreparePicture(int Archive, const char* Name, size_t Limit, int Width, int Height, PreparedPicture& Picture);
+static void PreparePicture(int Archive, const char* Name, size_t Limit, int Width, int Height,
+                           PreparedPicture& Picture);
 static void DropPreparedPictures();
 static int TakePicture(const char* Name, PreparedPicture& Picture);
 static void LoadTitle(const AspectPictures& Pictures, int WriteAspectLine);
@@ -126,18 +126,21 @@ static void PlaceTitleBackground();
 void LoadSounds()
 {
     int Archive = OpenArchive(GameDir + "Kistora.data");
-    if (Archive == 0) AssetFailed("music and sfx");
+    if (Archive == 0)
+        AssetFailed("music and sfx");
     for (const SoundAsset& Sound : SoundAssets) {
         std::vector<uint8_t> Bytes;
         ExtractAsset(Archive, Sound.Name, SoundBufferLimit, Bytes);
-        if (!LoadSoundFromMemory(Sound.Number, Bytes.data(), Bytes.size())) AssetFailed(Sound.Name);
+        if (!LoadSoundFromMemory(Sound.Number, Bytes.data(), Bytes.size()))
+            AssetFailed(Sound.Name);
         LogValue(std::string("Load asset (") + Sound.Name + "):", "OK");
     }
     // The screen size is settled by now: the pictures are read while the
     // archive is open and decoded on the second core while the screen opens
     // and the levels load. Nothing is logged or reported here; the picture
     // phase does that in its own order.
-    if (ScreenWidth > 0 && ScreenHeight > 0) PreparePictures(Archive);
+    if (ScreenWidth > 0 && ScreenHeight > 0)
+        PreparePictures(Archive);
     CloseArchive(Archive);
 }
 
@@ -150,7 +153,8 @@ void LoadPictures()
     }
     // Read now unless the sound phase read them for this very screen size; all
     // the decoding is queued at once, and each picture is taken at its turn.
-    if (!Prepared.Ready || Prepared.Width != ScreenWidth || Prepared.Height != ScreenHeight) PreparePictures(Archive);
+    if (!Prepared.Ready || Prepared.Width != ScreenWidth || Prepared.Height != ScreenHeight)
+        PreparePictures(Archive);
     CloseArchive(Archive);
     Prepared.Ready = 0;
 
@@ -170,15 +174,18 @@ void LoadPictures()
         int Image = TakePicture(Asset.Name, Prepared.Sprites[Index]);
         if (Asset.Slot == 0) {
             // The lock icon is a picture for 2D drawing onto the level cards.
-            if (LockImage != 0) FreeImage(LockImage);
+            if (LockImage != 0)
+                FreeImage(LockImage);
             LockImage = Image;
         } else {
             int Made = CreateSpriteFromImage(Asset.Slot, Image, Asset.Transparency);
             FreeImage(Image);
-            if (!Made) AssetFailed(Asset.Name);
+            if (!Made)
+                AssetFailed(Asset.Name);
         }
         LogValue(std::string("Load asset (") + Asset.Name + "):", "OK");
-        if (Asset.Slot == SpriteCrate) CopySprite(SpriteCrateIcon, SpriteCrate);
+        if (Asset.Slot == SpriteCrate)
+            CopySprite(SpriteCrateIcon, SpriteCrate);
     }
     DropPreparedPictures();
 
@@ -208,7 +215,8 @@ void AssetFailed(const std::string& Name)
 // missing, above Limit, or does not unpack.
 static void ExtractAsset(int Archive, const std::string& Name, size_t Limit, std::vector<uint8_t>& Bytes)
 {
-    if (!ReadPackEntry(Archive, Name, Bytes, Limit)) AssetFailed(Name);
+    if (!ReadPackEntry(Archive, Name, Bytes, Limit))
+        AssetFailed(Name);
 }
 
 // Title and splash of an aspect class: classes 0 to 5 their own, the others the 16:9 ones.
@@ -247,12 +255,14 @@ static void PreparePicture(int Archive, const char* Name, size_t Limit, int Widt
 static void DropPreparedPictures()
 {
     auto Drop = [](PreparedPicture& Picture) {
-        if (Picture.Job != 0) FreeImage(TakeDecodedImage(Picture.Job));
+        if (Picture.Job != 0)
+            FreeImage(TakeDecodedImage(Picture.Job));
         Picture = PreparedPicture();
     };
     Drop(Prepared.Title);
     Drop(Prepared.Splash);
-    for (PreparedPicture& Picture : Prepared.Sprites) Drop(Picture);
+    for (PreparedPicture& Picture : Prepared.Sprites)
+        Drop(Picture);
     Prepared.Ready = 0;
 }
 
@@ -260,27 +270,33 @@ static void DropPreparedPictures()
 // decoded ends the game through AssetFailed.
 static int TakePicture(const char* Name, PreparedPicture& Picture)
 {
-    if (!Picture.Read) AssetFailed(Name);
-    int Image = Picture.Job != 0 ? TakeDecodedImage(Picture.Job) : LoadImagePng(Picture.Bytes.data(), Picture.Bytes.size());
+    if (!Picture.Read)
+        AssetFailed(Name);
+    int Image =
+        Picture.Job != 0 ? TakeDecodedImage(Picture.Job) : LoadImagePng(Picture.Bytes.data(), Picture.Bytes.size());
     Picture = PreparedPicture();
-    if (Image == 0) AssetFailed(Name);
+    if (Image == 0)
+        AssetFailed(Name);
     return Image;
 }
 
 // Sprite 2: the title as wide as the screen, its height scaled with it.
 static void LoadTitle(const AspectPictures& Pictures, int WriteAspectLine)
 {
-    if (WriteAspectLine) LogLine(Pictures.LogLine);
+    if (WriteAspectLine)
+        LogLine(Pictures.LogLine);
     int Image = TakePicture(Pictures.Title, Prepared.Title);
     int Width = ImageWidth(Image), Height = ImageHeight(Image);
     if (Width != ScreenWidth) {
         long NewHeight = std::lround(double(Height) / double(Width) * double(ScreenWidth));
         Height = NewHeight < 1 ? 1 : int(NewHeight);
-        if (!ResizeImage(Image, ScreenWidth, Height)) AssetFailed(Pictures.Title);
+        if (!ResizeImage(Image, ScreenWidth, Height))
+            AssetFailed(Pictures.Title);
     }
     // The picture fills the sprite exactly: its pixels become the sprite's.
     if (ImageWidth(Image) != ScreenWidth || ImageHeight(Image) != Height || !MoveImageToSprite(SpriteTitleArt, Image)) {
-        if (!CreateEmptySprite(SpriteTitleArt, ScreenWidth, Height)) AssetFailed(Pictures.Title);
+        if (!CreateEmptySprite(SpriteTitleArt, ScreenWidth, Height))
+            AssetFailed(Pictures.Title);
         CopyImageToSprite(SpriteTitleArt, Image);
         FreeImage(Image);
     }
@@ -295,10 +311,13 @@ static void LoadTitle(const AspectPictures& Pictures, int WriteAspectLine)
 static int CoverImage(int Image, int W, int H)
 {
     int PictureW = ImageWidth(Image), PictureH = ImageHeight(Image);
-    if (PictureW <= 0 || PictureH <= 0 || W <= 0 || H <= 0) return 0;
-    if (PictureW == W && PictureH == H) return CropImage(Image, 0, 0, W, H);
+    if (PictureW <= 0 || PictureH <= 0 || W <= 0 || H <= 0)
+        return 0;
+    if (PictureW == W && PictureH == H)
+        return CropImage(Image, 0, 0, W, H);
     if (PictureW / PictureH == W / H) {
-        if (!ResizeImage(Image, W, H)) return 0;
+        if (!ResizeImage(Image, W, H))
+            return 0;
         return CropImage(Image, 0, 0, W, H);
     }
     // The scale is the larger of W / w and H / h; the other side is rounded up
@@ -308,15 +327,18 @@ static int CoverImage(int Image, int W, int H)
         NewH = (int64_t(PictureH) * W + PictureW - 1) / PictureW;
     else
         NewW = (int64_t(PictureW) * H + PictureH - 1) / PictureH;
-    if (NewW > 65536 || NewH > 65536) return 0;
-    if (!ResizeImage(Image, int(NewW), int(NewH))) return 0;
+    if (NewW > 65536 || NewH > 65536)
+        return 0;
+    if (!ResizeImage(Image, int(NewW), int(NewH)))
+        return 0;
     return CropImage(Image, int((NewW - W) / 2), int((NewH - H) / 2), W, H);
 }
 
 // Sprite 3: the splash at the full screen size.
 static void LoadSplash(const AspectPictures& Pictures, int WriteAspectLine, int Cover)
 {
-    if (WriteAspectLine) LogLine(Pictures.LogLine);
+    if (WriteAspectLine)
+        LogLine(Pictures.LogLine);
     int Image = TakePicture(Pictures.Splash, Prepared.Splash);
     if (Cover) {
         int Covered = CoverImage(Image, ScreenWidth, ScreenHeight);
@@ -324,11 +346,12 @@ static void LoadSplash(const AspectPictures& Pictures, int WriteAspectLine, int 
         Image = Covered;
     } else if (ImageWidth(Image) != ScreenWidth || ImageHeight(Image) != ScreenHeight) {
         // Stretched to the screen; the picture's own proportions are not kept.
-        if (!ResizeImage(Image, ScreenWidth, ScreenHeight)) AssetFailed(Pictures.Splash);
+        if (!ResizeImage(Image, ScreenWidth, ScreenHeight))
+            AssetFailed(Pictures.Splash);
     }
     if (Image != 0 && ImageWidth(Image) == ScreenWidth && ImageHeight(Image) == ScreenHeight &&
         MoveImageToSprite(SpriteSplashArt, Image)) {
-        Image = 0;   // its pixels became the sprite's
+        Image = 0; // its pixels became the sprite's
     } else if (!CreateEmptySprite(SpriteSplashArt, ScreenWidth, ScreenHeight)) {
         AssetFailed(Pictures.Splash);
     }
@@ -344,7 +367,8 @@ static void LoadSplash(const AspectPictures& Pictures, int WriteAspectLine, int 
 static void PlaceTitleBackground()
 {
     int Width = SpriteWidth(SpriteTitleBackground), Height = SpriteHeight(SpriteTitleBackground);
-    if (Width <= 0) return;
+    if (Width <= 0)
+        return;
     int DisplayWidth = int(std::lround(double(ScreenWidth) * 1.2));
     int DisplayHeight = int(std::lround(double(Height) / double(Width) * double(ScreenWidth) * 1.2));
     ZoomSprite(SpriteTitleBackground, DisplayWidth, DisplayHeight);

@@ -14,13 +14,22 @@
 // screenmode.cpp
 // ---------------------------------------------------------------------------
 
-extern std::vector<std::string> ResolutionList;   // "1024x576" ... "3840x2160"
+extern std::vector<std::string> ResolutionList; // "1024x576" ... "3840x2160"
 extern int ScreenWidth;
 extern int ScreenHeight;
-extern int ScreenAspectClass;                     // 0 to 7
-extern int ScreenOpenResult;                      // 0 when the last open failed
+extern int ScreenAspectClass; // 0 to 7
+extern int ScreenOpenResult;  // 0 when the last open failed
 
-enum AspectClassKind { Aspect3x2 = 0, Aspect4x3, Aspect5x4, Aspect16x9, Aspect16x10, Aspect17x9, Aspect21x9, AspectOther };
+enum AspectClassKind {
+    Aspect3x2 = 0,
+    Aspect4x3,
+    Aspect5x4,
+    Aspect16x9,
+    Aspect16x10,
+    Aspect17x9,
+    Aspect21x9,
+    AspectOther
+};
 
 void FillResolutionList();
 int AspectClass(int Width, int Height);
@@ -39,7 +48,7 @@ void FitResolutionToDesktop();
 // own, or on a screen wider than 2:1 that of the 16:9 screen of its height
 // (they are then centred), so that nothing runs off the bottom edge.
 int MenuLayoutWidth(int Width, int Height);
-const char* ScreenModeName(int Mode);             // "Fullscreen", "Windowed", "Borderless" or ""
+const char* ScreenModeName(int Mode); // "Fullscreen", "Windowed", "Borderless" or ""
 // Opens the screen in GameScreen at ScreenWidth x ScreenHeight; ScreenOpenResult
 // says whether it opened. Writes the "Opening screen" log lines.
 void OpenGameScreen();
@@ -50,12 +59,27 @@ void OpenGameScreen();
 
 enum SoundSlot { SoundMenuMusic = 0, SoundGameMusic = 1, SoundRollover = 2, SoundClick = 3 };
 enum SpriteSlot {
-    SpriteDimLayer = 1, SpriteTitleArt = 2, SpriteSplashArt = 3, SpriteTitleBackground = 4,
-    SpriteCrate = 5, SpriteCrateIcon = 6, SpriteFillTile = 7,
-    SpriteIdleLeft = 8, SpriteIdleRight = 9, SpriteIdleUp = 10, SpriteIdleDown = 11,
-    SpritePushLeft = 12, SpritePushRight = 13, SpritePushUp = 14, SpritePushDown = 15,
-    SpriteHudBackground = 17, SpriteHudTitle = 18, SpriteHudTime = 19, SpriteHudSteps = 20, SpriteHudSpare = 21,
-    SpritePanelFirst = 22,    // 22 to 28: the seven panels
+    SpriteDimLayer = 1,
+    SpriteTitleArt = 2,
+    SpriteSplashArt = 3,
+    SpriteTitleBackground = 4,
+    SpriteCrate = 5,
+    SpriteCrateIcon = 6,
+    SpriteFillTile = 7,
+    SpriteIdleLeft = 8,
+    SpriteIdleRight = 9,
+    SpriteIdleUp = 10,
+    SpriteIdleDown = 11,
+    SpritePushLeft = 12,
+    SpritePushRight = 13,
+    SpritePushUp = 14,
+    SpritePushDown = 15,
+    SpriteHudBackground = 17,
+    SpriteHudTitle = 18,
+    SpriteHudTime = 19,
+    SpriteHudSteps = 20,
+    SpriteHudSpare = 21,
+    SpritePanelFirst = 22, // 22 to 28: the seven panels
 };
 
 // The palette of the HUD, the panels and the level cards (0xRRGGBBAA).
@@ -64,7 +88,7 @@ extern uint32_t ColourAccent;
 extern uint32_t ColourAccentDark;
 extern uint32_t ColourGrey;
 
-extern int LockImage;                 // image handle of "locked.png" (image 16)
+extern int LockImage; // image handle of "locked.png" (image 16)
 extern int TitleBackgroundX;
 extern int TitleBackgroundY;
 

@@ -1,9 +1,8 @@
 // Screen modes, the resolution list and aspect classes.
 #include "display/display.h"
-
+#include "settings/settings.h"
 #include "base/base.h"
 #include "platform/platform.h"
-#include "settings/settings.h"
 
 #include <cstdio>
 
@@ -15,7 +14,7 @@ int ScreenOpenResult = 0;
 
 // The built-in table: the count, then the entries, all 16:9.
 static const char* const BuiltInResolutions[] = {
-    "10", "1024x576", "1280x720", "1366x768", "1600x900", "1920x1080",
+    "10",        "1024x576",  "1280x720",  "1366x768",  "1600x900",  "1920x1080",
     "2048x1152", "2560x1440", "2880x1620", "3200x1800", "3840x2160",
 };
 

@@ -13,15 +13,16 @@
 struct BlzReader {
     const uint8_t* Src;
     size_t SrcSize;
-    size_t Pos;        // next unread source byte
-    uint32_t Tag;      // remaining bits sit at the top of the low 16 bits
-    int BitsLeft;      // 0 to 16
+    size_t Pos;   // next unread source byte
+    uint32_t Tag; // remaining bits sit at the top of the low 16 bits
+    int BitsLeft; // 0 to 16
 };
 
 __attribute__((always_inline)) static inline int BlzGetBit(BlzReader& Reader, int* Bit)
 {
     if (Reader.BitsLeft == 0) {
-        if (Reader.SrcSize - Reader.Pos < 2) return 0;
+        if (Reader.SrcSize - Reader.Pos < 2)
+            return 0;
         Reader.Tag = uint32_t(Reader.Src[Reader.Pos]) | (uint32_t(Reader.Src[Reader.Pos + 1]) << 8);
         Reader.Pos += 2;
         Reader.BitsLeft = 16;
@@ -71,10 +72,13 @@ __attribute__((always_inline)) static inline int BlzGetGamma(BlzReader& Reader, 
     uint32_t Result = 1;
     int Bit = 0;
     do {
-        if (Result & 0x80000000u) return 0;
-        if (!BlzGetBit(Reader, &Bit)) return 0;
+        if (Result & 0x80000000u)
+            return 0;
+        if (!BlzGetBit(Reader, &Bit))
+            return 0;
         Result = (Result << 1) + uint32_t(Bit);
-        if (!BlzGetBit(Reader, &Bit)) return 0;
+        if (!BlzGetBit(Reader, &Bit))
+            return 0;
     } while (Bit);
     *Value = Result;
     return 1;
@@ -86,8 +90,10 @@ __attribute__((always_inline)) static inline int BlzGetGamma(BlzReader& Reader, 
 
 int64_t BlzUnpackBlock(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t OutSize)
 {
-    if (OutSize == 0) return 0;
-    if (Src == nullptr || SrcSize < 1) return -1;
+    if (OutSize == 0)
+        return 0;
+    if (Src == nullptr || SrcSize < 1)
+        return -1;
 
     BlzReader Reader{Src, SrcSize, 1, 0, 0};
     Out[0] = Src[0];
@@ -95,7 +101,8 @@ int64_t BlzUnpackBlock(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t 
 
     while (Produced < OutSize) {
         if (Reader.BitsLeft == 0) {
-            if (SrcSize - Reader.Pos < 2) return -1;
+            if (SrcSize - Reader.Pos < 2)
+                return -1;
             Reader.Tag = uint32_t(Src[Reader.Pos]) | (uint32_t(Src[Reader.Pos + 1]) << 8);
             Reader.Pos += 2;
             Reader.BitsLeft = 16;
@@ -105,9 +112,12 @@ int64_t BlzUnpackBlock(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t 
             // many as remain in it and as the block still needs.
             uint32_t Window = (Reader.Tag & 0xFFFF) << 16;
             size_t Count = Window == 0 ? 32 : size_t(__builtin_clz(Window));
-            if (Count > size_t(Reader.BitsLeft)) Count = size_t(Reader.BitsLeft);
-            if (Count > OutSize - Produced) Count = OutSize - Produced;
-            if (Count > SrcSize - Reader.Pos) return -1;
+            if (Count > size_t(Reader.BitsLeft))
+                Count = size_t(Reader.BitsLeft);
+            if (Count > OutSize - Produced)
+                Count = OutSize - Produced;
+            if (Count > SrcSize - Reader.Pos)
+                return -1;
             // A run is at most 16 bytes: copy 16 when both sides have room
             // (the extra bytes lie inside this block and are written over later).
             if (OutSize - Produced >= 16 && SrcSize - Reader.Pos >= 16) {
@@ -124,13 +134,17 @@ int64_t BlzUnpackBlock(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t 
         Reader.Tag <<= 1;
         Reader.BitsLeft--;
         uint32_t LengthCode = 0, OffsetCode = 0;
-        if (!BlzGetGamma(Reader, &LengthCode)) return -1;
-        if (!BlzGetGamma(Reader, &OffsetCode)) return -1;
-        if (Reader.Pos >= SrcSize) return -1;
+        if (!BlzGetGamma(Reader, &LengthCode))
+            return -1;
+        if (!BlzGetGamma(Reader, &OffsetCode))
+            return -1;
+        if (Reader.Pos >= SrcSize)
+            return -1;
         // Lengths run from 4 and offsets from 1; both fit in 64 bits without wrapping.
         uint64_t Length = uint64_t(LengthCode) + 2;
         uint64_t Offset = (uint64_t(OffsetCode) - 2) * 256 + Src[Reader.Pos++] + 1;
-        if (Offset > Produced || Length > OutSize - Produced) return -1;
+        if (Offset > Produced || Length > OutSize - Produced)
+            return -1;
 
         uint8_t* Dst = Out + Produced;
         const uint8_t* From = Dst - Offset;
@@ -142,12 +156,15 @@ int64_t BlzUnpackBlock(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t 
         } else if (Offset >= 8) {
             // Overlapping but at least 8 apart: 8-byte steps never read unwritten bytes.
             size_t Done = 0;
-            for (; Done + 8 <= Length; Done += 8) std::memcpy(Dst + Done, From + Done, 8);
-            for (; Done < Length; Done++) Dst[Done] = From[Done];
+            for (; Done + 8 <= Length; Done += 8)
+                std::memcpy(Dst + Done, From + Done, 8);
+            for (; Done < Length; Done++)
+                Dst[Done] = From[Done];
         } else if (Offset == 1) {
             std::memset(Dst, From[0], size_t(Length));
         } else {
-            for (size_t Index = 0; Index < Length; Index++) Dst[Index] = From[Index];
+            for (size_t Index = 0; Index < Length; Index++)
+                Dst[Index] = From[Index];
         }
         Produced += size_t(Length);
     }
@@ -156,8 +173,10 @@ int64_t BlzUnpackBlock(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t 
 
 int64_t BlzUnpackStream(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t Capacity)
 {
-    if (Src == nullptr || SrcSize < BlzStreamHeaderBytes) return -1;
-    if (std::memcmp(Src, BlzStreamMagic, 4) != 0) return -1;
+    if (Src == nullptr || SrcSize < BlzStreamHeaderBytes)
+        return -1;
+    if (std::memcmp(Src, BlzStreamMagic, 4) != 0)
+        return -1;
     // Bytes 4 to 7 are not read: writers have put anything there.
     uint64_t Total = 0, BlockSize = 0;
     for (int Index = 7; Index >= 0; Index--) {
@@ -165,15 +184,18 @@ int64_t BlzUnpackStream(const uint8_t* Src, size_t SrcSize, uint8_t* Out, size_t
         BlockSize = (BlockSize << 8) | Src[BlzStreamBlockSize + Index];
     }
     // The claimed size is checked before anything is written.
-    if (Total > Capacity) return -1;
-    if (Total > 0 && (BlockSize == 0 || Out == nullptr)) return -1;
+    if (Total > Capacity)
+        return -1;
+    if (Total > 0 && (BlockSize == 0 || Out == nullptr))
+        return -1;
 
     size_t Pos = BlzStreamHeaderBytes;
     uint64_t Produced = 0;
     while (Produced < Total) {
         uint64_t Length = Total - Produced < BlockSize ? Total - Produced : BlockSize;
         int64_t Used = BlzUnpackBlock(Src + Pos, SrcSize - Pos, Out + Produced, size_t(Length));
-        if (Used < 0) return -1;
+        if (Used < 0)
+            return -1;
         Pos += size_t(Used);
         Produced += Length;
     }

@@ -71,7 +71,7 @@ static int64_t ParseDigits(const std::string& Text, size_t Index, int AllowPrefi
         if (Digit < 0 || uint64_t(Digit) >= Base)
             break;
         if (Magnitude > (Maximum - uint64_t(Digit)) / Base)
-            Magnitude = Maximum;  // saturated; the remaining digits are still consumed
+            Magnitude = Maximum; // saturated; the remaining digits are still consumed
         else
             Magnitude = Magnitude * Base + uint64_t(Digit);
     }

@@ -25,7 +25,7 @@ struct PackArchive {
     int InUse = 0;
     std::FILE* File = nullptr;
     const uint8_t* Memory = nullptr;
-    uint64_t Size = 0;              // bytes in the file or memory block
+    uint64_t Size = 0; // bytes in the file or memory block
     size_t HeaderSize = PackHeaderBytesVersion2;
     int DirectoryRead = 0;
     std::vector<PackEntry> Entries;
@@ -53,10 +53,12 @@ static uint64_t ReadU64(const uint8_t* Bytes);
 int OpenArchive(const std::string& Path)
 {
     std::FILE* File = std::fopen(Path.c_str(), "rb");
-    if (File == nullptr) return 0;
+    if (File == nullptr)
+        return 0;
     uint8_t Magic[4] = {};
     int64_t Size = -1;
-    if (std::fseek(File, 0, SEEK_END) == 0) Size = int64_t(std::ftell(File));
+    if (std::fseek(File, 0, SEEK_END) == 0)
+        Size = int64_t(std::ftell(File));
     if (Size < 4 || std::fseek(File, 0, SEEK_SET) != 0 || std::fread(Magic, 1, 4, File) != 4) {
         std::fclose(File);
         return 0;
@@ -76,9 +78,11 @@ int OpenArchive(const std::string& Path)
 
 int OpenArchiveMemory(const uint8_t* Data, size_t Size)
 {
-    if (Data == nullptr || Size < 4) return 0;
+    if (Data == nullptr || Size < 4)
+        return 0;
     size_t HeaderSize = MagicHeaderSize(Data);
-    if (HeaderSize == 0) return 0;
+    if (HeaderSize == 0)
+        return 0;
     int Handle = NewArchiveSlot();
     PackArchive& Pack = Archives[size_t(Handle - 1)];
     Pack.Memory = Data;
@@ -90,7 +94,8 @@ int OpenArchiveMemory(const uint8_t* Data, size_t Size)
 const std::vector<PackEntry>* ArchiveEntries(int Archive)
 {
     PackArchive* Pack = FindArchive(Archive);
-    if (Pack == nullptr) return nullptr;
+    if (Pack == nullptr)
+        return nullptr;
     ReadDirectory(*Pack);
     return &Pack->Entries;
 }
@@ -98,11 +103,13 @@ const std::vector<PackEntry>* ArchiveEntries(int Archive)
 int FindPackEntry(int Archive, const std::string& Name)
 {
     PackArchive* Pack = FindArchive(Archive);
-    if (Pack == nullptr) return -1;
+    if (Pack == nullptr)
+        return -1;
     ReadDirectory(*Pack);
     // The first entry in file order with that exact name wins.
     for (size_t Position = 0; Position < Pack->Entries.size(); Position++) {
-        if (Pack->Entries[Position].Name == Name) return int(Position);
+        if (Pack->Entries[Position].Name == Name)
+            return int(Position);
     }
     return -1;
 }
@@ -110,7 +117,8 @@ int FindPackEntry(int Archive, const std::string& Name)
 int64_t ExtractEntry(int Archive, const std::string& Name, uint8_t* Buffer, size_t Capacity)
 {
     int Position = FindPackEntry(Archive, Name);
-    if (Position < 0) return -1;
+    if (Position < 0)
+        return -1;
     PackArchive& Pack = *FindArchive(Archive);
     return ExtractEntryAt(Pack, Pack.Entries[size_t(Position)], Buffer, Capacity);
 }
@@ -124,15 +132,18 @@ int ReadPackEntryAt(int Archive, int Position, std::vector<uint8_t>& Bytes, uint
 {
     Bytes.clear();
     PackArchive* Pack = FindArchive(Archive);
-    if (Pack == nullptr || Position < 0) return 0;
+    if (Pack == nullptr || Position < 0)
+        return 0;
     ReadDirectory(*Pack);
-    if (size_t(Position) >= Pack->Entries.size()) return 0;
+    if (size_t(Position) >= Pack->Entries.size())
+        return 0;
     const PackEntry& Entry = Pack->Entries[size_t(Position)];
     // The size recorded in the header decides, before anything is allocated.
-    if (Entry.UnpackedSize > Limit || Entry.UnpackedSize > SIZE_MAX) return 0;
+    if (Entry.UnpackedSize > Limit || Entry.UnpackedSize > SIZE_MAX)
+        return 0;
     try {
         Bytes.resize(size_t(Entry.UnpackedSize));
-    } catch (const std::exception&) {   // no memory for it
+    } catch (const std::exception&) { // no memory for it
         return 0;
     }
     if (ExtractEntryAt(*Pack, Entry, Bytes.data(), Bytes.size()) < 0) {
@@ -146,8 +157,10 @@ int ReadPackEntryAt(int Archive, int Position, std::vector<uint8_t>& Bytes, uint
 void CloseArchive(int Archive)
 {
     PackArchive* Pack = FindArchive(Archive);
-    if (Pack == nullptr) return;
-    if (Pack->File != nullptr) std::fclose(Pack->File);
+    if (Pack == nullptr)
+        return;
+    if (Pack->File != nullptr)
+        std::fclose(Pack->File);
     *Pack = PackArchive();
 }
 
@@ -157,7 +170,8 @@ void CloseArchive(int Archive)
 
 static PackArchive* FindArchive(int Archive)
 {
-    if (Archive < 1 || size_t(Archive) > Archives.size()) return nullptr;
+    if (Archive < 1 || size_t(Archive) > Archives.size())
+        return nullptr;
     PackArchive& Pack = Archives[size_t(Archive - 1)];
     return Pack.InUse ? &Pack : nullptr;
 }
@@ -167,14 +181,19 @@ static PackArchive* FindArchive(int Archive)
 // compressed stream does not yield exactly the recorded size.
 static int64_t ExtractEntryAt(PackArchive& Pack, const PackEntry& Entry, uint8_t* Buffer, size_t Capacity)
 {
-    if (Entry.UnpackedSize > Capacity) return -1;
-    if (Entry.UnpackedSize > uint64_t(INT64_MAX)) return -1;
+    if (Entry.UnpackedSize > Capacity)
+        return -1;
+    if (Entry.UnpackedSize > uint64_t(INT64_MAX))
+        return -1;
     // Stored bytes that run past the end of the file are unreadable.
-    if (Entry.Offset > Pack.Size || Entry.StoredSize > Pack.Size - Entry.Offset) return -1;
-    if (Entry.UnpackedSize > 0 && Buffer == nullptr) return -1;
+    if (Entry.Offset > Pack.Size || Entry.StoredSize > Pack.Size - Entry.Offset)
+        return -1;
+    if (Entry.UnpackedSize > 0 && Buffer == nullptr)
+        return -1;
 
     if (Entry.StoredSize == Entry.UnpackedSize) {
-        if (Entry.StoredSize > 0 && !ReadAt(Pack, Entry.Offset, Buffer, size_t(Entry.StoredSize))) return -1;
+        if (Entry.StoredSize > 0 && !ReadAt(Pack, Entry.Offset, Buffer, size_t(Entry.StoredSize)))
+            return -1;
         return int64_t(Entry.UnpackedSize);
     }
 
@@ -185,20 +204,25 @@ static int64_t ExtractEntryAt(PackArchive& Pack, const PackEntry& Entry, uint8_t
         Stream = Pack.Memory + Entry.Offset;
     } else {
         Owned.reset(new (std::nothrow) uint8_t[size_t(Entry.StoredSize) + 1]);
-        if (!Owned) return -1;
-        if (!ReadAt(Pack, Entry.Offset, Owned.get(), size_t(Entry.StoredSize))) return -1;
+        if (!Owned)
+            return -1;
+        if (!ReadAt(Pack, Entry.Offset, Owned.get(), size_t(Entry.StoredSize)))
+            return -1;
         Stream = Owned.get();
     }
     int64_t Total = BlzUnpackStream(Stream, size_t(Entry.StoredSize), Buffer, size_t(Entry.UnpackedSize));
-    if (Total < 0 || uint64_t(Total) != Entry.UnpackedSize) return -1;
+    if (Total < 0 || uint64_t(Total) != Entry.UnpackedSize)
+        return -1;
     return Total;
 }
 
 // The entry header size the magic stands for, or 0 when it is neither.
 static size_t MagicHeaderSize(const uint8_t* Magic)
 {
-    if (std::memcmp(Magic, PackMagicVersion2, PackMagicBytes) == 0) return PackHeaderBytesVersion2;
-    if (std::memcmp(Magic, PackMagicVersion1, PackMagicBytes) == 0) return PackHeaderBytesVersion1;
+    if (std::memcmp(Magic, PackMagicVersion2, PackMagicBytes) == 0)
+        return PackHeaderBytesVersion2;
+    if (std::memcmp(Magic, PackMagicVersion1, PackMagicBytes) == 0)
+        return PackHeaderBytesVersion1;
     return 0;
 }
 
@@ -218,12 +242,14 @@ static int NewArchiveSlot()
 
 static int ReadAt(PackArchive& Pack, uint64_t Offset, void* Into, size_t Count)
 {
-    if (Offset > Pack.Size || Count > Pack.Size - Offset) return 0;
+    if (Offset > Pack.Size || Count > Pack.Size - Offset)
+        return 0;
     if (Pack.Memory != nullptr) {
         std::memcpy(Into, Pack.Memory + Offset, Count);
         return 1;
     }
-    if (std::fseek(Pack.File, long(Offset), SEEK_SET) != 0) return 0;
+    if (std::fseek(Pack.File, long(Offset), SEEK_SET) != 0)
+        return 0;
     return std::fread(Into, 1, Count, Pack.File) == Count ? 1 : 0;
 }
 
@@ -231,22 +257,27 @@ static int ReadAt(PackArchive& Pack, uint64_t Offset, void* Into, size_t Count)
 // longer be read, or MaxEntries are listed. Entries keep their file order; stored bytes are not checked here.
 static void ReadDirectory(PackArchive& Pack)
 {
-    if (Pack.DirectoryRead) return;
+    if (Pack.DirectoryRead)
+        return;
     Pack.DirectoryRead = 1;
     uint64_t Offset = 4;
     uint8_t Header[PackHeaderBytesVersion1] = {};
     while (Pack.Entries.size() < MaxEntries && ReadAt(Pack, Offset, Header, Pack.HeaderSize)) {
-        int16_t NameLength = int16_t(uint16_t(Header[PackEntryNameLength]) | (uint16_t(Header[PackEntryNameLength + 1]) << 8));
-        if (NameLength < 0) break;   // a negative length cannot be a name: the directory ends
+        int16_t NameLength =
+            int16_t(uint16_t(Header[PackEntryNameLength]) | (uint16_t(Header[PackEntryNameLength + 1]) << 8));
+        if (NameLength < 0)
+            break; // a negative length cannot be a name: the directory ends
         PackEntry Entry;
         Entry.UnpackedSize = ReadU64(Header + PackEntryUnpackedSize);
         Entry.StoredSize = ReadU64(Header + PackEntryStoredSize);
         Entry.Name.resize(size_t(NameLength));
-        if (NameLength > 0 && !ReadAt(Pack, Offset + uint64_t(Pack.HeaderSize), Entry.Name.data(), size_t(NameLength))) break;
+        if (NameLength > 0 && !ReadAt(Pack, Offset + uint64_t(Pack.HeaderSize), Entry.Name.data(), size_t(NameLength)))
+            break;
         Entry.Offset = Offset + uint64_t(Pack.HeaderSize) + uint64_t(NameLength);
         Pack.Entries.push_back(std::move(Entry));
         // An entry whose stored bytes pass the end of the file is the last one.
-        if (Pack.Entries.back().StoredSize > Pack.Size - Pack.Entries.back().Offset) break;
+        if (Pack.Entries.back().StoredSize > Pack.Size - Pack.Entries.back().Offset)
+            break;
         Offset = Pack.Entries.back().Offset + Pack.Entries.back().StoredSize;
     }
 }
@@ -254,6 +285,7 @@ static void ReadDirectory(PackArchive& Pack)
 static uint64_t ReadU64(const uint8_t* Bytes)
 {
     uint64_t Value = 0;
-    for (int Index = 7; Index >= 0; Index--) Value = (Value << 8) | Bytes[Index];
+    for (int Index = 7; Index >= 0; Index--)
+        Value = (Value << 8) | Bytes[Index];
     return Value;
 }

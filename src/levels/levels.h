@@ -19,7 +19,7 @@
 // past MaxLevels and tiles past MaxTiles are not read (the level count then
 // reads MaxLevels), as if the index ended there: every level costs a record
 // and a level-select card of a quarter screen's width squared.
-constexpr int32_t MaxLevels = 100;            // kistora-import fills a folder up to this
+constexpr int32_t MaxLevels = 100; // kistora-import fills a folder up to this
 constexpr int32_t MaxTiles = 256;
 // All the maps of one load may unpack to this many bytes together (each one
 // still up to the 20 MiB of any entry); maps past it are not read. The
@@ -34,7 +34,7 @@ struct LayerRecord {
     std::u16string Name;
     int32_t Value1 = 0, Value2 = 0, Value3 = 0, Value4 = 0;
     uint8_t Present = 0;
-    int16_t Cells[MaxMapSide][MaxMapSide] = {};      // [x][y]
+    int16_t Cells[MaxMapSide][MaxMapSide] = {}; // [x][y]
 };
 
 struct LevelRecord {
@@ -51,7 +51,7 @@ struct LevelRecord {
 
 struct TileRecord {
     std::u16string Name;
-    int Image = 0;           // sprite handle, 0 when none
+    int Image = 0; // sprite handle, 0 when none
     int32_t Collision = 0;
     int32_t Alpha = 0;
 };
@@ -64,8 +64,8 @@ struct LevelArchiveInfoRecord {
 };
 
 extern LevelArchiveInfoRecord LevelArchiveInfo;
-extern std::vector<std::string> levelOrder;                 // UTF-8 names
-extern std::map<std::string, LevelRecord> levelsByName;     // keyed by UTF-8 name
+extern std::vector<std::string> levelOrder;             // UTF-8 names
+extern std::map<std::string, LevelRecord> levelsByName; // keyed by UTF-8 name
 extern std::map<std::string, TileRecord> tilesByName;
 
 std::string Utf16ToUtf8(const std::u16string& Text);
@@ -103,17 +103,17 @@ struct LevelProgress {
     std::string Name;
     std::string TitleKey;
     int32_t Unlocked = 0;
-    int CardImage = 0;       // sprite handle made by the level select
+    int CardImage = 0; // sprite handle made by the level select
     int32_t Steps = 0;
     int64_t TimeMs = 0;
 };
 
 extern std::vector<LevelProgress> ProgressList;
-extern std::vector<std::string> LevelNameList;             // copy of the level order
+extern std::vector<std::string> LevelNameList; // copy of the level order
 
-void BuildProgressList();        // from LevelNameList, titles from GetLevelProperty(name, 0)
-int LoadScores(const std::string& Folder);   // reads at most the file's first MiB
+void BuildProgressList();                  // from LevelNameList, titles from GetLevelProperty(name, 0)
+int LoadScores(const std::string& Folder); // reads at most the file's first MiB
 // The progress list's times, steps and unlocked flags from a scores file's bytes.
 void ReadScoresText(const std::vector<uint8_t>& Bytes);
-int SaveScores(const std::string& Folder);   // 1 when written; a failure is reported
-std::string ScoresFileText();    // the exact bytes SaveScores writes
+int SaveScores(const std::string& Folder); // 1 when written; a failure is reported
+std::string ScoresFileText();              // the exact bytes SaveScores writes

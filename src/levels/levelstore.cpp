@@ -1,7 +1,6 @@
 // The level store: the "index", "MAPS/" and "TILES/" entries of Kistora.maps
 // read into records, and the few questions the rest of the game asks of them.
 #include "levels/levels.h"
-
 #include "formats/formats.h"
 #include "platform/platform.h"
 
@@ -31,19 +30,19 @@ std::map<std::string, TileRecord> tilesByName;
 
 // The level archive loaded last, held in memory for the thumbnails.
 struct ThumbnailRecord {
-    const uint8_t* Data = nullptr;   // the PNG bytes (in the held file, or Unpacked)
+    const uint8_t* Data = nullptr; // the PNG bytes (in the held file, or Unpacked)
     size_t Size = 0;
-    std::vector<uint8_t> Unpacked;   // a compressed entry, unpacked once
-    int Job = 0;                     // decoding on the second core
-    int JobWidth = 0;                // the size that decoding brings it to
+    std::vector<uint8_t> Unpacked; // a compressed entry, unpacked once
+    int Job = 0;                   // decoding on the second core
+    int JobWidth = 0;              // the size that decoding brings it to
     int JobHeight = 0;
 };
 
 struct HeldArchiveRecord {
     std::string Path;
-    std::vector<uint8_t> Bytes;      // the whole file
-    int Archive = 0;                 // pack handle over Bytes
-    std::map<std::string, ThumbnailRecord> Thumbnails;   // by level name, made when first asked for
+    std::vector<uint8_t> Bytes;                        // the whole file
+    int Archive = 0;                                   // pack handle over Bytes
+    std::map<std::string, ThumbnailRecord> Thumbnails; // by level name, made when first asked for
 };
 
 // A level archive larger than this is read entry by entry and not held.
@@ -52,8 +51,8 @@ static constexpr int64_t MaxHeldArchiveBytes = 64 * 1024 * 1024;
 static HeldArchiveRecord HeldArchive;
 
 // Board placement given by the play screen.
-static double TileSize = 0.0;          // pixels per cell
-static int32_t BoardOriginX = 0;       // screen position of cell (0, 0)
+static double TileSize = 0.0;    // pixels per cell
+static int32_t BoardOriginX = 0; // screen position of cell (0, 0)
 static int32_t BoardOriginY = 0;
 
 // ---------------------------------------------------------------------------
@@ -80,11 +79,12 @@ std::string Utf16ToUtf8(const std::u16string& Text)
     Result.reserve(Text.size());
     for (size_t Index = 0; Index < Text.size(); Index++) {
         uint32_t Code = Text[Index];
-        if (Code >= 0xD800 && Code <= 0xDBFF && Index + 1 < Text.size() && Text[Index + 1] >= 0xDC00 && Text[Index + 1] <= 0xDFFF) {
+        if (Code >= 0xD800 && Code <= 0xDBFF && Index + 1 < Text.size() && Text[Index + 1] >= 0xDC00 &&
+            Text[Index + 1] <= 0xDFFF) {
             Code = 0x10000 + ((Code - 0xD800) << 10) + (uint32_t(Text[Index + 1]) - 0xDC00);
             Index++;
         } else if (Code >= 0xD800 && Code <= 0xDFFF) {
-            Code = 0xFFFD;   // an unpaired surrogate
+            Code = 0xFFFD; // an unpaired surrogate
         }
         AppendUtf8(Result, Code);
     }
@@ -101,7 +101,8 @@ void LoadLevelArchive(const std::string& ArchivePath)
         HeldArchive.Path = ArchivePath;
         LoadLevelArchiveFrom(HeldArchive.Archive);
         // Every level's thumbnail found now, not while the level strip slides.
-        for (const std::string& Name : levelOrder) FindThumbnail(Name);
+        for (const std::string& Name : levelOrder)
+            FindThumbnail(Name);
         return;
     }
     ReleaseHeldArchive();
@@ -116,15 +117,17 @@ void LoadLevelArchive(const std::string& ArchivePath)
 
 int TakeLevelThumbnail(const std::string& ArchivePath, const std::string& LevelName, int Width, int Height)
 {
-    if (HeldArchive.Archive == 0 || ArchivePath != HeldArchive.Path) return -1;
+    if (HeldArchive.Archive == 0 || ArchivePath != HeldArchive.Path)
+        return -1;
     ThumbnailRecord* Thumbnail = FindThumbnail(LevelName);
-    if (Thumbnail == nullptr) return 0;
+    if (Thumbnail == nullptr)
+        return 0;
     int Image = 0;
     if (Thumbnail->Job != 0) {
         Image = TakeDecodedImage(Thumbnail->Job);
         Thumbnail->Job = 0;
         if (Image != 0 && (Thumbnail->JobWidth != Width || Thumbnail->JobHeight != Height)) {
-            FreeImage(Image);   // made for another size
+            FreeImage(Image); // made for another size
             Image = 0;
         } else {
             return Image;
@@ -140,10 +143,12 @@ int TakeLevelThumbnail(const std::string& ArchivePath, const std::string& LevelN
 
 void PrefetchLevelThumbnails(int First, int Count, int Width, int Height)
 {
-    if (HeldArchive.Archive == 0) return;
+    if (HeldArchive.Archive == 0)
+        return;
     for (int Position = std::max(First, 0); Position < First + Count && Position < int(levelOrder.size()); Position++) {
         ThumbnailRecord* Thumbnail = FindThumbnail(levelOrder[size_t(Position)]);
-        if (Thumbnail == nullptr || Thumbnail->Job != 0) continue;
+        if (Thumbnail == nullptr || Thumbnail->Job != 0)
+            continue;
         Thumbnail->Job = QueueImageDecode(Thumbnail->Data, Thumbnail->Size, Width, Height);
         Thumbnail->JobWidth = Width;
         Thumbnail->JobHeight = Height;
@@ -191,21 +196,25 @@ void LoadLevelArchiveFrom(int Archive)
         // the record as it was (for a new record: only its name).
         LevelRecord Parsed;
         Parsed.Name = Record.Name;
-        if (ParseMap(Map.data(), MapSize, Parsed)) Record = std::move(Parsed);
+        if (ParseMap(Map.data(), MapSize, Parsed))
+            Record = std::move(Parsed);
     }
     Map.clear();
     Map.shrink_to_fit();
     if (Read < LevelCount) {
         LevelArchiveInfo.LevelCount = Read;
         // Past MaxLevels the tile table is still found after the names.
-        if (Read < MaxLevels || uint64_t(LevelCount - Read) * NameBytes > Size - Pos) return;
+        if (Read < MaxLevels || uint64_t(LevelCount - Read) * NameBytes > Size - Pos)
+            return;
         Pos += size_t(LevelCount - Read) * NameBytes;
     }
 
-    if (Size - Pos < 4) return;
+    if (Size - Pos < 4)
+        return;
     int32_t SkipCount = ReadI32(Data + Pos);
     Pos += 4;
-    if (SkipCount < 0 || uint64_t(SkipCount) * IndexSkippedRecordBytes > Size - Pos) return;
+    if (SkipCount < 0 || uint64_t(SkipCount) * IndexSkippedRecordBytes > Size - Pos)
+        return;
     Pos += size_t(SkipCount) * IndexSkippedRecordBytes;
     LoadTiles(Archive, Data, Size, Pos);
 }
@@ -255,17 +264,21 @@ std::string GetArchiveProperty(int Property)
 int32_t IsCellFree(const std::string& LevelName, int Layer, int X, int Y)
 {
     const LevelRecord& Record = FindLevel(LevelName);
-    if (Layer < 0 || Layer >= Record.LayerCount || Layer >= MaxLayers) return -1;
+    if (Layer < 0 || Layer >= Record.LayerCount || Layer >= MaxLayers)
+        return -1;
     // Beyond the 33 x 33 grid nothing is free, so the move rules never leave it.
-    if (X < 0 || Y < 0 || X >= MaxMapSide || Y >= MaxMapSide) return 0;
+    if (X < 0 || Y < 0 || X >= MaxMapSide || Y >= MaxMapSide)
+        return 0;
     return Record.Layers[Layer].Cells[X][Y] == 0 ? 1 : 0;
 }
 
 void DrawLevel(const std::string& LevelName)
 {
-    if (LevelName.empty()) return;
+    if (LevelName.empty())
+        return;
     auto Found = levelsByName.find(LevelName);
-    if (Found == levelsByName.end()) return;
+    if (Found == levelsByName.end())
+        return;
     const LevelRecord& Record = Found->second;
     // Cell values name tiles by their decimal text. Small values (every level of
     // ours uses them) are looked up once per frame in a fixed table, without
@@ -277,9 +290,11 @@ void DrawLevel(const std::string& LevelName)
         for (int Y = 0; Y < Record.Height && Y < MaxMapSide; Y++) {
             for (int Layer = 0; Layer < Record.LayerCount && Layer < MaxLayers; Layer++) {
                 const LayerRecord& Slot = Record.Layers[Layer];
-                if (!Slot.Present) continue;
+                if (!Slot.Present)
+                    continue;
                 int Value = Slot.Cells[X][Y];
-                if (Value <= 0) continue;
+                if (Value <= 0)
+                    continue;
                 const TileRecord* Tile = nullptr;
                 if (Value < CachedValues && Known[Value]) {
                     Tile = TileByValue[Value];
@@ -291,7 +306,8 @@ void DrawLevel(const std::string& LevelName)
                         Known[Value] = 1;
                     }
                 }
-                if (Tile == nullptr || Tile->Image == 0) continue;
+                if (Tile == nullptr || Tile->Image == 0)
+                    continue;
                 // Halves go to the even neighbour (the default rounding mode).
                 int ScreenX = int(std::nearbyint(double(BoardOriginX) + double(X) * TileSize));
                 int ScreenY = int(std::nearbyint(double(BoardOriginY) + double(Y) * TileSize));
@@ -310,7 +326,8 @@ void SetTileSize(double Size)
     TileSize = Size;
     int Side = int(std::nearbyint(Size));
     for (auto& [Name, Tile] : tilesByName) {
-        if (Tile.Image != 0) ZoomSprite(Tile.Image, Side, Side);
+        if (Tile.Image != 0)
+            ZoomSprite(Tile.Image, Side, Side);
     }
 }
 
@@ -344,7 +361,8 @@ static int32_t ReadI32(const uint8_t* At)
 static int64_t ReadI64(const uint8_t* At)
 {
     uint64_t Value = 0;
-    for (int Index = 7; Index >= 0; Index--) Value = (Value << 8) | At[Index];
+    for (int Index = 7; Index >= 0; Index--)
+        Value = (Value << 8) | At[Index];
     return int64_t(Value);
 }
 
@@ -354,7 +372,8 @@ static std::u16string ReadText(const uint8_t* At, size_t Units)
     std::u16string Text;
     for (size_t Index = 0; Index < Units; Index++) {
         char16_t Unit = char16_t(At[2 * Index] | (At[2 * Index + 1] << 8));
-        if (Unit == 0) break;
+        if (Unit == 0)
+            break;
         Text += Unit;
     }
     return Text;
@@ -365,14 +384,19 @@ static std::u16string ReadText(const uint8_t* At, size_t Units)
 // its fields and layers claim.
 static int ParseMap(const uint8_t* Data, size_t Size, LevelRecord& Record)
 {
-    if (Size < MapFirstLayer || std::memcmp(Data, MapMagic, 4) != 0) return 0;
+    if (Size < MapFirstLayer || std::memcmp(Data, MapMagic, 4) != 0)
+        return 0;
     int32_t Width = ReadI32(Data + MapWidth), Height = ReadI32(Data + MapHeight);
     int32_t LayerCount = ReadI32(Data + MapLayerCount), CrateCount = ReadI32(Data + MapCrateCount);
-    if (Width < 0 || Width > MaxMapSide || Height < 0 || Height > MaxMapSide) return 0;
-    if (LayerCount < MinLayers || LayerCount > MaxLayers) return 0;
-    if (CrateCount < 0 || CrateCount > MaxCrates) return 0;
+    if (Width < 0 || Width > MaxMapSide || Height < 0 || Height > MaxMapSide)
+        return 0;
+    if (LayerCount < MinLayers || LayerCount > MaxLayers)
+        return 0;
+    if (CrateCount < 0 || CrateCount > MaxCrates)
+        return 0;
     const size_t LayerBytes = LayerBlockBytes(size_t(Width), size_t(Height));
-    if (Size - MapFirstLayer < size_t(LayerCount) * LayerBytes) return 0;
+    if (Size - MapFirstLayer < size_t(LayerCount) * LayerBytes)
+        return 0;
 
     Record.TitleKey = ReadText(Data + MapTitleKey, MapTitleKeyUnits);
     Record.Width = Width;
@@ -402,7 +426,8 @@ static int ParseMap(const uint8_t* Data, size_t Size, LevelRecord& Record)
         // bottom. That is the format's order, not a transposition to undo.
         const uint8_t* Cell = Block + LayerCells;
         for (int X = 0; X < Width; X++) {
-            for (int Y = 0; Y < Height; Y++, Cell += 2) Slot.Cells[X][Y] = int16_t(uint16_t(Cell[0] | (Cell[1] << 8)));
+            for (int Y = 0; Y < Height; Y++, Cell += 2)
+                Slot.Cells[X][Y] = int16_t(uint16_t(Cell[0] | (Cell[1] << 8)));
         }
     }
     return 1;
@@ -412,7 +437,8 @@ static int ParseMap(const uint8_t* Data, size_t Size, LevelRecord& Record)
 // index are not read.
 static void LoadTiles(int Archive, const uint8_t* Index, size_t Size, size_t Pos)
 {
-    if (Size - Pos < 4) return;
+    if (Size - Pos < 4)
+        return;
     int32_t TileCount = ReadI32(Index + Pos);
     Pos += 4;
     LevelArchiveInfo.TileCount = TileCount;
@@ -426,9 +452,11 @@ static void LoadTiles(int Archive, const uint8_t* Index, size_t Size, size_t Pos
         Tile.Name = Name16;
         Tile.Collision = Index[Pos + TileEntryCollision];
         Tile.Alpha = Index[Pos + TileEntryAlpha];
-        if (Tile.Image != 0) FreeSprite(Tile.Image);   // a name listed twice: the later entry wins
+        if (Tile.Image != 0)
+            FreeSprite(Tile.Image); // a name listed twice: the later entry wins
         Tile.Image = 0;
-        if (!ReadPackEntry(Archive, "TILES/" + Name, Png, LevelPictureEntryLimit) || Png.empty()) continue;
+        if (!ReadPackEntry(Archive, "TILES/" + Name, Png, LevelPictureEntryLimit) || Png.empty())
+            continue;
         const size_t PngSize = Png.size();
         int Width = 0, Height = 0;
         if (!PngPictureSize(Png.data(), PngSize, &Width, &Height) || Width > LevelPictureMaxSide ||
@@ -438,7 +466,8 @@ static void LoadTiles(int Archive, const uint8_t* Index, size_t Size, size_t Pos
         // Without a screen no sprite can be made and the tile keeps no image.
         Tile.Image = CreateSpriteFromPng(0, Png.data(), PngSize, Tile.Alpha ? SpriteOwnAlpha : SpriteColourKey);
     }
-    if (Read < TileCount) LevelArchiveInfo.TileCount = Read;
+    if (Read < TileCount)
+        LevelArchiveInfo.TileCount = Read;
 }
 
 static const LevelRecord& FindLevel(const std::string& Name)
@@ -452,8 +481,10 @@ static const LevelRecord& FindLevel(const std::string& Name)
 static void ReleaseHeldArchive()
 {
     for (auto& [Name, Thumbnail] : HeldArchive.Thumbnails)
-        if (Thumbnail.Job != 0) FreeImage(TakeDecodedImage(Thumbnail.Job));
-    if (HeldArchive.Archive != 0) CloseArchive(HeldArchive.Archive);
+        if (Thumbnail.Job != 0)
+            FreeImage(TakeDecodedImage(Thumbnail.Job));
+    if (HeldArchive.Archive != 0)
+        CloseArchive(HeldArchive.Archive);
     HeldArchive = HeldArchiveRecord();
 }
 
@@ -461,21 +492,25 @@ static void ReleaseHeldArchive()
 static ThumbnailRecord* FindThumbnail(const std::string& LevelName)
 {
     auto Found = HeldArchive.Thumbnails.find(LevelName);
-    if (Found != HeldArchive.Thumbnails.end()) return Found->second.Data != nullptr ? &Found->second : nullptr;
+    if (Found != HeldArchive.Thumbnails.end())
+        return Found->second.Data != nullptr ? &Found->second : nullptr;
     ThumbnailRecord& Thumbnail = HeldArchive.Thumbnails[LevelName];
     const std::string Name = "THUMBS/" + LevelName + ".png";
     int Position = FindPackEntry(HeldArchive.Archive, Name);
-    if (Position < 0) return nullptr;
+    if (Position < 0)
+        return nullptr;
     const PackEntry& Entry = (*ArchiveEntries(HeldArchive.Archive))[size_t(Position)];
-    if (Entry.UnpackedSize == 0) return nullptr;
+    if (Entry.UnpackedSize == 0)
+        return nullptr;
     if (Entry.StoredSize == Entry.UnpackedSize && Entry.UnpackedSize <= LevelEntryBufferLimit &&
         Entry.Offset <= HeldArchive.Bytes.size() && Entry.StoredSize <= HeldArchive.Bytes.size() - Entry.Offset) {
-        Thumbnail.Data = HeldArchive.Bytes.data() + Entry.Offset;   // stored: read in place
+        Thumbnail.Data = HeldArchive.Bytes.data() + Entry.Offset; // stored: read in place
         Thumbnail.Size = size_t(Entry.StoredSize);
         return &Thumbnail;
     }
     // Never more than the 20 MiB limit of a level archive entry.
-    if (!ReadPackEntryAt(HeldArchive.Archive, Position, Thumbnail.Unpacked, LevelEntryBufferLimit)) return nullptr;
+    if (!ReadPackEntryAt(HeldArchive.Archive, Position, Thumbnail.Unpacked, LevelEntryBufferLimit))
+        return nullptr;
     Thumbnail.Data = Thumbnail.Unpacked.data();
     Thumbnail.Size = Thumbnail.Unpacked.size();
     return &Thumbnail;
@@ -484,7 +519,8 @@ static ThumbnailRecord* FindThumbnail(const std::string& LevelName)
 static void DropTileImages()
 {
     for (auto& [Name, Tile] : tilesByName) {
-        if (Tile.Image != 0) FreeSprite(Tile.Image);
+        if (Tile.Image != 0)
+            FreeSprite(Tile.Image);
         Tile.Image = 0;
     }
 }

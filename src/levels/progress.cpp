@@ -1,10 +1,9 @@
 // The progress list (one entry per level, in play order) and the scores file
 // "Kistora.scores": three CR LF lines per level - time in ms, steps, unlocked.
 #include "levels/levels.h"
-
+#include "settings/settings.h"
 #include "base/base.h"
 #include "platform/platform.h"
-#include "settings/settings.h"
 
 static const char* const ScoresFileName = "Kistora.scores";
 // Only this much of a scores file is read: three lines per level of a few

@@ -5,7 +5,6 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-
 #include <cstring>
 
 // Block size libarchive reads the file with.

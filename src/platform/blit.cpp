@@ -53,8 +53,8 @@ static inline __m128i BlendFour(__m128i Under, __m128i Over)
     // Each pixel's alpha in all four of its 16-bit lanes.
     __m128i Alpha = _mm_srli_epi32(Over, 24);
     Alpha = _mm_or_si128(Alpha, _mm_slli_epi32(Alpha, 16)); // A in both halves of each 32-bit lane
-    __m128i AlphaLow = _mm_unpacklo_epi32(Alpha, Alpha);      // pixels 0, 1: A A A A
-    __m128i AlphaHigh = _mm_unpackhi_epi32(Alpha, Alpha);     // pixels 2, 3
+    __m128i AlphaLow = _mm_unpacklo_epi32(Alpha, Alpha);    // pixels 0, 1: A A A A
+    __m128i AlphaHigh = _mm_unpackhi_epi32(Alpha, Alpha);   // pixels 2, 3
     __m128i OverLow = _mm_unpacklo_epi8(Over, Zero), OverHigh = _mm_unpackhi_epi8(Over, Zero);
     __m128i UnderLow = _mm_unpacklo_epi8(Under, Zero), UnderHigh = _mm_unpackhi_epi8(Under, Zero);
     __m128i Low = _mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(OverLow, AlphaLow), 8),
@@ -115,8 +115,8 @@ static inline __m128i BlendTwoModulated(__m128i Under, __m128i Over, __m128i Col
         Alpha = Div255(_mm_mullo_epi16(Alpha, AlphaMod));
     if (ModColour)
         Over = Div255(_mm_mullo_epi16(Over, ColourMod));
-    __m128i Mixed = _mm_add_epi16(Div255(_mm_mullo_epi16(Over, Alpha)),
-                                  Div255(_mm_mullo_epi16(_mm_sub_epi16(Full, Alpha), Under)));
+    __m128i Mixed =
+        _mm_add_epi16(Div255(_mm_mullo_epi16(Over, Alpha)), Div255(_mm_mullo_epi16(_mm_sub_epi16(Full, Alpha), Under)));
     __m128i Opaque = _mm_cmpeq_epi16(Alpha, Full);
     return _mm_or_si128(_mm_and_si128(Opaque, Over), _mm_andnot_si128(Opaque, Mixed));
 }

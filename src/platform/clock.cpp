@@ -82,8 +82,9 @@ static std::string Formatted(const std::string& Mask, const std::tm& Time)
     // An "x" in front keeps strftime's result from being empty.
     std::string Format = "x";
     for (size_t I = 0; I < Mask.size();) {
-        const auto* Field = std::find_if(std::begin(Fields), std::end(Fields),
-                                         [&](const auto& F) { return Mask.compare(I, std::strlen(F.Mask), F.Mask) == 0; });
+        const auto* Field = std::find_if(std::begin(Fields), std::end(Fields), [&](const auto& F) {
+            return Mask.compare(I, std::strlen(F.Mask), F.Mask) == 0;
+        });
         if (Field != std::end(Fields)) {
             Format += Field->Format;
             I += std::strlen(Field->Mask);

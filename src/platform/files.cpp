@@ -2,18 +2,17 @@
 // reading, atomic replacement, and the buffered, exclusively locked files
 // that carry the log. Paths use "/" and folders returned end with "/".
 #include "platform/platform.h"
-
 #include "platform/platform_internal.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fnmatch.h>
-#include <fcntl.h>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fnmatch.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -25,9 +24,9 @@ static constexpr size_t FileBufferSize = 4096;
 // One buffered file. Handles are slot index + 1 and are not handed out again
 // during a run, so a stale handle never reaches another file.
 struct BufferedFile {
-    int Descriptor = -1;              // -1 once closed
-    int Failed = 0;                   // a write to the disk failed; later writes fail too
-    size_t Used = 0;                  // bytes waiting in Buffer
+    int Descriptor = -1; // -1 once closed
+    int Failed = 0;      // a write to the disk failed; later writes fail too
+    size_t Used = 0;     // bytes waiting in Buffer
     std::vector<uint8_t> Buffer;
 };
 
@@ -370,7 +369,7 @@ void CloseFile(int File)
         return;
     }
     FlushBufferedFile(*Target);
-    close(Target->Descriptor);   // releases the lock too
+    close(Target->Descriptor); // releases the lock too
     Target->Descriptor = -1;
     Target->Buffer = std::vector<uint8_t>();
 }

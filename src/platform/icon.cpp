@@ -1,7 +1,6 @@
 // The window icon: a copy of one picture, given to every window the screen
 // opens (the screen opens a new window at every re-open).
 #include "platform/platform.h"
-
 #include "platform/video_internal.h"
 
 static std::vector<uint32_t> IconPixels; // 0xRRGGBBAA, row-major; empty: no icon

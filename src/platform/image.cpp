@@ -28,7 +28,7 @@ struct DecodeRecord {
     int Ticket = 0;
     const uint8_t* Data = nullptr; // the caller's bytes, alive until taken
     size_t Size = 0;
-    int WantWidth = 0; // 0: as decoded
+    int WantWidth = 0;  // 0: as decoded
     int WantHeight = 0; // 0 with a width: the height that keeps the proportions
     std::vector<uint32_t> Pixels;
     int Width = 0;
@@ -246,8 +246,8 @@ void DrawImageOnImage(int Target, int Source, int X, int Y, int Width, int Heigh
 // SDL_SoftStretchLinear instead, the library's bilinear stretch (no area
 // average when shrinking, colours not weighted by alpha: other pixels), so
 // the two can be measured side by side. 1 when it did.
-static int ResampleWithSdl(const uint32_t* Source, int SourceWidth, int SourceHeight, uint32_t* Target,
-                           int TargetWidth, int TargetHeight, int AlphaShift)
+static int ResampleWithSdl(const uint32_t* Source, int SourceWidth, int SourceHeight, uint32_t* Target, int TargetWidth,
+                           int TargetHeight, int AlphaShift)
 {
     static const int Chosen = [] {
         const char* Value = std::getenv("KISTORA_SDL_RESAMPLE");
@@ -256,9 +256,10 @@ static int ResampleWithSdl(const uint32_t* Source, int SourceWidth, int SourceHe
     if (!Chosen)
         return 0;
     Uint32 Format = AlphaShift == 0 ? SDL_PIXELFORMAT_RGBA8888 : SDL_PIXELFORMAT_ARGB8888;
-    SDL_Surface* From = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(Source), SourceWidth, SourceHeight,
-                                                           32, SourceWidth * 4, Format);
-    SDL_Surface* To = SDL_CreateRGBSurfaceWithFormatFrom(Target, TargetWidth, TargetHeight, 32, TargetWidth * 4, Format);
+    SDL_Surface* From = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(Source), SourceWidth, SourceHeight, 32,
+                                                           SourceWidth * 4, Format);
+    SDL_Surface* To =
+        SDL_CreateRGBSurfaceWithFormatFrom(Target, TargetWidth, TargetHeight, 32, TargetWidth * 4, Format);
     int Done = From != nullptr && To != nullptr && SDL_SoftStretchLinear(From, nullptr, To, nullptr) == 0;
     SDL_FreeSurface(From);
     SDL_FreeSurface(To);

@@ -3,7 +3,6 @@
 // driver's ScriptKey builds the same events. The operating system's key
 // repeat plays no part: repeated key-down events are ignored.
 #include "platform/platform.h"
-
 #include "platform/platform_internal.h"
 
 #include <vector>
@@ -20,20 +19,20 @@ static constexpr int VirtualButtonCount = 32;
 // One gamepad as the game sees it: either an opened SDL joystick or the
 // virtual pad of the headless driver, plus the snapshot of its last examination.
 struct PadRecord {
-    SDL_Joystick* Device = nullptr;   // nullptr for the virtual pad and a pad that is gone
+    SDL_Joystick* Device = nullptr; // nullptr for the virtual pad and a pad that is gone
     SDL_JoystickID InstanceId = -1;
-    int Gone = 0;                     // 1 once unplugged: reads nothing until the next detection
-    std::vector<int> LiveAxes;        // virtual pad: built from axis events
-    std::vector<int> LiveButtons;     // virtual pad: built from button events
-    std::vector<int> SeenAxes;        // snapshot taken by ExamineJoystick
+    int Gone = 0;                 // 1 once unplugged: reads nothing until the next detection
+    std::vector<int> LiveAxes;    // virtual pad: built from axis events
+    std::vector<int> LiveButtons; // virtual pad: built from button events
+    std::vector<int> SeenAxes;    // snapshot taken by ExamineJoystick
     std::vector<int> SeenButtons;
 };
 
 struct KeyboardRecord {
     // Bit 0: the main key, bit 1: its second key (keypad Enter for Return).
     uint8_t DownSources[KeyCount] = {};
-    uint8_t WentUp[KeyCount] = {};    // latched until the next examination
-    uint8_t Held[KeyCount] = {};      // the snapshot of the last examination
+    uint8_t WentUp[KeyCount] = {}; // latched until the next examination
+    uint8_t Held[KeyCount] = {};   // the snapshot of the last examination
     uint8_t Released[KeyCount] = {};
 };
 
@@ -277,8 +276,7 @@ void InputHandleEvent(const SDL_Event& Event)
         }
         return;
     }
-    default:
-        return;
+    default: return;
     }
 }
 

@@ -20,12 +20,12 @@ constexpr uint32_t Rgba(int R, int G, int B, int A = 255)
 
 // Overrides used by the scripted driver and the tests. Set before PlatformInit.
 struct PlatformOverrides {
-    int Headless = 0;           // 1: SDL dummy video and audio, virtual clock, no frame limiter
-    std::string GameDir;        // replaces the executable's folder when not empty (ends with "/")
-    std::string UserDir;        // replaces the per-user data folder when not empty (ends with "/")
-    int DesktopWidth = 0;       // what DesktopSize reports when not 0
+    int Headless = 0;     // 1: SDL dummy video and audio, virtual clock, no frame limiter
+    std::string GameDir;  // replaces the executable's folder when not empty (ends with "/")
+    std::string UserDir;  // replaces the per-user data folder when not empty (ends with "/")
+    int DesktopWidth = 0; // what DesktopSize reports when not 0
     int DesktopHeight = 0;
-    int SaveStepDelayMs = 0;    // > 0: WriteFileAtomic pauses this long at each step (the kill test)
+    int SaveStepDelayMs = 0; // > 0: WriteFileAtomic pauses this long at each step (the kill test)
 };
 extern PlatformOverrides Overrides;
 
@@ -52,7 +52,7 @@ enum WindowEventKind {
     WindowEventClose,
 };
 
-int InitSprite();                                  // video + renderer service; 1 or 0
+int InitSprite(); // video + renderer service; 1 or 0
 int DesktopCount();
 int DesktopSize(int Index, int* Width, int* Height); // 1 or 0
 // Opens the screen (and for windowed and borderless modes the window, created
@@ -60,15 +60,15 @@ int DesktopSize(int Index, int* Width, int* Height); // 1 or 0
 // at the display's top-left when larger. Borderless covers the desktop. The
 // back buffer is a W x H render target that keeps its content between frames.
 int OpenScreen(int Mode, int Width, int Height, const std::string& Title);
-void CloseScreen();                                // destroys every sprite and the window
+void CloseScreen(); // destroys every sprite and the window
 int ScreenIsOpen();
-void ShowScreenWindow();                           // show and activate
+void ShowScreenWindow(); // show and activate
 void MinimiseScreenWindow();
 void ShowMouseCursor(int Show);
-int ScreenActive();                                // 0 while the game lacks the focus
-void SetFrameRate(int FramesPerSecond);            // frame limiter (skipped when headless)
-void PresentScreen();                              // back buffer to the display, then waits for the limiter
-void SetFilteredSampling(int On);                  // linear filtering for scaled and rotated sprites
+int ScreenActive();                     // 0 while the game lacks the focus
+void SetFrameRate(int FramesPerSecond); // frame limiter (skipped when headless)
+void PresentScreen();                   // back buffer to the display, then waits for the limiter
+void SetFilteredSampling(int On);       // linear filtering for scaled and rotated sprites
 // Reads SDL's event queue: keyboard and gamepad state are updated, window
 // events are queued. NextWindowEvent returns them one by one (0 when empty).
 void PumpEvents();
@@ -85,8 +85,8 @@ int ReadBackBuffer(std::vector<uint32_t>& Pixels, int* Width, int* Height);
 // image.cpp, text.cpp: off-screen CPU images and vector text
 // ---------------------------------------------------------------------------
 
-int CreateImage(int Width, int Height, uint32_t Fill);   // handle or 0
-int LoadImagePng(const uint8_t* Data, size_t Size);      // decodes PNG bytes; handle or 0
+int CreateImage(int Width, int Height, uint32_t Fill); // handle or 0
+int LoadImagePng(const uint8_t* Data, size_t Size);    // decodes PNG bytes; handle or 0
 // Decoding on the second core, for pictures needed a little later: the bytes
 // must stay as they are until the job is taken. With Width and Height the
 // picture is resampled smoothly to that size (as ResizeImage); with Width
@@ -102,8 +102,8 @@ int PngPictureSize(const uint8_t* Data, size_t Size, int* Width, int* Height);
 void FreeImage(int Image);
 int ImageWidth(int Image);
 int ImageHeight(int Image);
-const uint32_t* ImagePixels(int Image);                  // row-major 0xRRGGBBAA, or nullptr
-int ResizeImage(int Image, int Width, int Height);       // smooth resampling in place; 1 or 0
+const uint32_t* ImagePixels(int Image);                        // row-major 0xRRGGBBAA, or nullptr
+int ResizeImage(int Image, int Width, int Height);             // smooth resampling in place; 1 or 0
 int CropImage(int Image, int X, int Y, int Width, int Height); // new image or 0
 void FillImageRect(int Image, int X, int Y, int Width, int Height, uint32_t Colour);
 // Draws Source scaled to Width x Height at (X, Y) onto Target, blended by its alpha
@@ -112,7 +112,7 @@ void DrawImageOnImage(int Target, int Source, int X, int Y, int Width, int Heigh
 
 // Vector text: "Arial" bold from fontconfig (Liberation Sans Bold when absent),
 // measured and drawn antialiased by SDL_ttf (kerned), size in pixels (em).
-int InitFont();                                          // 1 or 0
+int InitFont(); // 1 or 0
 // Width and height of one line: the width in whole pixels as SDL_ttf
 // measures the line, the height the font's line height at that size.
 void MeasureText(const std::string& Utf8, double SizePx, double* Width, double* Height);
@@ -144,7 +144,7 @@ enum SpriteTransparency { SpriteColourKey = 0, SpriteOwnAlpha = 1 };
 // alpha channel (a picture without one is colour-keyed).
 int CreateSpriteFromPng(int Slot, const uint8_t* Data, size_t Size, int Transparency);
 int CreateSpriteFromImage(int Slot, int Image, int Transparency);
-int CreateEmptySprite(int Slot, int Width, int Height);   // fully transparent
+int CreateEmptySprite(int Slot, int Width, int Height); // fully transparent
 // A sprite of the image's size made of the image's own pixels, alpha as it is
 // (what CreateEmptySprite and CopyImageToSprite of the whole image give); the
 // image is freed. Handle or 0 (the image is then left alone).
@@ -164,20 +164,20 @@ void ReserveDeferredPixels(int Width, int Height);
 void SetSpriteRenderer(int Sprite, SpriteRenderFunction Render, int Argument);
 // 1 when the sprite holds its pixels now (a deferred sprite drawn and kept).
 int SpritePixelsHeld(int Sprite);
-int CopySprite(int Slot, int Source);                     // new slot with the same pixels and size
+int CopySprite(int Slot, int Source); // new slot with the same pixels and size
 void FreeSprite(int Sprite);
 int SpriteExists(int Sprite);
-int SpriteWidth(int Sprite);                              // display width (after zoom)
+int SpriteWidth(int Sprite); // display width (after zoom)
 int SpriteHeight(int Sprite);
-void CopyImageToSprite(int Sprite, int Image);            // image pixels into the sprite at (0, 0)
+void CopyImageToSprite(int Sprite, int Image); // image pixels into the sprite at (0, 0)
 void FillSprite(int Sprite, uint32_t Colour);
-void SetSpriteKeyColour(int Sprite, uint32_t Colour);     // pixels of that RGB become transparent
-void ZoomSprite(int Sprite, int Width, int Height);       // display size
-void ResizeSprite(int Sprite, int Width, int Height);     // resamples the pixels once (smooth)
-void TurnSprite(int Sprite, double Degrees);              // relative to the current angle, about the centre
+void SetSpriteKeyColour(int Sprite, uint32_t Colour); // pixels of that RGB become transparent
+void ZoomSprite(int Sprite, int Width, int Height);   // display size
+void ResizeSprite(int Sprite, int Width, int Height); // resamples the pixels once (smooth)
+void TurnSprite(int Sprite, double Degrees);          // relative to the current angle, about the centre
 // Drawing onto the back buffer.
-void ShowSprite(int Sprite, int X, int Y);                        // plain: no blending
-void ShowSpriteIntensity(int Sprite, int X, int Y, int Intensity); // 0-255 brightness, with transparency
+void ShowSprite(int Sprite, int X, int Y);                             // plain: no blending
+void ShowSpriteIntensity(int Sprite, int X, int Y, int Intensity);     // 0-255 brightness, with transparency
 void ShowSpriteTransparent(int Sprite, int X, int Y, int Alpha = 255); // blended by alpha x global alpha
 
 // ---------------------------------------------------------------------------
@@ -186,7 +186,7 @@ void ShowSpriteTransparent(int Sprite, int X, int Y, int Alpha = 255); // blende
 
 enum ChannelStatusKind { ChannelStopped = 0, ChannelPlaying = 1, ChannelPaused = 2 };
 
-int InitSound();                                          // 1 or 0
+int InitSound(); // 1 or 0
 // Loads WAV or Ogg Vorbis held in memory into sound number Number (0 to
 // 4095; the bytes are copied). WAV is decoded now; Ogg Vorbis is music, kept
 // compressed and decoded as it plays. Damaged or other bytes: 0, and the
@@ -196,7 +196,7 @@ int LoadSoundFromMemory(int Number, const uint8_t* Data, size_t Size);
 // plays one track at a time, so starting a track ends the one before.
 int PlaySound(int Number, int Loop);
 int ChannelStatus(int Channel);
-int ChannelSound(int Channel);                            // sound number on a playing or paused channel, else -1
+int ChannelSound(int Channel); // sound number on a playing or paused channel, else -1
 void PauseChannel(int Channel);
 void ResumeChannel(int Channel);
 void StopChannel(int Channel);
@@ -207,19 +207,19 @@ void StopChannel(int Channel);
 
 enum GameKey { KeyLeft = 0, KeyRight, KeyUp, KeyDown, KeyReturn, KeyEscape, KeySpace, KeyS, KeyM, KeyCount };
 
-int InitKeyboard();                                       // 1 or 0
-void ExamineKeyboard();                                   // snapshot of held and released keys
-int KeyHeld(int Key);                                     // down in this examination
-int KeyReleased(int Key);                                 // went up since the previous examination
-int InitJoystick();                                       // (re)detects gamepads; returns the count
-int ExamineJoystick(int Number);                          // 1 or 0
-int GamepadAxisX(int Number, int Pad);                   // -1, 0, +1 (dead zone applied)
+int InitKeyboard();                    // 1 or 0
+void ExamineKeyboard();                // snapshot of held and released keys
+int KeyHeld(int Key);                  // down in this examination
+int KeyReleased(int Key);              // went up since the previous examination
+int InitJoystick();                    // (re)detects gamepads; returns the count
+int ExamineJoystick(int Number);       // 1 or 0
+int GamepadAxisX(int Number, int Pad); // -1, 0, +1 (dead zone applied)
 int GamepadAxisY(int Number, int Pad);
-int GamepadButton(int Number, int Button);               // 1 while down
+int GamepadButton(int Number, int Button); // 1 while down
 
 // Scripted input (headless driver): the same paths as real events.
 void ScriptKey(int Key, int Down);
-void ScriptAxis(int Axis, int Value);                     // Axis 0 = X, 1 = Y
+void ScriptAxis(int Axis, int Value); // Axis 0 = X, 1 = Y
 void ScriptButton(int Button, int Down);
 void ScriptWindowEvent(int Event);
 void ScriptFocus(int Active);
@@ -228,14 +228,14 @@ void ScriptFocus(int Active);
 // clock.cpp: time
 // ---------------------------------------------------------------------------
 
-int64_t MilliClock();                                     // 64-bit milliseconds
-void SleepMs(int Milliseconds);                           // no-op when headless
+int64_t MilliClock();           // 64-bit milliseconds
+void SleepMs(int Milliseconds); // no-op when headless
 // Local date and time with the masks %yyyy %mm %dd %hh %ii %ss.
 std::string FormatDate(const std::string& Mask);
 // Headless: MilliClock reads floor(n x 1000 / 60) after n frames.
 void AdvanceVirtualFrame();
 int64_t VirtualFrameCount();
-void ResetVirtualClock();                                 // back to frame 0 (tests, driver start)
+void ResetVirtualClock(); // back to frame 0 (tests, driver start)
 // The mask filled from given fields (Month 1-12); FormatDate passes local time.
 std::string FormatDateTime(const std::string& Mask, int Year, int Month, int Day, int Hour, int Minute, int Second);
 
@@ -243,14 +243,14 @@ std::string FormatDateTime(const std::string& Mask, int Year, int Month, int Day
 // files.cpp, system.cpp, archive.cpp: files, folders, system details, zip
 // ---------------------------------------------------------------------------
 
-std::string ExecutableFolder();                           // ends with "/"
-std::string RoamingDataFolder();                          // XDG data home, no trailing "/"; "" if unknown
-std::string HomeFolder();                                 // ends with "/"
-std::string TempFolder();                                 // ends with "/"
-int FileExists(const std::string& Path);                  // file or folder
+std::string ExecutableFolder();          // ends with "/"
+std::string RoamingDataFolder();         // XDG data home, no trailing "/"; "" if unknown
+std::string HomeFolder();                // ends with "/"
+std::string TempFolder();                // ends with "/"
+int FileExists(const std::string& Path); // file or folder
 int FolderExists(const std::string& Path);
-int64_t FileSize(const std::string& Path);                // -1 when missing
-int CreateFolder(const std::string& Path);                // 1 or 0
+int64_t FileSize(const std::string& Path); // -1 when missing
+int CreateFolder(const std::string& Path); // 1 or 0
 // Files directly in Folder whose names match Pattern ("*.language"), case
 // ignored; names only, sorted.
 std::vector<std::string> ListFiles(const std::string& Folder, const std::string& Pattern);
@@ -284,7 +284,7 @@ int CpuCoresAvailable();
 int64_t PhysicalMemoryBytes();
 int64_t FreeMemoryBytes();
 int OperatingSystemCode();
-std::string UserLocaleName();                             // "en-US" from LC_ALL / LC_MESSAGES / LANG; "" if none
+std::string UserLocaleName(); // "en-US" from LC_ALL / LC_MESSAGES / LANG; "" if none
 
 // Zip archives (the language source).
 int ZipListFiles(const std::string& Archive, std::vector<std::string>& Names); // 1 or 0

@@ -49,7 +49,10 @@ int VideoStart()
     setenv("XCOMPOSEFILE", "/dev/null", 0);
 #endif
     const char* Plain = std::getenv("KISTORA_PLAIN_DRAWING");
-    VideoScreen.PlainDrawing = Plain == nullptr ? 0 : std::strcmp(Plain, "1") == 0 ? 1 : std::strcmp(Plain, "2") == 0 ? 2 : 0;
+    VideoScreen.PlainDrawing = Plain == nullptr               ? 0
+                               : std::strcmp(Plain, "1") == 0 ? 1
+                               : std::strcmp(Plain, "2") == 0 ? 2
+                                                              : 0;
     if (VideoScreen.PlainDrawing == 1)
         std::fputs("kistora: plain drawing (SDL's blitter, turning on one core)\n", stderr);
     const char* PlainTurning = std::getenv("KISTORA_PLAIN_TURNING");
@@ -159,7 +162,8 @@ int OpenScreen(int Mode, int Width, int Height, const std::string& Title)
         VideoScreen.Renderer = SDL_CreateRenderer(VideoScreen.Window, -1, SDL_RENDERER_SOFTWARE);
         VideoScreen.Software = 1;
     }
-    if (VideoScreen.Renderer == nullptr || (!VideoScreen.Software && !SDL_RenderTargetSupported(VideoScreen.Renderer))) {
+    if (VideoScreen.Renderer == nullptr ||
+        (!VideoScreen.Software && !SDL_RenderTargetSupported(VideoScreen.Renderer))) {
         CloseScreen();
         return 0;
     }
@@ -471,9 +475,9 @@ int SoftwareScreenTarget(ScreenTarget* View)
 // puts it back before anything is drawn. Called by SDL for every event.
 static int KeepSoftwareScreen(void*, SDL_Event* Event)
 {
-    if (Event->type != SDL_WINDOWEVENT || Event->window.event != SDL_WINDOWEVENT_SIZE_CHANGED ||
-        !VideoScreen.Open || !VideoScreen.Software || VideoScreen.BackBuffer != nullptr ||
-        VideoScreen.Window == nullptr || Event->window.windowID != SDL_GetWindowID(VideoScreen.Window))
+    if (Event->type != SDL_WINDOWEVENT || Event->window.event != SDL_WINDOWEVENT_SIZE_CHANGED || !VideoScreen.Open ||
+        !VideoScreen.Software || VideoScreen.BackBuffer != nullptr || VideoScreen.Window == nullptr ||
+        Event->window.windowID != SDL_GetWindowID(VideoScreen.Window))
         return 1;
     SDL_Surface* Old = VideoScreen.Surface;
     if (VideoScreen.ScreenKept || Old == nullptr || Old->pixels == nullptr || Old->format->BytesPerPixel != 4)
@@ -505,8 +509,8 @@ static void RestoreSoftwareScreen()
     VideoScreen.Surface = Surface;
     SDL_Rect Whole = {0, 0, W, H};
     if (Surface != nullptr && Surface->w == W && Surface->h == H &&
-        SDL_ConvertPixels(W, H, SDL_PIXELFORMAT_ARGB8888, Kept.data(), W * 4, Surface->format->format,
-                          Surface->pixels, Surface->pitch) == 0)
+        SDL_ConvertPixels(W, H, SDL_PIXELFORMAT_ARGB8888, Kept.data(), W * 4, Surface->format->format, Surface->pixels,
+                          Surface->pitch) == 0)
         return;
     SDL_Texture* Buffer =
         SDL_CreateTexture(VideoScreen.Renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, W, H);

@@ -343,8 +343,8 @@ static int TurnSpanWide(const TurnJob& Job, uint32_t* Out, int Count, int64_t Fi
         __m128i Wy = _mm_and_si128(_mm_srai_epi32(V, FractionBits - 8), Byte);
         Wx = _mm_packs_epi32(Wx, Wx); // a b c d a b c d
         Wy = _mm_packs_epi32(Wy, Wy);
-        __m128i KeepWx = _mm_unpacklo_epi16(_mm_sub_epi16(Whole, Wx), Wx);     // ka wa kb wb kc wc kd wd
-        __m128i PairsAB = _mm_unpacklo_epi16(KeepWx, KeepWx);                  // ka ka wa wa kb kb wb wb
+        __m128i KeepWx = _mm_unpacklo_epi16(_mm_sub_epi16(Whole, Wx), Wx); // ka wa kb wb kc wc kd wd
+        __m128i PairsAB = _mm_unpacklo_epi16(KeepWx, KeepWx);              // ka ka wa wa kb kb wb wb
         __m128i PairsCD = _mm_unpackhi_epi16(KeepWx, KeepWx);
         __m128i Across[4] = {_mm_unpacklo_epi32(PairsAB, PairsAB), _mm_unpackhi_epi32(PairsAB, PairsAB),
                              _mm_unpacklo_epi32(PairsCD, PairsCD), _mm_unpackhi_epi32(PairsCD, PairsCD)};
@@ -365,10 +365,10 @@ static int TurnSpanWide(const TurnJob& Job, uint32_t* Out, int Count, int64_t Fi
         __m128i BottomCD = _mm_srli_epi16(_mm_unpacklo_epi64(MixAcross(_mm_unpacklo_epi8(LowerCD, Zero), Across[2]),
                                                              MixAcross(_mm_unpackhi_epi8(LowerCD, Zero), Across[3])),
                                           8);
-        __m128i AB = _mm_srli_epi16(
-            _mm_add_epi16(_mm_mullo_epi16(TopAB, KeepYAB), _mm_mullo_epi16(BottomAB, TakeYAB)), 8);
-        __m128i CD = _mm_srli_epi16(
-            _mm_add_epi16(_mm_mullo_epi16(TopCD, KeepYCD), _mm_mullo_epi16(BottomCD, TakeYCD)), 8);
+        __m128i AB =
+            _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(TopAB, KeepYAB), _mm_mullo_epi16(BottomAB, TakeYAB)), 8);
+        __m128i CD =
+            _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(TopCD, KeepYCD), _mm_mullo_epi16(BottomCD, TakeYCD)), 8);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + Done), _mm_packus_epi16(AB, CD));
     }
     return Done;
@@ -414,15 +414,18 @@ __attribute__((target("avx2"))) static int TurnSpanWide8(const TurnJob& Job, uin
     const __m256i LastX = _mm256_set1_epi32(Job.SourceWidth - 1), LastY = _mm256_set1_epi32(Job.SourceHeight - 1);
     const __m256i RowStep = _mm256_set1_epi32(int(uint32_t(Width) | (1u << 16)));
     const __m256i Lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    __m256i U = _mm256_add_epi32(_mm256_set1_epi32(int(FixedU)), _mm256_mullo_epi32(Lanes, _mm256_set1_epi32(int(Job.StepU))));
-    __m256i V = _mm256_add_epi32(_mm256_set1_epi32(int(FixedV)), _mm256_mullo_epi32(Lanes, _mm256_set1_epi32(int(Job.StepV))));
+    __m256i U =
+        _mm256_add_epi32(_mm256_set1_epi32(int(FixedU)), _mm256_mullo_epi32(Lanes, _mm256_set1_epi32(int(Job.StepU))));
+    __m256i V =
+        _mm256_add_epi32(_mm256_set1_epi32(int(FixedV)), _mm256_mullo_epi32(Lanes, _mm256_set1_epi32(int(Job.StepV))));
     const __m256i StepU8 = _mm256_set1_epi32(int(8 * Job.StepU)), StepV8 = _mm256_set1_epi32(int(8 * Job.StepV));
     alignas(32) int32_t Index[8];
     int Done = 0;
     for (; Done + 8 <= Count; Done += 8, U = _mm256_add_epi32(U, StepU8), V = _mm256_add_epi32(V, StepV8)) {
         __m256i X0 = _mm256_srai_epi32(U, FractionBits), Y0 = _mm256_srai_epi32(V, FractionBits);
-        __m256i Inside = _mm256_and_si256(_mm256_and_si256(_mm256_cmpgt_epi32(X0, Minus1), _mm256_cmpgt_epi32(LastX, X0)),
-                                          _mm256_and_si256(_mm256_cmpgt_epi32(Y0, Minus1), _mm256_cmpgt_epi32(LastY, Y0)));
+        __m256i Inside =
+            _mm256_and_si256(_mm256_and_si256(_mm256_cmpgt_epi32(X0, Minus1), _mm256_cmpgt_epi32(LastX, X0)),
+                             _mm256_and_si256(_mm256_cmpgt_epi32(Y0, Minus1), _mm256_cmpgt_epi32(LastY, Y0)));
         int Wide = _mm256_movemask_epi8(Inside) == -1;
         __m256i Upper0, Upper1, Lower0, Lower1;
         if (Wide) {
@@ -431,8 +434,10 @@ __attribute__((target("avx2"))) static int TurnSpanWide8(const TurnJob& Job, uin
             const uint32_t* P[8];
             for (int K = 0; K < 8; ++K)
                 P[K] = Source + Index[K];
-            Upper0 = _mm256_inserti128_si256(_mm256_castsi128_si256(PairOfPairs(P[0], P[1])), PairOfPairs(P[4], P[5]), 1);
-            Upper1 = _mm256_inserti128_si256(_mm256_castsi128_si256(PairOfPairs(P[2], P[3])), PairOfPairs(P[6], P[7]), 1);
+            Upper0 =
+                _mm256_inserti128_si256(_mm256_castsi128_si256(PairOfPairs(P[0], P[1])), PairOfPairs(P[4], P[5]), 1);
+            Upper1 =
+                _mm256_inserti128_si256(_mm256_castsi128_si256(PairOfPairs(P[2], P[3])), PairOfPairs(P[6], P[7]), 1);
             Lower0 = _mm256_inserti128_si256(_mm256_castsi128_si256(PairOfPairs(P[0] + Width, P[1] + Width)),
                                              PairOfPairs(P[4] + Width, P[5] + Width), 1);
             Lower1 = _mm256_inserti128_si256(_mm256_castsi128_si256(PairOfPairs(P[2] + Width, P[3] + Width)),
@@ -460,18 +465,20 @@ __attribute__((target("avx2"))) static int TurnSpanWide8(const TurnJob& Job, uin
         __m256i KeepY0 = _mm256_unpacklo_epi32(KeepY2, KeepY2), KeepY1 = _mm256_unpackhi_epi32(KeepY2, KeepY2);
         __m256i TakeY0 = _mm256_unpacklo_epi32(TakeY2, TakeY2), TakeY1 = _mm256_unpackhi_epi32(TakeY2, TakeY2);
 
-        __m256i Top0 = _mm256_srli_epi16(
-            _mm256_unpacklo_epi64(MixAcross8(_mm256_unpacklo_epi8(Upper0, Zero), AcrossA),
-                                  MixAcross8(_mm256_unpackhi_epi8(Upper0, Zero), AcrossB)), 8);
-        __m256i Bottom0 = _mm256_srli_epi16(
-            _mm256_unpacklo_epi64(MixAcross8(_mm256_unpacklo_epi8(Lower0, Zero), AcrossA),
-                                  MixAcross8(_mm256_unpackhi_epi8(Lower0, Zero), AcrossB)), 8);
-        __m256i Top1 = _mm256_srli_epi16(
-            _mm256_unpacklo_epi64(MixAcross8(_mm256_unpacklo_epi8(Upper1, Zero), AcrossC),
-                                  MixAcross8(_mm256_unpackhi_epi8(Upper1, Zero), AcrossD)), 8);
-        __m256i Bottom1 = _mm256_srli_epi16(
-            _mm256_unpacklo_epi64(MixAcross8(_mm256_unpacklo_epi8(Lower1, Zero), AcrossC),
-                                  MixAcross8(_mm256_unpackhi_epi8(Lower1, Zero), AcrossD)), 8);
+        __m256i Top0 = _mm256_srli_epi16(_mm256_unpacklo_epi64(MixAcross8(_mm256_unpacklo_epi8(Upper0, Zero), AcrossA),
+                                                               MixAcross8(_mm256_unpackhi_epi8(Upper0, Zero), AcrossB)),
+                                         8);
+        __m256i Bottom0 =
+            _mm256_srli_epi16(_mm256_unpacklo_epi64(MixAcross8(_mm256_unpacklo_epi8(Lower0, Zero), AcrossA),
+                                                    MixAcross8(_mm256_unpackhi_epi8(Lower0, Zero), AcrossB)),
+                              8);
+        __m256i Top1 = _mm256_srli_epi16(_mm256_unpacklo_epi64(MixAcross8(_mm256_unpacklo_epi8(Upper1, Zero), AcrossC),
+                                                               MixAcross8(_mm256_unpackhi_epi8(Upper1, Zero), AcrossD)),
+                                         8);
+        __m256i Bottom1 =
+            _mm256_srli_epi16(_mm256_unpacklo_epi64(MixAcross8(_mm256_unpacklo_epi8(Lower1, Zero), AcrossC),
+                                                    MixAcross8(_mm256_unpackhi_epi8(Lower1, Zero), AcrossD)),
+                              8);
         __m256i Mixed0 = _mm256_srli_epi16(
             _mm256_add_epi16(_mm256_mullo_epi16(Top0, KeepY0), _mm256_mullo_epi16(Bottom0, TakeY0)), 8);
         __m256i Mixed1 = _mm256_srli_epi16(

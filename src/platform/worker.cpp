@@ -40,8 +40,8 @@ struct WorkQueueRecord {
     std::condition_variable Posted;   // a piece was queued, or the worker is to stop
     std::condition_variable Finished; // a piece the worker ran is done
     pthread_t Thread{};
-    int Started = 0;                  // 1 while the thread runs
-    int Unavailable = 0;              // 1: one core, or no thread could be had
+    int Started = 0;     // 1 while the thread runs
+    int Unavailable = 0; // 1: one core, or no thread could be had
     int Quit = 0;
     int NextTicket = 1;
     WorkPiece Pieces[MaxPieces];

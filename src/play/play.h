@@ -9,7 +9,7 @@
 constexpr int FieldColumns = 30;
 constexpr int FieldRows = 15;
 
-enum Direction { DirLeft = 2, DirRight = 3, DirUp = 4, DirDown = 5 };   // also the Facing values
+enum Direction { DirLeft = 2, DirRight = 3, DirUp = 4, DirDown = 5 }; // also the Facing values
 
 struct CellPos {
     int32_t X = 0;
@@ -25,7 +25,7 @@ constexpr int BoardMaxCrates = 12;
 
 struct WorkerRecord {
     int32_t X = 0, Y = 0;
-    int32_t Facing = 0;      // 0 none, 2 left, 3 right, 4 up, 5 down
+    int32_t Facing = 0; // 0 none, 2 left, 3 right, 4 up, 5 down
     int32_t Pose = PoseNone;
     // The direction the picture shows. A set-up shows the idle picture to the
     // left whatever the worker faces, so it is not always Facing.
@@ -39,13 +39,13 @@ struct CrateIndicator {
 struct PlayStateRecord {
     std::string CurrentLevelName;
     int32_t LastPlayedIndex = 0;
-    int32_t CrateGrid[31][16] = {};   // [x][y]
+    int32_t CrateGrid[31][16] = {}; // [x][y]
     int32_t CrateCount = 0;
-    CellPos Targets[21];              // positions 1..20
+    CellPos Targets[21]; // positions 1..20
     uint8_t CratesOnTargets = 0;
     CrateIndicator CrateIndicators[13]; // positions 1..12
     WorkerRecord Worker;
-    int32_t MoveKind = 0;             // 0 idle; 1-4 push l/r/u/d; 11,22,33,44 walk l/r/u/d
+    int32_t MoveKind = 0; // 0 idle; 1-4 push l/r/u/d; 11,22,33,44 walk l/r/u/d
     double SlideOffset = 0;
     double SlideStep = 0;
     CellPos PushedCrate{-1, -1};
@@ -53,7 +53,7 @@ struct PlayStateRecord {
     int64_t LevelStartMs = 0;
     int64_t PauseStartMs = 0;
     int32_t InLevel = 0;
-    int32_t ClockPaused = 0;          // 1 from a pause until play resumes
+    int32_t ClockPaused = 0; // 1 from a pause until play resumes
     // The level's obstacle layer, copied at set-up: 1 where nothing may enter.
     uint8_t Blocked[FieldColumns][FieldRows] = {};
 };
@@ -96,7 +96,7 @@ extern PlayStateRecord Play;
 // The board of the level at ProgressIndex set up from the level store, its
 // name and position noted and the HUD title drawn. 1, or 0 when refused.
 int PrepareLevel(int ProgressIndex);
-void AdvanceSlide();               // one slide frame at the current tile size
+void AdvanceSlide(); // one slide frame at the current tile size
 void StartPlayClock();
 void PauseClock();
 void ResumeClock();
@@ -123,16 +123,16 @@ extern ScreenPos CrateIconPositions[BoardMaxCrates + 1];
 
 // Layout values for a screen of Width x Height in aspect class Class (no drawing).
 void ComputePlayLayout(int Width, int Height, int Class);
-void RenderHudBackground();        // sprite 17 and the text sprites at their sizes
+void RenderHudBackground(); // sprite 17 and the text sprites at their sizes
 void RenderHudTitle();
 void RenderHudTime();
-void ScaleBoardArt();              // crate, fill tile and worker sprites to TileSize, SetTileSize, origin, log lines
+void ScaleBoardArt(); // crate, fill tile and worker sprites to TileSize, SetTileSize, origin, log lines
 // One frame of the play screen, states 7 to 12. The time text is drawn anew
 // only while the clock runs, so it stands still under every panel.
 void DrawPlayScreen();
 // After the frame was drawn: the slide moves on (in states 7 to 12, since the
 // board is drawn under every panel).
 void AdvancePlayScreen();
-std::string FormatPlayTime(int64_t Ms);   // "05:07", "75:00"
+std::string FormatPlayTime(int64_t Ms); // "05:07", "75:00"
 // The sprite slot of the worker's picture; 0 when it shows none.
 int WorkerSprite(const WorkerRecord& Worker);

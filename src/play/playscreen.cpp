@@ -1,12 +1,11 @@
 // The play screen: where board and head-up display lie for every screen size,
 // the HUD sprites, and the drawing of one play frame (states 7 to 12).
 #include "play/play.h"
-
-#include "base/base.h"
-#include "display/display.h"
 #include "levels/levels.h"
-#include "platform/platform.h"
+#include "display/display.h"
 #include "settings/settings.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 #include <cinttypes>
 #include <cmath>

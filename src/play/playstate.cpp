@@ -1,9 +1,9 @@
 // The game's one play state: the board rules applied to it with the level
 // store's data, the millisecond clock and the current tile size.
-#include "levels/levels.h"
-#include "platform/platform.h"
 #include "play/play.h"
+#include "levels/levels.h"
 #include "settings/settings.h"
+#include "platform/platform.h"
 
 PlayStateRecord Play;
 

@@ -1,13 +1,12 @@
 // The level-select strip: one pre-rendered card per level, five slots shown,
 // sliding one card at a time.
 #include "screens/screens.h"
-
-#include "base/base.h"
-#include "display/display.h"
-#include "levels/levels.h"
-#include "platform/platform.h"
 #include "play/play.h"
+#include "levels/levels.h"
+#include "display/display.h"
 #include "settings/settings.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 #include <cmath>
 
@@ -26,7 +25,7 @@ static double CardT = 0;
 struct CardWordsRecord {
     std::string Header; // "Level 12"
     std::string Title;
-    std::string Band;   // time and steps, for the unlocked form
+    std::string Band; // time and steps, for the unlocked form
 };
 static std::vector<CardWordsRecord> CardWords;
 // The CardW x CardW image each card is drawn in before it is copied into its sprite.
@@ -186,8 +185,8 @@ void BuildAllCards()
         MakeCardWords(int(Entry));
         if (ProgressList[Entry].CardImage)
             FreeSprite(ProgressList[Entry].CardImage);
-        ProgressList[Entry].CardImage =
-            CreateDeferredSprite(0, CardW, CardW, RenderCardSprite, int(Entry) * 2 + (ProgressList[Entry].Unlocked != 0));
+        ProgressList[Entry].CardImage = CreateDeferredSprite(0, CardW, CardW, RenderCardSprite,
+                                                             int(Entry) * 2 + (ProgressList[Entry].Unlocked != 0));
     }
     ReserveDeferredPixels(CardW, CardW);
     PrefetchNearbyThumbnails(SelectedLevelIndex - 2, 5);

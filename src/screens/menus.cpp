@@ -1,10 +1,9 @@
 // The three choice panels: main menu, in-game menu and quit question.
 #include "screens/screens.h"
 #include "screens/screens_local.h"
-
 #include "display/display.h"
-#include "platform/platform.h"
 #include "settings/settings.h"
+#include "platform/platform.h"
 
 static const char* const ProductCaps = "KISTORA";
 
@@ -14,7 +13,8 @@ static void RenderChoiceList(int Panel, const char* const Keys[4], int Selection
     if (!Image)
         return;
     for (int Item = 1; Item <= 4; ++Item)
-        PanelItem(Panel, Image, Text(Keys[Item - 1]), PlaceCentre, PanelRowTop(Panel, Item), ItemColour(Item, Selection));
+        PanelItem(Panel, Image, Text(Keys[Item - 1]), PlaceCentre, PanelRowTop(Panel, Item),
+                  ItemColour(Item, Selection));
     FinishPanel(Panel, Image);
 }
 

@@ -1,12 +1,11 @@
 // The message panels: level complete, game complete and credits.
 #include "screens/screens.h"
 #include "screens/screens_local.h"
-
-#include "display/display.h"
-#include "levels/levels.h"
-#include "platform/platform.h"
 #include "play/play.h"
+#include "levels/levels.h"
+#include "display/display.h"
 #include "settings/settings.h"
+#include "platform/platform.h"
 
 // Name lines and maker credits are fixed texts of the game, not translated.
 static const char* const CreditsCodeName = "The Kistora team at brindlewood game studio";
@@ -68,11 +67,23 @@ void RenderCredits()
         return;
     // Seventeen lines: the version, then each role heading followed by its name line.
     const std::string Paragraph[] = {
-        "Kistora 1.0", Text("tCreditsCODEDESIGN"), CreditsCodeName, "",
-        CreditsMakerLines[0], CreditsMakerLines[1], CreditsMakerLines[2], CreditsMakerLines[3], "",
-        Text("tCreditsMUSIC"), CreditsMusicName, "",
-        Text("tCreditsGFX"), CreditsGfxName, "",
-        Text("tCreditsCRATE"), CreditsCrateName,
+        "Kistora 1.0",
+        Text("tCreditsCODEDESIGN"),
+        CreditsCodeName,
+        "",
+        CreditsMakerLines[0],
+        CreditsMakerLines[1],
+        CreditsMakerLines[2],
+        CreditsMakerLines[3],
+        "",
+        Text("tCreditsMUSIC"),
+        CreditsMusicName,
+        "",
+        Text("tCreditsGFX"),
+        CreditsGfxName,
+        "",
+        Text("tCreditsCRATE"),
+        CreditsCrateName,
     };
     std::string Lines;
     for (const std::string& Line : Paragraph) {

@@ -1,7 +1,6 @@
 // Panel geometry and the common rendering steps of every panel.
 #include "screens/screens.h"
 #include "screens/screens_local.h"
-
 #include "display/display.h"
 #include "platform/platform.h"
 

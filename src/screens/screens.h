@@ -6,8 +6,14 @@
 #include <string>
 
 enum PanelId {
-    PanelMainMenu = 0, PanelInGameMenu, PanelQuitQuestion, PanelSettings,
-    PanelLevelComplete, PanelGameComplete, PanelCredits, PanelCount
+    PanelMainMenu = 0,
+    PanelInGameMenu,
+    PanelQuitQuestion,
+    PanelSettings,
+    PanelLevelComplete,
+    PanelGameComplete,
+    PanelCredits,
+    PanelCount
 };
 
 constexpr int PanelSlideInSteps = 5;
@@ -19,19 +25,19 @@ struct PanelLayout {
     int32_t ScreenX = 0, ScreenY = 0;
     int32_t SlideInStep = 0;
     int32_t SlideCounter = PanelSlideInSteps;
-    int Sprite = 0;          // 22 + panel id
+    int Sprite = 0; // 22 + panel id
 };
 
 extern PanelLayout Panels[PanelCount];
 extern int CreditsParagraphFont;
 
 // panels.cpp
-void ComputePanelGeometry(int Width, int Height);   // layouts only (no sprites)
-void ComputePanelLayouts();                          // layouts and empty panel sprites of the screen
-void ShowPanelOnTitle(int Panel);                    // at its place, SlideCounter steps below it
-void StartPanelSlideIn(int Panel);                   // the panel comes up from below, PanelSlideInSteps frames
-void AdvancePanelSlideIn(int Panel);                 // one frame of the slide-in
-void ShowPanelCentred(int Panel);                    // over the dimmed play screen
+void ComputePanelGeometry(int Width, int Height); // layouts only (no sprites)
+void ComputePanelLayouts();                       // layouts and empty panel sprites of the screen
+void ShowPanelOnTitle(int Panel);                 // at its place, SlideCounter steps below it
+void StartPanelSlideIn(int Panel);                // the panel comes up from below, PanelSlideInSteps frames
+void AdvancePanelSlideIn(int Panel);              // one frame of the slide-in
+void ShowPanelCentred(int Panel);                 // over the dimmed play screen
 int PanelRowTop(int Panel, int Slot);
 
 // menus.cpp
@@ -57,9 +63,9 @@ void RenderCredits();
 // levelselect.cpp: the level-select strip of cards
 // ---------------------------------------------------------------------------
 
-extern int SelectedLevelIndex;   // 0-based position in the progress list
-extern int StripSlideDirection;  // 0 none, 1 towards next, 2 towards previous
-extern int StripSlideOffset;     // 45 at rest
+extern int SelectedLevelIndex;  // 0-based position in the progress list
+extern int StripSlideDirection; // 0 none, 1 towards next, 2 towards previous
+extern int StripSlideOffset;    // 45 at rest
 constexpr int StripSlideStep = 45;
 
 void ComputeCardGeometry();

@@ -1,10 +1,10 @@
 // The settings panel: language, music, screen mode, window size, OK and cancel.
+#include "settings/settings.h"
+
 #include "screens/screens.h"
 #include "screens/screens_local.h"
-
 #include "display/display.h"
 #include "platform/platform.h"
-#include "settings/settings.h"
 
 PendingSettingsRecord PendingSettings;
 

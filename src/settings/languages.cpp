@@ -2,7 +2,6 @@
 // optional code.flag pictures), the scan that lists the languages, loading one
 // language into the text table, and the default code from the user's locale.
 #include "settings/settings.h"
-
 #include "platform/platform.h"
 
 #include <algorithm>

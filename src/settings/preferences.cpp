@@ -1,7 +1,6 @@
 // The preferences file Kistora.prefs: one group "Settings" with eight keys,
 // read at start-up and written once at the normal shutdown.
 #include "settings/settings.h"
-
 #include "base/base.h"
 #include "platform/platform.h"
 

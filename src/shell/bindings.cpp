@@ -3,14 +3,13 @@
 // release, movement and the strip's scrolling while held. A panel still
 // sliding in takes no cursor key and no Return; Escape it always takes.
 #include "shell/shell.h"
-
-#include "base/base.h"
-#include "display/display.h"
-#include "levels/levels.h"
-#include "platform/platform.h"
-#include "play/play.h"
 #include "screens/screens.h"
+#include "play/play.h"
+#include "levels/levels.h"
+#include "display/display.h"
 #include "settings/settings.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 int MainMenuSelection = 1;
 int InGameSelection = 1;
@@ -26,14 +25,14 @@ namespace {
 
 // What a state does with each input; nullptr: nothing.
 struct StateBindings {
-    void (*Held)(int Dir);                                     // cursor key or gamepad axis, while down
-    void (*ReleasedVertical)(int Delta);                       // up -1, down +1
+    void (*Held)(int Dir);                                          // cursor key or gamepad axis, while down
+    void (*ReleasedVertical)(int Delta);                            // up -1, down +1
     void (*ReleasedHorizontal)(int Delta, int HeldSinceCompletion); // left -1, right +1
     void (*Return)();
     void (*Escape)();
     void (*Space)();
-    void (*PadButton)();                                       // while down
-    bool MusicKey;                                             // M toggles the music
+    void (*PadButton)(); // while down
+    bool MusicKey;       // M toggles the music
 };
 
 int Sliding(int Panel)

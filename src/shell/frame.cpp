@@ -4,14 +4,13 @@
 // slide, the backdrop's sway, the completion test). The keys and the gamepad
 // come after that (bindings.cpp).
 #include "shell/shell.h"
-
-#include "base/base.h"
-#include "display/display.h"
-#include "levels/levels.h"
-#include "platform/platform.h"
-#include "play/play.h"
 #include "screens/screens.h"
+#include "play/play.h"
+#include "levels/levels.h"
+#include "display/display.h"
 #include "settings/settings.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 int32_t GameState = Logo;
 int ExitRequested = 0;
@@ -83,11 +82,26 @@ void DrawMenuQuitQuestion()
     ShowPanelOnTitle(PanelQuitQuestion);
 }
 
-void DrawInGameMenu() { DrawOverlay(PanelInGameMenu); }
-void DrawInGameSettings() { DrawOverlay(PanelSettings); }
-void DrawInGameQuitQuestion() { DrawOverlay(PanelQuitQuestion); }
-void DrawLevelComplete() { DrawOverlay(PanelLevelComplete); }
-void DrawGameComplete() { DrawOverlay(PanelGameComplete); }
+void DrawInGameMenu()
+{
+    DrawOverlay(PanelInGameMenu);
+}
+void DrawInGameSettings()
+{
+    DrawOverlay(PanelSettings);
+}
+void DrawInGameQuitQuestion()
+{
+    DrawOverlay(PanelQuitQuestion);
+}
+void DrawLevelComplete()
+{
+    DrawOverlay(PanelLevelComplete);
+}
+void DrawGameComplete()
+{
+    DrawOverlay(PanelGameComplete);
+}
 
 // --- Ticks, after the drawing -------------------------------------------------
 

@@ -1,11 +1,11 @@
 // A level from its start to its end: the board rules joined to the game's
 // states, selections, music, panels and progress.
-#include "base/base.h"
-#include "levels/levels.h"
-#include "platform/platform.h"
-#include "play/play.h"
-#include "screens/screens.h"
 #include "shell/shell.h"
+#include "screens/screens.h"
+#include "play/play.h"
+#include "levels/levels.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 // A level whose data the rules refuse (a position outside the field, more
 // than 12 crates) or whose map the level store refused is not played: the log says so and the level select shows

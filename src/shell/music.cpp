@@ -2,10 +2,9 @@
 // the switches between them, the M key's toggle, and the pauses for a window
 // that is minimised or loses the focus.
 #include "shell/shell.h"
-
 #include "display/display.h"
-#include "platform/platform.h"
 #include "settings/settings.h"
+#include "platform/platform.h"
 
 int MusicOn = 1;
 int MusicChannel = 0;

@@ -2,14 +2,13 @@
 // screen is closed and opened again, and every layout, picture, panel and
 // card is made again for the new screen. A screen that does not open is fatal.
 #include "shell/shell.h"
-
-#include "base/base.h"
-#include "display/display.h"
-#include "levels/levels.h"
-#include "platform/platform.h"
-#include "play/play.h"
 #include "screens/screens.h"
+#include "play/play.h"
+#include "levels/levels.h"
+#include "display/display.h"
 #include "settings/settings.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 void ReopenScreen()
 {

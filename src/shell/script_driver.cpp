@@ -6,14 +6,13 @@
 // Exit status: the game's own when it ends (0 normal, 1 fatal), 0 at the end of
 // the script, 2 on a script error, 3 on a failed expect.
 #include "shell/shell.h"
-
-#include "base/base.h"
-#include "display/display.h"
-#include "levels/levels.h"
-#include "platform/platform.h"
-#include "play/play.h"
 #include "screens/screens.h"
+#include "play/play.h"
+#include "levels/levels.h"
+#include "display/display.h"
 #include "settings/settings.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -123,8 +122,9 @@ static std::vector<ScriptCommand> ReadScript(const std::string& Path)
         size_t N = Command.Args.size();
         int Ok = (V == "frames" && N == 1) || ((V == "press" || V == "down" || V == "up") && N == 1) ||
                  (V == "axis" && N == 2) || ((V == "button" || V == "release-button") && N == 1) ||
-                 (V == "focus" && N == 1) || ((V == "minimise" || V == "restore" || V == "close" || V == "state") && N == 0) ||
-                 V == "expect" || V == "screenshot";
+                 (V == "focus" && N == 1) ||
+                 ((V == "minimise" || V == "restore" || V == "close" || V == "state") && N == 0) || V == "expect" ||
+                 V == "screenshot";
         if (!Ok)
             ScriptError("line " + std::to_string(Line) + ": unknown command or wrong arguments: " + Text);
         if ((V == "press" || V == "down" || V == "up") && KeyByName(Command.Args[0]) < 0)
@@ -185,8 +185,9 @@ static std::vector<StateValue> CollectState()
         Filled += Play.CrateIndicators[I].Filled != 0;
     char Offset[32];
     std::snprintf(Offset, sizeof Offset, "%g", Play.SlideOffset);
-    const LevelProgress* Selected =
-        SelectedLevelIndex >= 0 && SelectedLevelIndex < int(ProgressList.size()) ? &ProgressList[SelectedLevelIndex] : nullptr;
+    const LevelProgress* Selected = SelectedLevelIndex >= 0 && SelectedLevelIndex < int(ProgressList.size())
+                                        ? &ProgressList[SelectedLevelIndex]
+                                        : nullptr;
     std::string Unlocked;
     for (const LevelProgress& Entry : ProgressList)
         Unlocked += char('0' + (Entry.Unlocked & 7));
@@ -392,11 +393,13 @@ int main(int argc, char** argv)
         } else if (ScriptPath.empty() && !Arg.empty() && Arg[0] != '-') {
             ScriptPath = Arg;
         } else {
-            ScriptError("usage: kistora-script [--game-dir DIR] [--user-dir DIR] [--desktop WxH] [--slow-saves MS] SCRIPT [-- GAME-ARGS...]");
+            ScriptError("usage: kistora-script [--game-dir DIR] [--user-dir DIR] [--desktop WxH] [--slow-saves MS] "
+                        "SCRIPT [-- GAME-ARGS...]");
         }
     }
     if (ScriptPath.empty())
-        ScriptError("usage: kistora-script [--game-dir DIR] [--user-dir DIR] [--desktop WxH] [--slow-saves MS] SCRIPT [-- GAME-ARGS...]");
+        ScriptError("usage: kistora-script [--game-dir DIR] [--user-dir DIR] [--desktop WxH] [--slow-saves MS] SCRIPT "
+                    "[-- GAME-ARGS...]");
     std::vector<ScriptCommand> Commands = ReadScript(ScriptPath);
 
     setenv("SDL_VIDEODRIVER", "dummy", 1);

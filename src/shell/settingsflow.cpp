@@ -2,13 +2,12 @@
 // opening it with the pending copy, stepping a row's value, applying (music,
 // language, screen re-open) and leaving.
 #include "shell/shell.h"
-
-#include "base/base.h"
-#include "display/display.h"
-#include "platform/platform.h"
-#include "play/play.h"
 #include "screens/screens.h"
+#include "play/play.h"
+#include "display/display.h"
 #include "settings/settings.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 static void RenderEveryPanelInNewLanguage();
 
@@ -88,7 +87,7 @@ int StepSetting(int Delta)
         return 1;
     }
     case 2: {
-        int Wanted = Delta < 0 ? 1 : 0;   // on is the left value
+        int Wanted = Delta < 0 ? 1 : 0; // on is the left value
         if (PendingSettings.Music == Wanted)
             return 0;
         PendingSettings.Music = Wanted;

@@ -48,8 +48,19 @@ void CheckCompletion();
 // ---------------------------------------------------------------------------
 
 enum GameStateKind {
-    Logo = 0, Title, MainMenu, LevelSelect, Credits, MenuSettings, MenuQuitQuestion,
-    Playing, InGameMenu, InGameSettings, InGameQuitQuestion, LevelComplete, GameComplete
+    Logo = 0,
+    Title,
+    MainMenu,
+    LevelSelect,
+    Credits,
+    MenuSettings,
+    MenuQuitQuestion,
+    Playing,
+    InGameMenu,
+    InGameSettings,
+    InGameQuitQuestion,
+    LevelComplete,
+    GameComplete
 };
 constexpr int GameStateCount = GameComplete + 1;
 
@@ -110,15 +121,15 @@ int StepSetting(int Delta);
 extern int MusicOn;
 extern int MusicChannel;
 
-void PlaySoundEffect(int Sound);          // rollover or click on a new channel
-int CurrentTrack();                       // the state's track: menu below Playing, game from it on
-void StartTrack(int Track);               // looped, on a new channel
+void PlaySoundEffect(int Sound); // rollover or click on a new channel
+int CurrentTrack();              // the state's track: menu below Playing, game from it on
+void StartTrack(int Track);      // looped, on a new channel
 void StopTrack(int Track);
-void PauseBothTracks();                   // each if playing
-void ResumeBothTracks();                  // each if paused
+void PauseBothTracks();  // each if playing
+void ResumeBothTracks(); // each if paused
 void SwitchToMenuTrack();
 void SwitchToGameTrack();
-void ToggleMusic();                       // the M key
+void ToggleMusic(); // the M key
 // Which music track is audible now: 0 menu, 1 game, -1 none.
 int PlayingMusicTrack();
 // The screen lost the focus: the state's track paused if playing; in full

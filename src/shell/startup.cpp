@@ -1,13 +1,12 @@
 // Start-up in its fixed order, the start-up report and the fatal error box.
 #include "shell/shell.h"
-
-#include "base/base.h"
-#include "display/display.h"
-#include "levels/levels.h"
-#include "platform/platform.h"
-#include "play/play.h"
 #include "screens/screens.h"
+#include "play/play.h"
+#include "levels/levels.h"
+#include "display/display.h"
 #include "settings/settings.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 static const char* const UserSubPath = "brindlewood game studio/Kistora";
 

@@ -2,10 +2,10 @@
 // decoded, split into boards and titles, and every level found is normalised.
 // A level that is taken must be one the level compiler takes too, with rows
 // that fit the field.
+#include <string>
+
 #include "import.h"
 #include "levelkit.h"
-
-#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
 {

@@ -3,13 +3,13 @@
 // grid that builds is written back as rows, which must build again into the
 // same grid, and the level's title key is played on it as a move string
 // (letters other than l, u, r, d in either case end it as illegal).
-#include "levelkit.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <unistd.h>
+
+#include "levelkit.h"
 
 static std::string SourcePath()
 {
@@ -34,14 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
     std::vector<SourceLevel> Levels;
     std::string Error;
     if (!ReadLevelFile(Path, Levels, Error)) {
-        if (Error.empty()) __builtin_trap();
+        if (Error.empty())
+            __builtin_trap();
         return 0;
     }
     for (const SourceLevel& Level : Levels) {
         LevelGrid Grid;
-        if (!BuildLevelGrid(Level.Rows, Grid, Error)) continue;
+        if (!BuildLevelGrid(Level.Rows, Grid, Error))
+            continue;
         LevelGrid Again;
-        if (!BuildLevelGrid(LevelGridRows(Grid), Again, Error)) __builtin_trap();
+        if (!BuildLevelGrid(LevelGridRows(Grid), Again, Error))
+            __builtin_trap();
         if (Again.Width != Grid.Width || Again.Height != Grid.Height || Again.Wall != Grid.Wall ||
             Again.Target != Grid.Target || Again.Crates != Grid.Crates || Again.Worker != Grid.Worker)
             __builtin_trap();

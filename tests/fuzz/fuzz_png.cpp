@@ -13,9 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
     int Known = PngPictureSize(Copy.data(), Copy.size(), &Width, &Height);
     int Image = LoadImagePng(Copy.data(), Copy.size());
     if (Image != 0) {
-        if (!Known || ImageWidth(Image) != Width || ImageHeight(Image) != Height) __builtin_trap();
+        if (!Known || ImageWidth(Image) != Width || ImageHeight(Image) != Height)
+            __builtin_trap();
         const uint32_t* Pixels = ImagePixels(Image);
-        if (Pixels == nullptr) __builtin_trap();
+        if (Pixels == nullptr)
+            __builtin_trap();
         volatile uint32_t Sum = 0;
         Sum = Sum + Pixels[0] + Pixels[size_t(Width) * size_t(Height) - 1];
         FreeImage(Image);

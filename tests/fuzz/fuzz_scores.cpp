@@ -7,7 +7,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
 {
-    if (Size == 0) return 0;
+    if (Size == 0)
+        return 0;
     size_t Levels = Data[0] & 63;
     std::vector<uint8_t> Bytes(Data + 1, Data + Size);
     ProgressList.assign(Levels, LevelProgress());

@@ -21,12 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
             (void)ReadInteger(Doc, KeyName, 0);
             (void)ParseNumber(CurrentKeyValue(Doc));
         }
-        if (SelectGroup(Doc, Name) != 1) __builtin_trap();
+        if (SelectGroup(Doc, Name) != 1)
+            __builtin_trap();
     }
     std::string Written = SerialiseDocument(Doc);
     Document Again;
     ParseDocument(Again, Written.substr(3));
-    if (Again.Entries.size() != Doc.Entries.size()) __builtin_trap();
+    if (Again.Entries.size() != Doc.Entries.size())
+        __builtin_trap();
     for (size_t I = 0; I < Doc.Entries.size(); I++) {
         if (Again.Entries[I].Kind != Doc.Entries[I].Kind || Again.Entries[I].Name != Doc.Entries[I].Name ||
             Again.Entries[I].Value != Doc.Entries[I].Value)

@@ -4,8 +4,8 @@
 // unpacked and decoded) and every language found is loaded into the text
 // table. The archive and the extracted files live in memory-backed /dev/shm
 // when there is one.
-#include "platform/platform.h"
 #include "settings/settings.h"
+#include "platform/platform.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,13 +28,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
 {
     const std::string& Path = ArchivePath();
     std::FILE* File = std::fopen(Path.c_str(), "wb");
-    if (File == nullptr) return 0;
+    if (File == nullptr)
+        return 0;
     size_t Written = std::fwrite(Data, 1, Size, File);
-    if (std::fclose(File) != 0 || Written != Size) return 0;
+    if (std::fclose(File) != 0 || Written != Size)
+        return 0;
     ScanLanguages(Path);
     std::vector<std::string> Codes;
-    for (const LanguageListEntry& Entry : LanguageList) Codes.push_back(Entry.Code);
-    for (const std::string& Code : Codes) LoadLanguage(Path, Code);
+    for (const LanguageListEntry& Entry : LanguageList)
+        Codes.push_back(Entry.Code);
+    for (const std::string& Code : Codes)
+        LoadLanguage(Path, Code);
     TextTable.clear();
     return 0;
 }

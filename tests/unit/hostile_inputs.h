@@ -3,20 +3,20 @@
 // measures what each one costs in time and memory).
 #pragma once
 
-#include "test_pack_support.h"
-
-#include "packwriter.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
 #include <zlib.h>
 
+#include "packwriter.h"
+#include "test_pack_support.h"
+
 namespace hostile {
 
 inline void PutBigEndian(std::vector<uint8_t>& Out, uint32_t Value)
 {
-    for (int Shift = 24; Shift >= 0; Shift -= 8) Out.push_back(uint8_t(Value >> Shift));
+    for (int Shift = 24; Shift >= 0; Shift -= 8)
+        Out.push_back(uint8_t(Value >> Shift));
 }
 
 inline void PngChunk(std::vector<uint8_t>& Out, const char* Type, const std::vector<uint8_t>& Data)
@@ -40,7 +40,8 @@ inline std::vector<uint8_t> MakePng(uint32_t Width, uint32_t Height, int Rows = 
     PngChunk(Out, "IHDR", Header);
     size_t RowCount = Rows ? Height : 1;
     std::vector<uint8_t> Raw(RowCount * (1 + size_t(Width) * 4), 0x80);
-    for (size_t Row = 0; Row < RowCount; Row++) Raw[Row * (1 + size_t(Width) * 4)] = 0;   // filter: none
+    for (size_t Row = 0; Row < RowCount; Row++)
+        Raw[Row * (1 + size_t(Width) * 4)] = 0; // filter: none
     uLongf Packed = compressBound(uLong(Raw.size()));
     std::vector<uint8_t> Data(Packed);
     compress2(Data.data(), &Packed, Raw.data(), uLong(Raw.size()), 9);
@@ -71,7 +72,8 @@ inline std::vector<uint8_t> MakeClaimingLevelArchive(int Levels, int Tiles, int 
     for (int I = 0; I < MapsPresent && I < Levels; I++)
         Entries.push_back({"MAPS/" + std::to_string(I + 1), packtest::MakeMap(Map)});
     std::vector<uint8_t> Tile = MakePng(64, 64);
-    for (int I = 0; I < TilesPresent && I < Tiles; I++) Entries.push_back({"TILES/" + std::to_string(I + 1), Tile});
+    for (int I = 0; I < TilesPresent && I < Tiles; I++)
+        Entries.push_back({"TILES/" + std::to_string(I + 1), Tile});
     PackOptions Options;
     Options.Level = 1;
     return BuildPack(Entries, Options);
@@ -116,7 +118,8 @@ inline std::vector<uint8_t> MakePackClaiming4GiB()
     packtest::PutInt(Stream, At, int64_t(Claim), 8);
     packtest::PutInt(Stream, At + 8, 262144, 8);
     Stream.insert(Stream.end(), {0, 0, 0, 0, 0, 0, 0, 0});
-    auto Entry = [&Out](const std::string& Name, uint64_t Unpacked, const std::vector<uint8_t>& Stored, uint64_t StoredClaim) {
+    auto Entry = [&Out](const std::string& Name, uint64_t Unpacked, const std::vector<uint8_t>& Stored,
+                        uint64_t StoredClaim) {
         size_t Pos = Out.size();
         packtest::PutInt(Out, Pos, int64_t(Unpacked), 8);
         packtest::PutInt(Out, Pos + 8, int64_t(StoredClaim), 8);
@@ -135,7 +138,8 @@ inline std::string MakeHugeLanguage(size_t TotalBytes, size_t LineBytes)
     std::string Text = "\xEF\xBB\xBF[LANGUAGE FILE]\r\ntLangFileNAME = Huge\r\n[Texts]\r\ntLong = ";
     Text.append(LineBytes, 'x');
     Text += "\r\n";
-    while (Text.size() + 16 <= TotalBytes) Text += "tMenuSTART = go\r\n";
+    while (Text.size() + 16 <= TotalBytes)
+        Text += "tMenuSTART = go\r\n";
     Text.resize(TotalBytes, ' ');
     return Text;
 }
@@ -145,7 +149,8 @@ inline std::string MakeLongScores(size_t Lines)
 {
     std::string Text;
     Text.reserve(Lines * 8);
-    for (size_t I = 0; I < Lines; I++) Text += std::to_string(I % 1000) + "\r\n";
+    for (size_t I = 0; I < Lines; I++)
+        Text += std::to_string(I % 1000) + "\r\n";
     return Text;
 }
 
@@ -153,9 +158,10 @@ inline std::string MakeLongScores(size_t Lines)
 inline std::string MakeHugePreferences(size_t TotalBytes)
 {
     std::string Text = "\xEF\xBB\xBF\r\n[Settings]\r\nMusic = 0\r\nGameScreen = 1\r\n";
-    while (Text.size() + 8 <= TotalBytes) Text += "k = v\r\n";
+    while (Text.size() + 8 <= TotalBytes)
+        Text += "k = v\r\n";
     Text.resize(TotalBytes, ' ');
     return Text;
 }
 
-}  // namespace hostile
+} // namespace hostile

@@ -8,12 +8,11 @@
 #include "display/display.h"
 #include "platform/platform.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -36,7 +35,7 @@ struct ScreenShape {
     const char* Suffix;
     int Height; // screen height at 1920 wide
 };
-const ScreenShape Shapes[6] = {{"3x2", 1280}, {"4x3", 1440}, {"5x4", 1536},
+const ScreenShape Shapes[6] = {{"3x2", 1280},  {"4x3", 1440},   {"5x4", 1536},
                                {"16x9", 1080}, {"16x10", 1200}, {"17x9", 1016}};
 
 struct Picture {
@@ -44,11 +43,20 @@ struct Picture {
     int Height = 0;
     size_t FileSize = 0;
     std::vector<uint32_t> Pixels; // 0xRRGGBBAA
-    uint32_t At(int X, int Y) const { return Pixels[size_t(Y) * size_t(Width) + size_t(X)]; }
+    uint32_t At(int X, int Y) const
+    {
+        return Pixels[size_t(Y) * size_t(Width) + size_t(X)];
+    }
 };
 
-uint32_t AlphaOf(uint32_t P) { return P & 0xffu; }
-uint32_t ChannelOf(uint32_t P, int Shift) { return (P >> Shift) & 0xffu; }
+uint32_t AlphaOf(uint32_t P)
+{
+    return P & 0xffu;
+}
+uint32_t ChannelOf(uint32_t P, int Shift)
+{
+    return (P >> Shift) & 0xffu;
+}
 
 std::vector<uint8_t> ReadWhole(const std::string& Path)
 {
@@ -92,11 +100,11 @@ bool ContentBuilt()
     return true;
 }
 
-#define REQUIRE_CONTENT()                                                                                    \
-    do {                                                                                                     \
-        if (!ContentBuilt()) {                                                                               \
-            GTEST_SKIP() << "pictures not built in " << ContentDir;                                          \
-        }                                                                                                    \
+#define REQUIRE_CONTENT()                                                                                              \
+    do {                                                                                                               \
+        if (!ContentBuilt()) {                                                                                         \
+            GTEST_SKIP() << "pictures not built in " << ContentDir;                                                    \
+        }                                                                                                              \
     } while (0)
 
 // Loads and checks the common facts: decodes, expected size, within the limit.
@@ -204,8 +212,8 @@ TEST(ArtPictures, WorkerStandsOnTransparencyInEightDifferentPoses)
         for (int Y : {0, 1, 62, 63})
             for (int X : {0, 1, 62, 63})
                 EXPECT_EQ(AlphaOf(P.At(X, Y)), 0u) << Name << " corner pixel " << X << "," << Y;
-        size_t Opaque = size_t(std::count_if(P.Pixels.begin(), P.Pixels.end(),
-                                             [](uint32_t V) { return AlphaOf(V) == 255; }));
+        size_t Opaque =
+            size_t(std::count_if(P.Pixels.begin(), P.Pixels.end(), [](uint32_t V) { return AlphaOf(V) == 255; }));
         EXPECT_GT(Opaque, 64u * 64u / 6) << Name << " shows too little of the worker";
         EXPECT_LT(Opaque, 64u * 64u * 3 / 4) << Name << " covers its cell like a block";
     }
@@ -272,10 +280,10 @@ TEST(ArtPictures, TitlesAreFullWidthAndStayInTheUpperHalf)
         // The menus hang from half the screen height: keep a clear gap above them.
         EXPECT_LE(Title.Height, Shape.Height / 2 - 100) << Name;
         EXPECT_GE(Title.Height, 240) << Name << " too low to read";
-        size_t Clear = size_t(std::count_if(Title.Pixels.begin(), Title.Pixels.end(),
-                                            [](uint32_t V) { return AlphaOf(V) == 0; }));
-        size_t Solid = size_t(std::count_if(Title.Pixels.begin(), Title.Pixels.end(),
-                                            [](uint32_t V) { return AlphaOf(V) == 255; }));
+        size_t Clear =
+            size_t(std::count_if(Title.Pixels.begin(), Title.Pixels.end(), [](uint32_t V) { return AlphaOf(V) == 0; }));
+        size_t Solid = size_t(
+            std::count_if(Title.Pixels.begin(), Title.Pixels.end(), [](uint32_t V) { return AlphaOf(V) == 255; }));
         EXPECT_GT(Clear, Title.Pixels.size() / 10) << Name << " hides the background everywhere";
         EXPECT_GT(Solid, Title.Pixels.size() / 4) << Name << " shows almost nothing";
         // The top row is background; the band runs across the full width.
@@ -387,8 +395,7 @@ TEST(ArtTiles, WallPiecesShowEdgesExactlyOnTheirFreeSides)
     };
     for (int Mask = 0; Mask < 16; ++Mask)
         for (int Bit : {1, 2, 4, 8})
-            EXPECT_EQ(SideDiffers(Walls[size_t(Mask)], Bit), (Mask & Bit) == 0)
-                << "wall_" << Mask << " side " << Bit;
+            EXPECT_EQ(SideDiffers(Walls[size_t(Mask)], Bit), (Mask & Bit) == 0) << "wall_" << Mask << " side " << Bit;
 }
 
 TEST(ArtFlags, EveryLanguageHasASmallOpaqueFlag)

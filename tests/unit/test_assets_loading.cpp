@@ -1,19 +1,18 @@
 // LoadSounds and LoadPictures over asset archives built here, on a headless
 // screen: slots, sizes, the cover rule, the log lines, the buffer limits and
 // the fatal path (exit status 1 with the message on standard error).
+#include "shell/shell.h"
 #include "display/display.h"
-
-#include "packwriter.h"
-#include "platform/platform.h"
 #include "settings/settings.h"
 #include "base/base.h"
-#include "shell/shell.h"
-#include "test_pack_support.h"
-#include "test_platform_video_png.h"
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
-
 #include <map>
+
+#include "packwriter.h"
+#include "test_pack_support.h"
+#include "test_platform_video_png.h"
 
 namespace {
 
@@ -23,7 +22,8 @@ constexpr uint32_t Red = 0xFF0000FFu, Green = 0x00FF00FFu, Blue = 0x0000FFFFu, B
 {
     for (int Shift = 8; Shift < 32; Shift += 8) {
         int Difference = int((Got >> Shift) & 255) - int((Want >> Shift) & 255);
-        if (Difference > 24 || Difference < -24) return ::testing::AssertionFailure() << std::hex << Got << " vs " << Want;
+        if (Difference > 24 || Difference < -24)
+            return ::testing::AssertionFailure() << std::hex << Got << " vs " << Want;
     }
     return ::testing::AssertionSuccess();
 }
@@ -38,7 +38,8 @@ std::vector<uint8_t> TwoBandPng(int Width, int Height, int TopRows, uint32_t Top
 {
     std::vector<uint32_t> Pixels(size_t(Width) * size_t(Height), Bottom);
     for (int Y = 0; Y < TopRows; Y++)
-        for (int X = 0; X < Width; X++) Pixels[size_t(Y) * size_t(Width) + size_t(X)] = Top;
+        for (int X = 0; X < Width; X++)
+            Pixels[size_t(Y) * size_t(Width) + size_t(X)] = Top;
     return testpng::MakeRgba(Width, Height, Pixels);
 }
 
@@ -47,7 +48,10 @@ std::vector<uint8_t> Wav(size_t Size)
 {
     std::vector<uint8_t> Out;
     auto Text = [&](const char* Four) { Out.insert(Out.end(), Four, Four + 4); };
-    auto Int = [&](uint32_t Value, int Bytes) { for (int I = 0; I < Bytes; I++) Out.push_back(uint8_t(Value >> (8 * I))); };
+    auto Int = [&](uint32_t Value, int Bytes) {
+        for (int I = 0; I < Bytes; I++)
+            Out.push_back(uint8_t(Value >> (8 * I)));
+    };
     Text("RIFF");
     Int(uint32_t(Size - 8), 4);
     Text("WAVE");
@@ -68,13 +72,19 @@ std::vector<uint8_t> Wav(size_t Size)
 // Title and splash colours per aspect class 0 to 5 (3:2, 4:3, 5:4, 16:9, 16:10, 17:9).
 const char* const ClassSuffix[6] = {"3x2", "4x3", "5x4", "16x9", "16x10", "17x9"};
 const char* const ClassLine[6] = {"3:2", "4:3", "5:4", "16:9", "16:10", "17:9"};
-uint32_t TitleColour(int Class) { return Rgba(40 * Class + 20, 200, 30); }
-uint32_t SplashColour(int Class) { return Rgba(30, 40 * Class + 20, 200); }
+uint32_t TitleColour(int Class)
+{
+    return Rgba(40 * Class + 20, 200, 30);
+}
+uint32_t SplashColour(int Class)
+{
+    return Rgba(30, 40 * Class + 20, 200);
+}
 
 std::map<std::string, std::vector<uint8_t>> SampleAssets()
 {
     std::map<std::string, std::vector<uint8_t>> Assets;
-    Assets["music1.ogg"] = Wav(4000);   // the decoder tells formats by content
+    Assets["music1.ogg"] = Wav(4000); // the decoder tells formats by content
     Assets["music2.ogg"] = Wav(4000);
     Assets["rollover3.wav"] = Wav(1000);
     Assets["click3.wav"] = Wav(441044); // 5 s: still playing when the test asks
@@ -82,15 +92,16 @@ std::map<std::string, std::vector<uint8_t>> SampleAssets()
     Assets["bgs_16x9.png"] = Png(100, 100, Blue);
     Assets["title_4x3.png"] = Png(400, 300, Green);
     Assets["bgs_4x3.png"] = Png(40, 30, Green);
-    for (const char* Name : {"crate.png", "idle_left.png", "idle_right.png", "idle_up.png", "idle_down.png", "push_left.png",
-                             "push_right.png", "push_up.png", "push_down.png", "tile_01.png", "locked.png"})
+    for (const char* Name :
+         {"crate.png", "idle_left.png", "idle_right.png", "idle_up.png", "idle_down.png", "push_left.png",
+          "push_right.png", "push_up.png", "push_down.png", "tile_01.png", "locked.png"})
         Assets[Name] = Png(8, 8, Green);
     Assets["titleback_c.png"] = Png(100, 50, Blue);
     return Assets;
 }
 
 class AssetLoading : public ::testing::Test {
-protected:
+  protected:
     packtest::Scratch Folder;
 
     void SetUp() override
@@ -104,7 +115,10 @@ protected:
         TextTable["tErrorERROR"] = "ERROR";
         TextTable["tErrorASSET"] = "An asset is missing";
     }
-    void TearDown() override { CloseScreen(); }
+    void TearDown() override
+    {
+        CloseScreen();
+    }
 
     void OpenAt(int Width, int Height)
     {
@@ -116,7 +130,8 @@ protected:
     void WriteData(const std::map<std::string, std::vector<uint8_t>>& Assets, int Level = 1)
     {
         std::vector<PackInput> Entries;
-        for (const auto& [Name, Bytes] : Assets) Entries.push_back({Name, Bytes});
+        for (const auto& [Name, Bytes] : Assets)
+            Entries.push_back({Name, Bytes});
         PackOptions Options;
         Options.Level = Level;
         ASSERT_EQ(WritePackFile(GameDir + "Kistora.data", Entries, Options), 1);
@@ -155,8 +170,8 @@ TEST_F(AssetLoading, SoundsAndPicturesFillTheirSlots)
     EXPECT_EQ(SpriteWidth(SpriteSplashArt), 320);
     EXPECT_EQ(SpriteHeight(SpriteSplashArt), 180);
     EXPECT_EQ((PixelOf(SpriteSplashArt, 300, 170) & 0xFFFFFF00u), Blue & 0xFFFFFF00u);
-    for (int Slot : {SpriteCrate, SpriteCrateIcon, SpriteFillTile, SpriteIdleLeft, SpriteIdleRight, SpriteIdleUp, SpriteIdleDown,
-                     SpritePushLeft, SpritePushRight, SpritePushUp, SpritePushDown}) {
+    for (int Slot : {SpriteCrate, SpriteCrateIcon, SpriteFillTile, SpriteIdleLeft, SpriteIdleRight, SpriteIdleUp,
+                     SpriteIdleDown, SpritePushLeft, SpritePushRight, SpritePushUp, SpritePushDown}) {
         EXPECT_EQ(SpriteExists(Slot), 1) << Slot;
         EXPECT_EQ(SpriteWidth(Slot), 8) << Slot;
     }
@@ -196,7 +211,7 @@ TEST_F(AssetLoading, UnknownRatioCoversTheScreenWithTheSixteenByNinePictures)
     ASSERT_EQ(ScreenAspectClass, AspectOther);
     LoadPictures();
     EXPECT_EQ(SpriteWidth(SpriteTitleArt), 250);
-    EXPECT_EQ(SpriteHeight(SpriteTitleArt), 39);   // 100 / 640 x 250 = 39.06
+    EXPECT_EQ(SpriteHeight(SpriteTitleArt), 39); // 100 / 640 x 250 = 39.06
     EXPECT_TRUE(Near(PixelOf(SpriteSplashArt, 100, 10), Green));
     EXPECT_TRUE(Near(PixelOf(SpriteSplashArt, 100, 60), Red));
     EXPECT_TRUE(Near(PixelOf(SpriteSplashArt, 100, 149), Red));
@@ -274,14 +289,14 @@ TEST_F(AssetLoading, TwentyOneByNineTakesTheSixteenByNinePictures)
     ASSERT_EQ(ScreenAspectClass, Aspect21x9);
     LoadPictures();
     EXPECT_EQ(SpriteWidth(SpriteTitleArt), 237);
-    EXPECT_EQ(SpriteHeight(SpriteTitleArt), 37);    // 100 / 640 x 237 = 37.03
+    EXPECT_EQ(SpriteHeight(SpriteTitleArt), 37); // 100 / 640 x 237 = 37.03
     EXPECT_TRUE(Near(PixelOf(SpriteSplashArt, 120, 50), Blue));
 }
 
 TEST_F(AssetLoading, PictureAtItsBufferLimitLoads)
 {
     auto Assets = SampleAssets();
-    Assets["crate.png"].resize(204800, 0);   // bytes after the end chunk are ignored by PNG readers
+    Assets["crate.png"].resize(204800, 0); // bytes after the end chunk are ignored by PNG readers
     WriteData(Assets);
     OpenAt(320, 180);
     LoadPictures();
@@ -308,7 +323,7 @@ TEST_F(AssetLoading, MissingOrOversizedEntriesAreFatal)
     EXPECT_EXIT(LoadPictures(), ::testing::ExitedWithCode(1), "An asset is missing");
 
     Assets = SampleAssets();
-    Assets["idle_up.png"] = {1, 2, 3, 4};   // does not decode
+    Assets["idle_up.png"] = {1, 2, 3, 4}; // does not decode
     WriteData(Assets);
     EXPECT_EXIT(LoadPictures(), ::testing::ExitedWithCode(1), "An asset is missing");
 
@@ -338,7 +353,7 @@ TEST_F(AssetLoading, LogLinesInOrder)
     LogEnable();
     LoadSounds();
     LoadPictures();
-    CloseAllFiles();   // flushes the log (later lines are dropped)
+    CloseAllFiles(); // flushes the log (later lines are dropped)
     std::vector<uint8_t> Bytes = packtest::ReadFile(LogPath);
     std::string Log(Bytes.begin(), Bytes.end());
     std::string Expected = "Kistora\r\n";
@@ -346,8 +361,9 @@ TEST_F(AssetLoading, LogLinesInOrder)
         Expected += std::string("Load asset (") + Name + "):\t\tOK\r\n";
     Expected += "AspectRatio:  16:9\r\nLoad asset (title_16x9.png):\t\tOK\r\n";
     Expected += "AspectRatio:  16:9\r\nLoad asset (bgs_16x9.png):\t\tOK\r\n";
-    for (const char* Name : {"crate.png", "idle_left.png", "idle_right.png", "idle_up.png", "idle_down.png", "push_right.png",
-                             "push_left.png", "push_up.png", "push_down.png", "tile_01.png", "locked.png", "titleback_c.png"})
+    for (const char* Name :
+         {"crate.png", "idle_left.png", "idle_right.png", "idle_up.png", "idle_down.png", "push_right.png",
+          "push_left.png", "push_up.png", "push_down.png", "tile_01.png", "locked.png", "titleback_c.png"})
         Expected += std::string("Load asset (") + Name + "):\t\tOK\r\n";
     EXPECT_EQ(Log, Expected);
 }
@@ -377,7 +393,7 @@ TEST_F(AssetLoading, EachAspectClassShowsItsOwnTitleAndSplash)
     }
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -389,24 +405,29 @@ void LogForEveryOwnClass(const std::string& Folder)
     const int Shapes[6][2] = {{300, 200}, {320, 240}, {250, 200}, {320, 180}, {320, 200}, {340, 180}};
     for (int Class = 0; Class < 6; ++Class) {
         const int Width = Shapes[Class][0], Height = Shapes[Class][1];
-        if (OpenScreen(ModeWindowed, Width, Height, "test") != 1) std::exit(4);
+        if (OpenScreen(ModeWindowed, Width, Height, "test") != 1)
+            std::exit(4);
         ScreenWidth = Width;
         ScreenHeight = Height;
         ScreenAspectClass = AspectClass(Width, Height);
-        if (ScreenAspectClass != Class) std::exit(7);
+        if (ScreenAspectClass != Class)
+            std::exit(7);
         std::string LogPath = Folder + "own" + std::to_string(Class) + ".log";
-        if (LogOpen(LogPath, "Kistora") != 1) std::exit(5);
+        if (LogOpen(LogPath, "Kistora") != 1)
+            std::exit(5);
         LogEnable();
         LoadPictures();
         CloseAllFiles();
-        LogLine("");   // the closed file refuses the line: the log lets it go for the next one
+        LogLine(""); // the closed file refuses the line: the log lets it go for the next one
         CloseScreen();
         std::vector<uint8_t> Bytes = packtest::ReadFile(LogPath);
         std::string Log(Bytes.begin(), Bytes.end());
         const std::string Line = std::string("AspectRatio:  ") + ClassLine[Class] + "\r\n";
-        std::string Start = "Kistora\r\n" + Line + "Load asset (title_" + ClassSuffix[Class] + ".png):\t\tOK\r\n" + Line +
-                            "Load asset (bgs_" + ClassSuffix[Class] + ".png):\t\tOK\r\nLoad asset (crate.png):\t\tOK\r\n";
-        if (Log.compare(0, Start.size(), Start) != 0) std::exit(10 + Class);
+        std::string Start = "Kistora\r\n" + Line + "Load asset (title_" + ClassSuffix[Class] + ".png):\t\tOK\r\n" +
+                            Line + "Load asset (bgs_" + ClassSuffix[Class] +
+                            ".png):\t\tOK\r\nLoad asset (crate.png):\t\tOK\r\n";
+        if (Log.compare(0, Start.size(), Start) != 0)
+            std::exit(10 + Class);
     }
     std::exit(0);
 }
@@ -428,19 +449,23 @@ TEST_F(AssetLoading, EachAspectClassWritesItsOwnLines)
 // the log is as expected.
 void LogForClass(const std::string& Folder, int Width, int Height)
 {
-    if (OpenScreen(ModeWindowed, Width, Height, "test") != 1) std::exit(4);
+    if (OpenScreen(ModeWindowed, Width, Height, "test") != 1)
+        std::exit(4);
     ScreenWidth = Width;
     ScreenHeight = Height;
     ScreenAspectClass = AspectClass(Width, Height);
     std::string LogPath = Folder + "class.log";
-    if (LogOpen(LogPath, "Kistora") != 1) std::exit(5);
+    if (LogOpen(LogPath, "Kistora") != 1)
+        std::exit(5);
     LogEnable();
     LoadPictures();
     CloseAllFiles();
     std::vector<uint8_t> Bytes = packtest::ReadFile(LogPath);
     std::string Log(Bytes.begin(), Bytes.end());
-    std::string Start = "Kistora\r\nLoad asset (title_16x9.png):\t\tOK\r\nLoad asset (bgs_16x9.png):\t\tOK\r\nLoad asset (crate.png):\t\tOK\r\n";
-    if (Log.compare(0, Start.size(), Start) != 0 || Log.find("AspectRatio") != std::string::npos) std::exit(6);
+    std::string Start = "Kistora\r\nLoad asset (title_16x9.png):\t\tOK\r\nLoad asset (bgs_16x9.png):\t\tOK\r\nLoad "
+                        "asset (crate.png):\t\tOK\r\n";
+    if (Log.compare(0, Start.size(), Start) != 0 || Log.find("AspectRatio") != std::string::npos)
+        std::exit(6);
     std::exit(0);
 }
 
@@ -451,4 +476,4 @@ TEST_F(AssetLoading, NoAspectLinesForUnknownRatiosOrTwentyOneByNine)
     EXPECT_EXIT(LogForClass(Folder.Path(), 237, 100), ::testing::ExitedWithCode(0), "");
 }
 
-}  // namespace
+} // namespace

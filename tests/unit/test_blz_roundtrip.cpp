@@ -2,12 +2,11 @@
 // several block sizes and the awkward sizes (empty, one byte, block + 1).
 #include "display/display.h"
 
-#include "packwriter.h"
-#include "test_pack_support.h"
-
+#include <cstring>
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include "packwriter.h"
+#include "test_pack_support.h"
 
 namespace {
 
@@ -66,7 +65,8 @@ TEST(BlzRoundTrip, BlockSizes)
         for (uint64_t BlockSize : {uint64_t(17), uint64_t(65536), uint64_t(262144)}) {
             SCOPED_TRACE(testing::Message() << "level " << Level << " block " << BlockSize);
             ExpectRoundTrip(Text, Level, BlockSize);
-            ExpectRoundTrip(std::vector<uint8_t>(Text.begin(), Text.begin() + std::ptrdiff_t(BlockSize + 1)), Level, BlockSize);
+            ExpectRoundTrip(std::vector<uint8_t>(Text.begin(), Text.begin() + std::ptrdiff_t(BlockSize + 1)), Level,
+                            BlockSize);
         }
     }
 }
@@ -101,4 +101,4 @@ TEST(BlzRoundTrip, StrongestIsNeverLargerThanFastestOnText)
     EXPECT_LT(BlzPackStream(Zeros.data(), Zeros.size(), 10, 262144).size(), 200u);
 }
 
-}  // namespace
+} // namespace

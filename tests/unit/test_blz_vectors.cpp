@@ -3,12 +3,11 @@
 // stream must fail; and no stream may be read or written out of bounds.
 #include "display/display.h"
 
-#include "test_pack_support.h"
-
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
+
+#include "test_pack_support.h"
 
 namespace {
 
@@ -22,12 +21,15 @@ std::vector<VectorCase> ReadManifest()
     std::ifstream In(packtest::TestData("MANIFEST.tsv"));
     std::string Line;
     while (std::getline(In, Line)) {
-        if (Line.empty() || Line[0] == '#') continue;
+        if (Line.empty() || Line[0] == '#')
+            continue;
         std::vector<std::string> Fields;
         std::stringstream Split(Line);
         std::string Field;
-        while (std::getline(Split, Field, '\t')) Fields.push_back(Field);
-        if (Fields.size() < 6) continue;
+        while (std::getline(Split, Field, '\t'))
+            Fields.push_back(Field);
+        if (Fields.size() < 6)
+            continue;
         Cases.push_back({Fields[0], Fields[1], Fields[2], Fields[5]});
     }
     return Cases;
@@ -50,7 +52,8 @@ TEST(BlzVectors, EveryManifestCaseDecodesOrIsRejected)
             int64_t Total = BlzUnpackStream(Exact.data(), Exact.size(), Out.data(), Raw.size());
             ASSERT_EQ(Total, int64_t(Raw.size()));
             EXPECT_TRUE(std::equal(Raw.begin(), Raw.end(), Out.begin()));
-            for (size_t Index = Raw.size(); Index < Out.size(); Index++) ASSERT_EQ(Out[Index], 0xCC) << "wrote past T";
+            for (size_t Index = Raw.size(); Index < Out.size(); Index++)
+                ASSERT_EQ(Out[Index], 0xCC) << "wrote past T";
             Ok++;
         } else {
             ASSERT_EQ(Case.Expected, "reject");
@@ -68,7 +71,8 @@ TEST(BlzVectors, TotalIsCheckedAgainstCapacityBeforeWriting)
     std::vector<uint8_t> Stream = packtest::ReadFile(packtest::TestData("zeros_1000_l1.1zlb"));
     std::vector<uint8_t> Out(1000, 0xCC);
     EXPECT_EQ(BlzUnpackStream(Stream.data(), Stream.size(), Out.data(), 999), -1);
-    for (uint8_t Byte : Out) ASSERT_EQ(Byte, 0xCC);
+    for (uint8_t Byte : Out)
+        ASSERT_EQ(Byte, 0xCC);
     EXPECT_EQ(BlzUnpackStream(Stream.data(), Stream.size(), Out.data(), 1000), 1000);
     // A claimed total of 2^64 - 1 with a null buffer and no capacity: refused, nothing allocated.
     std::vector<uint8_t> Huge = packtest::ReadFile(packtest::TestData("t_huge.1zlb"));
@@ -110,4 +114,4 @@ TEST(BlzBlock, ReportsTheBytesItConsumed)
     EXPECT_EQ(BlzUnpackBlock(Run, 0, Four, 1), -1);
 }
 
-}  // namespace
+} // namespace

@@ -4,19 +4,18 @@
 // key the game looks up (including the title key of every level in the level
 // sources), and keeps its texts short enough for their panels. The zip holds
 // the same files and flags the game can read.
-#include "platform/platform.h"
 #include "settings/settings.h"
-
-#include <gtest/gtest.h>
-
-#include "test_text_keys.h"
+#include "platform/platform.h"
 
 #include <fstream>
+#include <gtest/gtest.h>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "test_text_keys.h"
 
 namespace {
 
@@ -30,24 +29,26 @@ const LanguageCase Languages[] = {
 
 // Items of the two W/4-wide menus and the short labels beside values or buttons.
 const char* const ShortKeys[] = {
-    "tMenuSTART", "tMenuSETTINGS", "tMenuCREDITS", "tMenuQUIT",
-    "tInGameRESUME", "tInGameRESTART", "tInGameSETTINGS", "tInGameQUIT",
-    "tQuitYES", "tQuitNO", "tSettingsON", "tSettingsOFF", "tSettingsOK", "tSettingsCANCEL",
-    "tCompleteRETRY", "tCompleteMENU", "tCompleteNEXT"};
+    "tMenuSTART",      "tMenuSETTINGS",   "tMenuCREDITS",   "tMenuQUIT",     "tInGameRESUME", "tInGameRESTART",
+    "tInGameSETTINGS", "tInGameQUIT",     "tQuitYES",       "tQuitNO",       "tSettingsON",   "tSettingsOFF",
+    "tSettingsOK",     "tSettingsCANCEL", "tCompleteRETRY", "tCompleteMENU", "tCompleteNEXT"};
 
 constexpr int LevelCount = 60;
 
-std::string LevelKey(int Number) {
+std::string LevelKey(int Number)
+{
     char Buffer[16];
     std::snprintf(Buffer, sizeof Buffer, "tLevel%03d", Number);
     return Buffer;
 }
 
-std::string SourcePath(const std::string& Code) {
+std::string SourcePath(const std::string& Code)
+{
     return std::string(KISTORA_SOURCE_DIR) + "/content/languages/" + Code + ".language";
 }
 
-std::string ReadBytes(const std::string& Path) {
+std::string ReadBytes(const std::string& Path)
+{
     std::ifstream In(Path, std::ios::binary);
     std::stringstream Buffer;
     Buffer << In.rdbuf();
@@ -55,14 +56,17 @@ std::string ReadBytes(const std::string& Path) {
 }
 
 // Code points in valid UTF-8, or -1 when the bytes are not valid UTF-8.
-long Utf8Length(const std::string& Text) {
+long Utf8Length(const std::string& Text)
+{
     long Count = 0;
     for (size_t I = 0; I < Text.size();) {
         unsigned char C = static_cast<unsigned char>(Text[I]);
         size_t More = C < 0x80 ? 0 : (C >> 5) == 6 ? 1 : (C >> 4) == 14 ? 2 : (C >> 3) == 30 ? 3 : 99;
-        if (More == 99 || I + More >= Text.size() + (More == 0 ? 1 : 0)) return -1;
+        if (More == 99 || I + More >= Text.size() + (More == 0 ? 1 : 0))
+            return -1;
         for (size_t K = 1; K <= More; K++)
-            if ((static_cast<unsigned char>(Text[I + K]) & 0xC0) != 0x80) return -1;
+            if ((static_cast<unsigned char>(Text[I + K]) & 0xC0) != 0x80)
+                return -1;
         I += More + 1;
         Count++;
     }
@@ -70,24 +74,29 @@ long Utf8Length(const std::string& Text) {
 }
 
 // Every key of every group, as the language loader enters them; duplicates listed.
-void CollectKeys(Document& Doc, std::map<std::string, std::string>& Keys, std::vector<std::string>& Twice) {
+void CollectKeys(Document& Doc, std::map<std::string, std::string>& Keys, std::vector<std::string>& Twice)
+{
     for (int G = FirstGroup(Doc); G; G = NextGroup(Doc))
         for (int K = FirstKey(Doc); K; K = NextKey(Doc)) {
-            if (Keys.count(CurrentKeyName(Doc))) Twice.push_back(CurrentKeyName(Doc));
+            if (Keys.count(CurrentKeyName(Doc)))
+                Twice.push_back(CurrentKeyName(Doc));
             Keys[CurrentKeyName(Doc)] = CurrentKeyValue(Doc);
         }
 }
 
-std::set<std::string> ExpectedKeys() {
+std::set<std::string> ExpectedKeys()
+{
     std::set<std::string> Keys(std::begin(GameTextKeys), std::end(GameTextKeys));
     Keys.insert(std::begin(LanguageHeaderKeys), std::end(LanguageHeaderKeys));
-    for (int N = 1; N <= LevelCount; N++) Keys.insert(LevelKey(N));
+    for (int N = 1; N <= LevelCount; N++)
+        Keys.insert(LevelKey(N));
     return Keys;
 }
 
-}  // namespace
+} // namespace
 
-TEST(ContentLanguages, FilesAreUtf8WithByteOrderMarkAndCrLf) {
+TEST(ContentLanguages, FilesAreUtf8WithByteOrderMarkAndCrLf)
+{
     for (const LanguageCase& L : Languages) {
         SCOPED_TRACE(L.Code);
         std::string Bytes = ReadBytes(SourcePath(L.Code));
@@ -96,21 +105,25 @@ TEST(ContentLanguages, FilesAreUtf8WithByteOrderMarkAndCrLf) {
         EXPECT_GE(Utf8Length(Bytes.substr(3)), 0) << "not valid UTF-8";
         size_t Lone = 0;
         for (size_t I = 0; I < Bytes.size(); I++) {
-            if (Bytes[I] == '\n' && (I == 0 || Bytes[I - 1] != '\r')) Lone++;
-            if (Bytes[I] == '\r' && (I + 1 == Bytes.size() || Bytes[I + 1] != '\n')) Lone++;
+            if (Bytes[I] == '\n' && (I == 0 || Bytes[I - 1] != '\r'))
+                Lone++;
+            if (Bytes[I] == '\r' && (I + 1 == Bytes.size() || Bytes[I + 1] != '\n'))
+                Lone++;
         }
         EXPECT_EQ(Lone, 0u) << "line ends other than CR LF";
         EXPECT_EQ(Bytes.substr(Bytes.size() - 2), "\r\n") << "last line not ended";
     }
 }
 
-TEST(ContentLanguages, HeaderGroupHasTheSixKeys) {
+TEST(ContentLanguages, HeaderGroupHasTheSixKeys)
+{
     for (const LanguageCase& L : Languages) {
         SCOPED_TRACE(L.Code);
         Document Doc;
         ASSERT_EQ(OpenDocument(Doc, SourcePath(L.Code)), 1);
         ASSERT_EQ(SelectGroup(Doc, "LANGUAGE FILE"), 1);
-        for (const char* Key : LanguageHeaderKeys) EXPECT_NE(ReadText(Doc, Key, ""), "") << Key;
+        for (const char* Key : LanguageHeaderKeys)
+            EXPECT_NE(ReadText(Doc, Key, ""), "") << Key;
         EXPECT_EQ(ReadText(Doc, "tLangFileNAME", ""), L.DisplayName);
         EXPECT_EQ(ReadText(Doc, "tLangFileSOFTWARE", ""), "Kistora");
         // The header group comes first, so no text key is read as part of it.
@@ -118,7 +131,8 @@ TEST(ContentLanguages, HeaderGroupHasTheSixKeys) {
     }
 }
 
-TEST(ContentLanguages, EveryKeyOnceAndNoStrangers) {
+TEST(ContentLanguages, EveryKeyOnceAndNoStrangers)
+{
     const std::set<std::string> Expected = ExpectedKeys();
     for (const LanguageCase& L : Languages) {
         SCOPED_TRACE(L.Code);
@@ -141,7 +155,8 @@ TEST(ContentLanguages, EveryKeyOnceAndNoStrangers) {
                 EXPECT_TRUE(Found->second.back() != ' ' && Found->second.back() != '\t') << "trailing blank in " << Key;
             }
         }
-        for (auto& [Key, Value] : Keys) EXPECT_TRUE(Expected.count(Key)) << "unknown key " << Key << " (misspelt?)";
+        for (auto& [Key, Value] : Keys)
+            EXPECT_TRUE(Expected.count(Key)) << "unknown key " << Key << " (misspelt?)";
         // Keys compare case-sensitively: the windowed label has a capital T.
         EXPECT_EQ(Keys.count("tSettingsWINDOWED"), 0u);
         EXPECT_NE(Keys["tStartHEADER"].find('#'), std::string::npos) << "level number place";
@@ -149,7 +164,8 @@ TEST(ContentLanguages, EveryKeyOnceAndNoStrangers) {
     }
 }
 
-TEST(ContentLanguages, TextsFitTheirPanels) {
+TEST(ContentLanguages, TextsFitTheirPanels)
+{
     for (const LanguageCase& L : Languages) {
         SCOPED_TRACE(L.Code);
         Document Doc;
@@ -158,7 +174,8 @@ TEST(ContentLanguages, TextsFitTheirPanels) {
         std::vector<std::string> Twice;
         CollectKeys(Doc, Keys, Twice);
         // 28-pixel items in a 256-pixel menu at 1024 x 576.
-        for (const char* Key : ShortKeys) EXPECT_LE(Utf8Length(Keys[Key]), 13) << Key << " = " << Keys[Key];
+        for (const char* Key : ShortKeys)
+            EXPECT_LE(Utf8Length(Keys[Key]), 13) << Key << " = " << Keys[Key];
         // Label and value share one 569-pixel settings row.
         const char* Modes[] = {"tSettingsFULLSCREEN", "TSettingsWINDOWED", "tSettingsBORDERLESS"};
         for (const char* Mode : Modes)
@@ -172,30 +189,35 @@ TEST(ContentLanguages, TextsFitTheirPanels) {
         EXPECT_LE(Label + Value, 569 - 10 - 10 - 20) << Keys["tSettingsRESOLUTION"];
         // The quit question wraps onto at most two lines of a 492-pixel box.
         EXPECT_LE(Utf8Length(Keys["tQuitQUESTION"]), 48);
-        for (int N = 1; N <= LevelCount; N++) EXPECT_LE(Utf8Length(Keys[LevelKey(N)]), 22) << LevelKey(N);
+        for (int N = 1; N <= LevelCount; N++)
+            EXPECT_LE(Utf8Length(Keys[LevelKey(N)]), 22) << LevelKey(N);
         // Every language names the levels differently from one another.
         std::set<std::string> Titles;
-        for (int N = 1; N <= LevelCount; N++) Titles.insert(Keys[LevelKey(N)]);
+        for (int N = 1; N <= LevelCount; N++)
+            Titles.insert(Keys[LevelKey(N)]);
         EXPECT_EQ(Titles.size(), size_t(LevelCount)) << "two levels share a title";
     }
 }
 
 // The level sources name their title keys; every one must be in every language.
-TEST(ContentLanguages, LevelSourcesAndLanguagesAgree) {
+TEST(ContentLanguages, LevelSourcesAndLanguagesAgree)
+{
     std::vector<std::string> LevelKeys;
     const char* Sources[] = {"levels_01_20.txt", "levels_21_40.txt", "levels_41_60.txt"};
     for (const char* Source : Sources) {
         std::istringstream In(ReadBytes(std::string(KISTORA_SOURCE_DIR) + "/content/levels/" + Source));
         std::string Line;
         while (std::getline(In, Line)) {
-            if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+            if (!Line.empty() && Line.back() == '\r')
+                Line.pop_back();
             if (Line.rfind("Title:", 0) == 0) {
                 size_t From = Line.find_first_not_of(" \t", 6);
                 LevelKeys.push_back(From == std::string::npos ? "" : Line.substr(From));
             }
         }
     }
-    if (LevelKeys.empty()) GTEST_SKIP() << "no level sources in content/levels";
+    if (LevelKeys.empty())
+        GTEST_SKIP() << "no level sources in content/levels";
     EXPECT_EQ(LevelKeys.size(), size_t(LevelCount));
     for (const LanguageCase& L : Languages) {
         SCOPED_TRACE(L.Code);
@@ -204,13 +226,16 @@ TEST(ContentLanguages, LevelSourcesAndLanguagesAgree) {
         std::map<std::string, std::string> Keys;
         std::vector<std::string> Twice;
         CollectKeys(Doc, Keys, Twice);
-        for (const std::string& Key : LevelKeys) EXPECT_EQ(Keys.count(Key), 1u) << "no title for level key " << Key;
+        for (const std::string& Key : LevelKeys)
+            EXPECT_EQ(Keys.count(Key), 1u) << "no title for level key " << Key;
     }
 }
 
-TEST(ContentLanguages, BuiltArchiveHoldsTheLanguagesAndSmallFlags) {
+TEST(ContentLanguages, BuiltArchiveHoldsTheLanguagesAndSmallFlags)
+{
     const std::string Archive = std::string(KISTORA_GAME_DIR) + "/Kistora.languages";
-    if (!FileExists(Archive)) GTEST_SKIP() << Archive << " not built";
+    if (!FileExists(Archive))
+        GTEST_SKIP() << Archive << " not built";
     std::vector<std::string> Names;
     ASSERT_EQ(ZipListFiles(Archive, Names), 1);
     std::set<std::string> Listed(Names.begin(), Names.end());
@@ -248,7 +273,8 @@ TEST(ContentLanguages, BuiltArchiveHoldsTheLanguagesAndSmallFlags) {
 // Italian and Spanish name the screen modes as players know them, Italian's
 // music values agree with "la musica"; German names the screen-mode row and
 // asks about quitting with "beenden".
-TEST(ContentLanguages, SettingsWordsAgreeAcrossTheLanguages) {
+TEST(ContentLanguages, SettingsWordsAgreeAcrossTheLanguages)
+{
     struct Wanted {
         const char* Code;
         const char* Key;
@@ -256,7 +282,9 @@ TEST(ContentLanguages, SettingsWordsAgreeAcrossTheLanguages) {
     };
     const Wanted Words[] = {
         {"en_GB", "tSettingsRESOLUTION", "Window size"},
-        {"de_DE", "tSettingsRESOLUTION", "Fenstergr\xC3\xB6\xC3\x9F" "e"},
+        {"de_DE", "tSettingsRESOLUTION",
+         "Fenstergr\xC3\xB6\xC3\x9F"
+         "e"},
         {"fr_FR", "tSettingsRESOLUTION", "Taille de la fen\xC3\xAAtre"},
         {"es_ES", "tSettingsRESOLUTION", "Tama\xC3\xB1o de ventana"},
         {"it_IT", "tSettingsRESOLUTION", "Dimensione finestra"},
@@ -287,7 +315,8 @@ TEST(ContentLanguages, SettingsWordsAgreeAcrossTheLanguages) {
 
 // French typography: a no-break space (U+00A0) before every "?", "!", ":" and
 // ";", never a plain blank or none, in every French text.
-TEST(ContentLanguages, FrenchHasANoBreakSpaceBeforeHighPunctuation) {
+TEST(ContentLanguages, FrenchHasANoBreakSpaceBeforeHighPunctuation)
+{
     Document Doc;
     ASSERT_EQ(OpenDocument(Doc, SourcePath("fr_FR")), 1);
     std::map<std::string, std::string> Keys;
@@ -296,7 +325,8 @@ TEST(ContentLanguages, FrenchHasANoBreakSpaceBeforeHighPunctuation) {
     const std::string NoBreak = "\xC2\xA0";
     int Signs = 0;
     for (const auto& [Key, Value] : Keys) {
-        for (size_t At = Value.find_first_of("?!:;"); At != std::string::npos; At = Value.find_first_of("?!:;", At + 1)) {
+        for (size_t At = Value.find_first_of("?!:;"); At != std::string::npos;
+             At = Value.find_first_of("?!:;", At + 1)) {
             Signs++;
             EXPECT_TRUE(At >= 2 && Value.compare(At - 2, 2, NoBreak) == 0) << Key << " = " << Value;
         }

@@ -2,14 +2,14 @@
 // variants (floors, run-length rows, titles above or below the boards, comment
 // blocks, encodings), the reasons a level is refused, and the normal form that
 // is handed to the level compiler. Every expected board is drawn by hand.
-#include "import.h"
-#include "test_scratch.h"
-
 #include <fstream>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "import.h"
+#include "test_scratch.h"
 
 namespace {
 

@@ -2,12 +2,11 @@
 // levels in play order, their title keys, 30 x 15 maps of three layers, crates,
 // targets and worker on enclosed floor, every cell of layer 0 drawn, the tiles
 // and the thumbnails present.
-#include "display/display.h"
 #include "levels/levels.h"
-
-#include <gtest/gtest.h>
+#include "display/display.h"
 
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <set>
 #include <string>
 #include <sys/stat.h>
@@ -34,8 +33,10 @@ std::vector<std::pair<int, int>> Pairs(const std::string& Text, bool& Ok)
     Ok = true;
     for (size_t K = 0; K <= Text.size(); K++) {
         if (K == Text.size() || Text[K] == ',') {
-            if (Field.empty()) Ok = false;
-            else Fields.push_back(std::stoi(Field));
+            if (Field.empty())
+                Ok = false;
+            else
+                Fields.push_back(std::stoi(Field));
             Field.clear();
         } else if (Text[K] >= '0' && Text[K] <= '9') {
             Field += Text[K];
@@ -44,8 +45,10 @@ std::vector<std::pair<int, int>> Pairs(const std::string& Text, bool& Ok)
         }
     }
     std::vector<std::pair<int, int>> Result;
-    if (Fields.size() % 2) Ok = false;
-    for (size_t K = 0; K + 1 < Fields.size(); K += 2) Result.push_back({Fields[K], Fields[K + 1]});
+    if (Fields.size() % 2)
+        Ok = false;
+    for (size_t K = 0; K + 1 < Fields.size(); K += 2)
+        Result.push_back({Fields[K], Fields[K + 1]});
     return Result;
 }
 
@@ -64,11 +67,13 @@ bool Enclosed(const std::string& Name, int X, int Y)
     Seen[X][Y] = 1;
     for (size_t Head = 0; Head < Queue.size(); Head++) {
         auto [CX, CY] = Queue[Head];
-        if (CX == 0 || CY == 0 || CX == 29 || CY == 14) return false;
+        if (CX == 0 || CY == 0 || CX == 29 || CY == 14)
+            return false;
         const int Step[4][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
         for (const auto& S : Step) {
             int NX = CX + S[0], NY = CY + S[1];
-            if (Seen[NX][NY] || IsCellFree(Name, 2, NX, NY) != 1) continue;
+            if (Seen[NX][NY] || IsCellFree(Name, 2, NX, NY) != 1)
+                continue;
             Seen[NX][NY] = 1;
             Queue.push_back({NX, NY});
         }
@@ -77,10 +82,11 @@ bool Enclosed(const std::string& Name, int X, int Y)
 }
 
 class LevelsContentArchive : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
-        if (!MapsPresent()) GTEST_SKIP() << MapsPath() << " is not built";
+        if (!MapsPresent())
+            GTEST_SKIP() << MapsPath() << " is not built";
         LoadLevelArchive(MapsPath());
         CopyLevelOrder(Order);
     }
@@ -174,7 +180,8 @@ TEST_F(LevelsContentArchive, EveryMapIsAWholeDrawnFieldWithWallsClosingTheFloor)
         EXPECT_TRUE(Enclosed(Name, WX, WY)) << "the worker's floor reaches the field's edge";
         int MarkCount = 0;
         for (int X = 0; X < 30; X++) {
-            for (int Y = 0; Y < 15; Y++) MarkCount += Level.Layers[1].Cells[X][Y] != 0;
+            for (int Y = 0; Y < 15; Y++)
+                MarkCount += Level.Layers[1].Cells[X][Y] != 0;
         }
         EXPECT_EQ(MarkCount, Count) << "one target mark per target";
         for (const auto& List : {Crates, Targets}) {
@@ -185,7 +192,8 @@ TEST_F(LevelsContentArchive, EveryMapIsAWholeDrawnFieldWithWallsClosingTheFloor)
                 EXPECT_TRUE(Enclosed(Name, X, Y)) << X << "," << Y;
             }
         }
-        for (auto [X, Y] : Targets) EXPECT_NE(Level.Layers[1].Cells[X][Y], 0) << "target " << X << "," << Y << " unmarked";
+        for (auto [X, Y] : Targets)
+            EXPECT_NE(Level.Layers[1].Cells[X][Y], 0) << "target " << X << "," << Y << " unmarked";
     }
 }
 
@@ -207,4 +215,4 @@ TEST_F(LevelsContentArchive, EveryLevelHasASixteenByNineThumbnail)
     CloseArchive(Archive);
 }
 
-}   // namespace
+} // namespace

@@ -3,19 +3,18 @@
 // rules (SetUpLevel, RequestMove, AdvanceSlide, CheckCompletion) on the built
 // archive: each letter must be accepted as the walk or push it claims, the level
 // must not count as solved early, and must end solved.
-#include "levels/levels.h"
-#include "play/play.h"
-#include "base/base.h"
 #include "shell/shell.h"
-
-#include <gtest/gtest.h>
-
-#include "test_scratch.h"
+#include "play/play.h"
+#include "levels/levels.h"
+#include "base/base.h"
 
 #include <fstream>
+#include <gtest/gtest.h>
 #include <map>
 #include <string>
 #include <sys/stat.h>
+
+#include "test_scratch.h"
 
 namespace {
 
@@ -32,9 +31,11 @@ std::map<std::string, std::string> StoredAnswers()
     std::map<std::string, std::string> Answers;
     std::string Line;
     while (std::getline(In, Line)) {
-        if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+        if (!Line.empty() && Line.back() == '\r')
+            Line.pop_back();
         size_t Space = Line.find(' ');
-        if (Line.empty() || Line[0] == '#' || Space == std::string::npos) continue;
+        if (Line.empty() || Line[0] == '#' || Space == std::string::npos)
+            continue;
         Answers[Line.substr(0, Space)] = Line.substr(Space + 1);
     }
     return Answers;
@@ -53,7 +54,8 @@ int DirectionOf(char Move)
 TEST(LevelsContentReplay, EveryStoredAnswerSolvesTheLevelUnderTheGameRules)
 {
     std::string Maps = std::string(KISTORA_GAME_DIR) + "/Kistora.maps";
-    if (!FileExists(Maps)) GTEST_SKIP() << Maps << " is not built";
+    if (!FileExists(Maps))
+        GTEST_SKIP() << Maps << " is not built";
 
     // Every completion writes the scores: into a folder of this test's own.
     ScratchFolder Folder;
@@ -85,13 +87,14 @@ TEST(LevelsContentReplay, EveryStoredAnswerSolvesTheLevelUnderTheGameRules)
             int Dir = DirectionOf(Move);
             int FromX = Play.Worker.X, FromY = Play.Worker.Y;
             if (Play.Worker.Facing != Dir) {
-                RequestMove(Dir);                        // the first request only turns
+                RequestMove(Dir); // the first request only turns
                 ASSERT_EQ(Play.MoveKind, 0) << "move " << K;
             }
             RequestMove(Dir);
-            int Kind = Dir - 1;                          // 1 left .. 4 down
+            int Kind = Dir - 1; // 1 left .. 4 down
             ASSERT_EQ(Play.MoveKind, Move < 'a' ? Kind : Kind * 11) << "move " << K << " '" << Move << "' refused";
-            for (int Frame = 0; Frame < 8 && Play.MoveKind != 0; Frame++) AdvanceSlide();
+            for (int Frame = 0; Frame < 8 && Play.MoveKind != 0; Frame++)
+                AdvanceSlide();
             ASSERT_EQ(Play.MoveKind, 0) << "the slide ends after 8 frames";
             Steps++;
             const int Step[6][2] = {{0, 0}, {0, 0}, {-1, 0}, {1, 0}, {0, -1}, {0, 1}};
@@ -113,4 +116,4 @@ TEST(LevelsContentReplay, EveryStoredAnswerSolvesTheLevelUnderTheGameRules)
     SaveTo = SavedSaveTo;
 }
 
-}   // namespace
+} // namespace

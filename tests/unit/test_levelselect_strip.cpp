@@ -1,17 +1,16 @@
 // The level-select strip: card measures and slot positions, the cards as
 // drawn (header, number, thumbnail place, time and steps band, lock), and the
 // strip on the screen at rest and while it slides.
-#include "display/display.h"
-#include "levels/levels.h"
-#include "platform/platform.h"
+#include "shell/shell.h"
 #include "screens/screens.h"
+#include "levels/levels.h"
+#include "display/display.h"
 #include "settings/settings.h"
 #include "base/base.h"
-#include "shell/shell.h"
-
-#include <gtest/gtest.h>
+#include "platform/platform.h"
 
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,7 +24,7 @@ constexpr uint32_t White = Rgba(255, 255, 255);
 constexpr uint32_t LockRed = Rgba(250, 0, 0);
 
 class LevelStrip : public ::testing::Test {
-protected:
+  protected:
     std::vector<uint32_t> Pixels;
     int Width = 0, Height = 0;
     std::map<std::string, std::string> SavedTable;
@@ -84,7 +83,10 @@ protected:
             ProgressList.push_back(Entry);
         }
     }
-    static uint32_t CardColour(int N) { return Rgba((N + 1) * 20, 200, 100); }
+    static uint32_t CardColour(int N)
+    {
+        return Rgba((N + 1) * 20, 200, 100);
+    }
     void ClearScreen()
     {
         int Clear = CreateEmptySprite(0, ScreenWidth, ScreenHeight);
@@ -92,8 +94,14 @@ protected:
         ShowSprite(Clear, 0, 0);
         FreeSprite(Clear);
     }
-    void Read() { ASSERT_EQ(ReadBackBuffer(Pixels, &Width, &Height), 1); }
-    uint32_t At(int X, int Y) const { return Pixels[size_t(Y) * size_t(Width) + size_t(X)] | 0xFFu; }
+    void Read()
+    {
+        ASSERT_EQ(ReadBackBuffer(Pixels, &Width, &Height), 1);
+    }
+    uint32_t At(int X, int Y) const
+    {
+        return Pixels[size_t(Y) * size_t(Width) + size_t(X)] | 0xFFu;
+    }
     // Which card colour covers column X at the middle of the strip: its entry or -1.
     int CardAt(int X) const
     {
@@ -120,7 +128,7 @@ protected:
     }
     void TextLevels(int Count, int UnlockedUpTo)
     {
-        GameDir = "/nonexistent-kistora-folder/";   // no thumbnails: the grey field stands in
+        GameDir = "/nonexistent-kistora-folder/"; // no thumbnails: the grey field stands in
         TextTable["tStartHEADER"] = "LEVEL #";
         TextTable["tStartTIME"] = "TIME";
         TextTable["tStartSTEPS"] = "STEPS";
@@ -186,9 +194,9 @@ TEST_F(LevelStrip, CardMeasuresAndSlotsAt1366)
 // moved 320 pixels right.
 TEST_F(LevelStrip, CardsStayOnTheScreenWhateverItsWidth)
 {
-    const int Sizes[][2] = {{2560, 1080}, {3440, 1440}, {3840, 1600}, {5120, 1440}, {2200, 1080}, {2160, 1080},
-                            {2048, 1080}, {1920, 1080}, {1600, 910},  {1024, 576},  {1280, 1024}, {1024, 768},
-                            {768, 1366}};
+    const int Sizes[][2] = {{2560, 1080}, {3440, 1440}, {3840, 1600}, {5120, 1440}, {2200, 1080},
+                            {2160, 1080}, {2048, 1080}, {1920, 1080}, {1600, 910},  {1024, 576},
+                            {1280, 1024}, {1024, 768},  {768, 1366}};
     for (const auto& Size : Sizes) {
         const int SW = Size[0], SH = Size[1];
         SCOPED_TRACE(std::to_string(SW) + " x " + std::to_string(SH));
@@ -208,7 +216,7 @@ TEST_F(LevelStrip, CardsStayOnTheScreenWhateverItsWidth)
     EXPECT_EQ(CardSlotX(-1), 160 + 320);
     EXPECT_EQ(CardSlotX(0), 720 + 320);
     EXPECT_EQ(CardSlotX(1), 1280 + 320);
-    Open(3440, 1440);   // as 2560 x 1440: cards 640, gap 106, moved 440
+    Open(3440, 1440); // as 2560 x 1440: cards 640, gap 106, moved 440
     EXPECT_EQ(CardGeometry().W, 640);
     EXPECT_EQ(CardSlotX(0), 1280 - 320 + 440);
 }
@@ -258,11 +266,11 @@ TEST_F(LevelStrip, MissingNeighboursLeaveTheirSlotsEmpty)
     ClearScreen();
     DrawLevelSelect();
     Read();
-    EXPECT_EQ(CardAt(40), -1);    // no level -1 at slot -2
+    EXPECT_EQ(CardAt(40), -1); // no level -1 at slot -2
     EXPECT_EQ(CardAt(200), 0);
     EXPECT_EQ(CardAt(1900), 3);
 
-    SelectedLevelIndex = 3;       // the last level: slots +1 and +2 empty
+    SelectedLevelIndex = 3; // the last level: slots +1 and +2 empty
     ClearScreen();
     DrawLevelSelect();
     Read();
@@ -353,7 +361,7 @@ TEST_F(LevelStrip, CardsShowHeaderBandAndLock)
     CaptureCard(1);
     EXPECT_EQ(At(2, 2), Accent);
     EXPECT_EQ(At(G.W - 1, G.H - 1), Accent);
-    EXPECT_EQ(At(2, G.H + 300), CardBody);   // between thumbnail and band
+    EXPECT_EQ(At(2, G.H + 300), CardBody); // between thumbnail and band
     EXPECT_GT(Count(0, 0, G.W, G.H, White), 50);
     const int LockX = G.W / 2 - G.Lock / 2, LockY = G.W - G.H;
     EXPECT_EQ(Count(0, 0, G.W, G.W, LockRed), G.Lock * G.Lock);
@@ -389,7 +397,8 @@ TEST_F(LevelStrip, TheBandWritesMinutesSecondsAndSteps)
     int Differ = 0;
     for (int Y = 0; Y < G.H; ++Y)
         for (int X = 0; X < G.W; ++X)
-            Differ += (Card[size_t(G.W - G.H + Y) * size_t(Width) + size_t(X)] | 0xFFu) != (Want[size_t(Y) * size_t(G.W) + size_t(X)] | 0xFFu);
+            Differ += (Card[size_t(G.W - G.H + Y) * size_t(Width) + size_t(X)] | 0xFFu) !=
+                      (Want[size_t(Y) * size_t(G.W) + size_t(X)] | 0xFFu);
     FreeImage(Band);
     EXPECT_EQ(Differ, 0);
 

@@ -1,12 +1,12 @@
 // The level store read from level archives built here: index and map fields,
 // column-major cells, the model's limits, missing entries and reloads.
 #include "levels/levels.h"
-
 #include "display/display.h"
-#include "packwriter.h"
-#include "test_pack_support.h"
 
 #include <gtest/gtest.h>
+
+#include "packwriter.h"
+#include "test_pack_support.h"
 
 namespace {
 
@@ -15,9 +15,15 @@ using packtest::MakeMap;
 using packtest::MapSpec;
 
 class LevelStore : public ::testing::Test {
-protected:
-    void SetUp() override { Reset(); }
-    void TearDown() override { Reset(); }
+  protected:
+    void SetUp() override
+    {
+        Reset();
+    }
+    void TearDown() override
+    {
+        Reset();
+    }
     static void Reset()
     {
         levelOrder.clear();
@@ -42,9 +48,9 @@ protected:
         Spec.Width = 4;
         Spec.Height = 3;
         Spec.Cells.assign(3, std::vector<std::vector<int16_t>>(4, std::vector<int16_t>(3, 0)));
-        Spec.Cells[0][1][2] = 5;    // floor tile at (1, 2)
-        Spec.Cells[2][3][0] = 9;    // wall at (3, 0)
-        Spec.Cells[2][0][1] = -1;   // a negative cell still blocks
+        Spec.Cells[0][1][2] = 5;  // floor tile at (1, 2)
+        Spec.Cells[2][3][0] = 9;  // wall at (3, 0)
+        Spec.Cells[2][0][1] = -1; // a negative cell still blocks
         return Spec;
     }
 };
@@ -68,9 +74,11 @@ TEST_F(LevelStore, ReadsIndexAndMapFields)
     EXPECT_EQ(GetArchiveProperty(6), "");
     EXPECT_EQ(GetArchiveProperty(-1), "");
 
-    const char* Expected[15] = {"tLevelTITLE", "Level 1", "4", "3", "11", "-12", "3", "13", "14", "2",
-                                "1,1, 2,1", "1,2,2,2", "0,0", "reserved one", "reserved two"};
-    for (int Property = 0; Property < 15; Property++) EXPECT_EQ(GetLevelProperty("Level 1", Property), Expected[Property]) << Property;
+    const char* Expected[15] = {"tLevelTITLE", "Level 1",      "4",           "3", "11",       "-12",
+                                "3",           "13",           "14",          "2", "1,1, 2,1", "1,2,2,2",
+                                "0,0",         "reserved one", "reserved two"};
+    for (int Property = 0; Property < 15; Property++)
+        EXPECT_EQ(GetLevelProperty("Level 1", Property), Expected[Property]) << Property;
     EXPECT_EQ(GetLevelProperty("Level 1", 15), "");
     EXPECT_EQ(GetLevelProperty("Level 1", -1), "");
 
@@ -121,10 +129,11 @@ TEST_F(LevelStore, IsCellFree)
 
 TEST_F(LevelStore, MissingOrRejectedMapsKeepOnlyTheName)
 {
-    std::vector<PackInput> Entries = {{"index", MakeIndex({u"good", u"missing", u"wide", u"tall", u"negative", u"layers",
-                                                           u"twolayers", u"crates", u"fewcrates", u"short", u"magic"},
-                                                          {})},
-                                      {"MAPS/good", MakeMap(Walled())}};
+    std::vector<PackInput> Entries = {
+        {"index", MakeIndex({u"good", u"missing", u"wide", u"tall", u"negative", u"layers", u"twolayers", u"crates",
+                             u"fewcrates", u"short", u"magic"},
+                            {})},
+        {"MAPS/good", MakeMap(Walled())}};
     auto Add = [&](const char* Name, MapSpec Spec) { Entries.push_back({std::string("MAPS/") + Name, MakeMap(Spec)}); };
     MapSpec Spec;
     Spec.Width = 34;
@@ -148,7 +157,7 @@ TEST_F(LevelStore, MissingOrRejectedMapsKeepOnlyTheName)
     Spec.Crates = -1;
     Add("fewcrates", Spec);
     std::vector<uint8_t> Short = MakeMap(MapSpec());
-    Short.pop_back();   // one cell byte short of what the header claims
+    Short.pop_back(); // one cell byte short of what the header claims
     Entries.push_back({"MAPS/short", Short});
     std::vector<uint8_t> Magic = MakeMap(MapSpec());
     Magic[3] = '1';
@@ -157,11 +166,13 @@ TEST_F(LevelStore, MissingOrRejectedMapsKeepOnlyTheName)
 
     ASSERT_EQ(levelOrder.size(), 11u);
     EXPECT_EQ(GetLevelProperty("good", 2), "4");
-    for (const char* Name : {"missing", "wide", "tall", "negative", "layers", "twolayers", "crates", "fewcrates", "short", "magic"}) {
+    for (const char* Name :
+         {"missing", "wide", "tall", "negative", "layers", "twolayers", "crates", "fewcrates", "short", "magic"}) {
         SCOPED_TRACE(Name);
         EXPECT_EQ(GetLevelProperty(Name, 1), Name);
         EXPECT_EQ(GetLevelProperty(Name, 0), "");
-        for (int Property : {2, 3, 6, 9}) EXPECT_EQ(GetLevelProperty(Name, Property), "0");
+        for (int Property : {2, 3, 6, 9})
+            EXPECT_EQ(GetLevelProperty(Name, Property), "0");
         EXPECT_EQ(IsCellFree(Name, 2, 1, 1), -1);
     }
     // The largest legal map loads.
@@ -231,9 +242,15 @@ TEST_F(LevelStore, IndexEdgeCases)
 
     // A non-ASCII name travels as UTF-8 into the entry name and the order.
     Reset();
-    Load({{"index", MakeIndex({u"Ébène"}, {})}, {"MAPS/\xC3\x89" "b\xC3\xA8" "ne", MakeMap(MapSpec())}});
+    Load({{"index", MakeIndex({u"Ébène"}, {})},
+          {"MAPS/\xC3\x89"
+           "b\xC3\xA8"
+           "ne",
+           MakeMap(MapSpec())}});
     ASSERT_EQ(levelOrder.size(), 1u);
-    EXPECT_EQ(levelOrder[0], "\xC3\x89" "b\xC3\xA8" "ne");
+    EXPECT_EQ(levelOrder[0], "\xC3\x89"
+                             "b\xC3\xA8"
+                             "ne");
     EXPECT_EQ(GetLevelProperty(levelOrder[0], 2), "4");
 }
 
@@ -257,4 +274,4 @@ TEST(LevelStoreText, Utf16ToUtf8)
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD") << "a lone surrogate";
 }
 
-}  // namespace
+} // namespace

@@ -2,14 +2,14 @@
 // round-half-even, column-major order, which values draw which tile, plain
 // versus alpha tiles, and tile images replaced by a reload.
 #include "levels/levels.h"
-
 #include "display/display.h"
-#include "packwriter.h"
 #include "platform/platform.h"
-#include "test_pack_support.h"
-#include "test_platform_video_png.h"
 
 #include <gtest/gtest.h>
+
+#include "packwriter.h"
+#include "test_pack_support.h"
+#include "test_platform_video_png.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ std::vector<uint8_t> Solid(uint32_t Colour)
 }
 
 class LevelDrawing : public ::testing::Test {
-protected:
+  protected:
     static constexpr int Width = 160, Height = 120;
 
     void SetUp() override
@@ -59,15 +59,16 @@ protected:
         Spec.Cells[0][0][1] = -1;
         Spec.Cells[0][2][1] = 5;
         Spec.Cells[0][4][1] = 7;
-        Spec.Cells[2][4][1] = 3;   // above the red tile: transparent, red stays visible
+        Spec.Cells[2][4][1] = 3; // above the red tile: transparent, red stays visible
         PackOptions Options;
-        std::vector<uint8_t> Pack = BuildPack({{"index", packtest::MakeIndex({u"D"}, {{u"7"}, {u"07"}, {u"5"}, {u"3", 0, 1}})},
-                                               {"MAPS/D", packtest::MakeMap(Spec)},
-                                               {"TILES/7", Solid(SevenColour)},
-                                               {"TILES/07", Solid(Green)},
-                                               {"TILES/5", Solid(Black)},
-                                               {"TILES/3", Solid(0x0000FF00u)}},
-                                              Options);
+        std::vector<uint8_t> Pack =
+            BuildPack({{"index", packtest::MakeIndex({u"D"}, {{u"7"}, {u"07"}, {u"5"}, {u"3", 0, 1}})},
+                       {"MAPS/D", packtest::MakeMap(Spec)},
+                       {"TILES/7", Solid(SevenColour)},
+                       {"TILES/07", Solid(Green)},
+                       {"TILES/5", Solid(Black)},
+                       {"TILES/3", Solid(0x0000FF00u)}},
+                      Options);
         int Archive = OpenArchiveMemory(Pack.data(), Pack.size());
         ASSERT_GT(Archive, 0);
         LoadLevelArchiveFrom(Archive);
@@ -85,14 +86,17 @@ protected:
         EXPECT_EQ(ReadBackBuffer(Pixels, &W, &H), 1);
         return Pixels;
     }
-    static uint32_t At(const std::vector<uint32_t>& Pixels, int X, int Y) { return Pixels[size_t(Y) * Width + size_t(X)]; }
+    static uint32_t At(const std::vector<uint32_t>& Pixels, int X, int Y)
+    {
+        return Pixels[size_t(Y) * Width + size_t(X)];
+    }
 };
 
 TEST_F(LevelDrawing, CellsLandOnTheirTilesWithHalvesToEven)
 {
     LoadBoard(Red);
     ASSERT_NE(tilesByName.at("7").Image, 0);
-    SetTileSize(10.5);   // shown 10 x 10 (10.5 rounds to even)
+    SetTileSize(10.5); // shown 10 x 10 (10.5 rounds to even)
     SetBoardOriginX(0);
     SetBoardOriginY(20);
     EXPECT_EQ(SpriteWidth(tilesByName.at("7").Image), 10);
@@ -114,7 +118,8 @@ TEST_F(LevelDrawing, CellsLandOnTheirTilesWithHalvesToEven)
     EXPECT_EQ(At(Pixels, 45, 30), Red);
     EXPECT_EQ(At(Pixels, 45, 29), White);
     // Nothing is ever drawn with the tile named "07".
-    for (uint32_t Pixel : Pixels) ASSERT_NE(Pixel, Green);
+    for (uint32_t Pixel : Pixels)
+        ASSERT_NE(Pixel, Green);
 }
 
 TEST_F(LevelDrawing, UnknownOrEmptyNamesDrawNothing)
@@ -123,7 +128,8 @@ TEST_F(LevelDrawing, UnknownOrEmptyNamesDrawNothing)
     SetTileSize(10.0);
     for (const char* Name : {"", "d", "E"}) {
         std::vector<uint32_t> Pixels = Frame(Name);
-        for (uint32_t Pixel : Pixels) ASSERT_EQ(Pixel, White) << Name;
+        for (uint32_t Pixel : Pixels)
+            ASSERT_EQ(Pixel, White) << Name;
     }
 }
 
@@ -142,4 +148,4 @@ TEST_F(LevelDrawing, ReloadReplacesTileImagesAndKeepsRecords)
     EXPECT_EQ(At(Frame("D"), 12, 2), Green);
 }
 
-}  // namespace
+} // namespace

@@ -1,22 +1,29 @@
 // The diagnostic log: bytes on disk, the switch, the start-up report.
-#include "platform/platform.h"
+#include "shell/shell.h"
 #include "settings/settings.h"
 #include "base/base.h"
-#include "shell/shell.h"
-#include "test_settings_helpers.h"
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
+
+#include "test_settings_helpers.h"
 
 namespace {
 
 class LogFile : public ::testing::Test {
-protected:
-    void SetUp() override { LogClose(); }
-    void TearDown() override { LogClose(); }
+  protected:
+    void SetUp() override
+    {
+        LogClose();
+    }
+    void TearDown() override
+    {
+        LogClose();
+    }
     ScratchFolder Folder;
 };
 
-}  // namespace
+} // namespace
 
 TEST(LogTabs, CountsAndNonPositive)
 {
@@ -44,7 +51,8 @@ TEST_F(LogFile, LineBytesAndTheSwitch)
     LogValue("ScreenWidth:", int64_t(1920));
     LogValue("Joystick: ", int64_t(-3));
     LogLine("");
-    LogLine("Gr\xC3\xBC\xC3\x9F" "e");
+    LogLine("Gr\xC3\xBC\xC3\x9F"
+            "e");
     LogClose();
     LogLine("after the close");
     EXPECT_EQ(ReadBytes(Path), "Kistora\r\n"
@@ -52,7 +60,8 @@ TEST_F(LogFile, LineBytesAndTheSwitch)
                                "ScreenWidth:\t\t1920\r\n"
                                "Joystick: \t\t-3\r\n"
                                "\r\n"
-                               "Gr\xC3\xBC\xC3\x9F" "e\r\n");
+                               "Gr\xC3\xBC\xC3\x9F"
+                               "e\r\n");
 }
 
 TEST_F(LogFile, LongLogPassesTheWriteBuffer)
@@ -86,7 +95,7 @@ TEST_F(LogFile, InvalidHandleSwitchesLoggingOff)
     ASSERT_EQ(LogOpen(Path, "Kistora"), 1);
     LogEnable();
     LogLine("kept");
-    CloseAllFiles();                      // the handle is no longer valid
+    CloseAllFiles(); // the handle is no longer valid
     LogLine("lost");
     EXPECT_EQ(LoggingOn(), 0);
     EXPECT_EQ(ReadBytes(Path), "Kistora\r\nkept\r\n");
@@ -102,7 +111,7 @@ TEST_F(LogFile, StartupReport)
     SaveTo = UserDir;
     std::string Path = Folder.Path() + "Log " + LogTimeStamp + ".log";
 
-    LogStartupReport();                    // not open: nothing, no crash
+    LogStartupReport(); // not open: nothing, no crash
     ASSERT_EQ(LogOpen(Path, "Kistora"), 1);
     LogEnable();
     LogStartupReport();
@@ -110,19 +119,16 @@ TEST_F(LogFile, StartupReport)
 
     auto Line = [](const std::string& Label, const std::string& Value) { return Label + "\t\t" + Value + "\r\n"; };
     std::string Expected = "Kistora\r\n2018-07-10--14-05-09\r\n\r\n[SYSTEM DETAILS]\r\n" +
-                           Line("CPU Name:", CpuName()) +
-                           Line("Total CPU cores:", std::to_string(CpuCoresTotal())) +
+                           Line("CPU Name:", CpuName()) + Line("Total CPU cores:", std::to_string(CpuCoresTotal())) +
                            Line("Available CPU cores:", std::to_string(CpuCoresAvailable())) +
-                           Line("Total physical memory:", std::to_string(PhysicalMemoryBytes())) +
-                           "FREE MEMORY LINE" +
+                           Line("Total physical memory:", std::to_string(PhysicalMemoryBytes())) + "FREE MEMORY LINE" +
                            Line("Number of desktops:", std::to_string(DesktopCount())) +
-                           Line("Operating system:", std::to_string(OperatingSystemCode())) +
-                           "\r\n[GAME DETAILS]\r\n" + Line("Title:", "Kistora") + Line("Family:", "Orbel Games") +
-                           Line("Version:", "1.0") + Line("Directory:", "brindlewood game studio\\Kistora") +
-                           Line("Bit:", "(x86)") + "\r\n[CODE SUBSYSTEMS]\r\n" + Line("Language:", "2.0") +
-                           Line("Log:", "1.2") + "\r\n[PATHS]\r\n" + Line("GameDir:", "/opt/kistora/") +
-                           Line("UserDir:", UserDir) + Line("SaveTo:", UserDir) + "\r\n[INITIAL SETTINGS]\r\n" +
-                           Line("Language:", "en_GB");
+                           Line("Operating system:", std::to_string(OperatingSystemCode())) + "\r\n[GAME DETAILS]\r\n" +
+                           Line("Title:", "Kistora") + Line("Family:", "Orbel Games") + Line("Version:", "1.0") +
+                           Line("Directory:", "brindlewood game studio\\Kistora") + Line("Bit:", "(x86)") +
+                           "\r\n[CODE SUBSYSTEMS]\r\n" + Line("Language:", "2.0") + Line("Log:", "1.2") +
+                           "\r\n[PATHS]\r\n" + Line("GameDir:", "/opt/kistora/") + Line("UserDir:", UserDir) +
+                           Line("SaveTo:", UserDir) + "\r\n[INITIAL SETTINGS]\r\n" + Line("Language:", "en_GB");
     std::string Actual = ReadBytes(Path);
     // Free memory changes from one moment to the next: check its line's shape
     // and put the placeholder in its place.

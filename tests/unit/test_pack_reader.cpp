@@ -2,20 +2,21 @@
 // compressed) and over hand-damaged containers.
 #include "display/display.h"
 
+#include <gtest/gtest.h>
+
 #include "packwriter.h"
 #include "test_pack_support.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 
 std::vector<PackInput> SampleEntries()
 {
     std::vector<uint8_t> Text;
-    for (int Index = 0; Index < 4000; Index++) Text.push_back(uint8_t("kistora crates "[Index % 15]));
+    for (int Index = 0; Index < 4000; Index++)
+        Text.push_back(uint8_t("kistora crates "[Index % 15]));
     return {
-        {"music1.ogg", packtest::RandomBytes(5000, 3)},   // does not compress: stored
-        {"MAPS/Level 1", Text},                          // compresses
+        {"music1.ogg", packtest::RandomBytes(5000, 3)}, // does not compress: stored
+        {"MAPS/Level 1", Text},                         // compresses
         {"empty", {}},
         {"crate.png", std::vector<uint8_t>(300, 0)},
     };
@@ -59,7 +60,8 @@ TEST(PackReader, BothVersionsStoredAndCompressedFromFile)
                     EXPECT_LT(Entry.StoredSize, Entry.UnpackedSize);
                 }
                 std::vector<uint8_t> Out;
-                EXPECT_EQ(Extract(Archive, Entry.Name, Out, Entries[Index].Bytes.size() + 8), int64_t(Entries[Index].Bytes.size()));
+                EXPECT_EQ(Extract(Archive, Entry.Name, Out, Entries[Index].Bytes.size() + 8),
+                          int64_t(Entries[Index].Bytes.size()));
                 EXPECT_TRUE(std::equal(Entries[Index].Bytes.begin(), Entries[Index].Bytes.end(), Out.begin()));
             }
             CloseArchive(Archive);
@@ -128,10 +130,10 @@ TEST(PackReader, DamagedDirectoriesAndEntries)
     Options.Level = 10;
     std::vector<uint8_t> Good = BuildPack({{"one", std::vector<uint8_t>(2000, 7)}, {"two", {1, 2, 3}}}, Options);
     std::vector<uint8_t> Out;
-    const size_t StoredOne = size_t(Good[12]) | (size_t(Good[13]) << 8);   // "one" is compressed and small
+    const size_t StoredOne = size_t(Good[12]) | (size_t(Good[13]) << 8); // "one" is compressed and small
     ASSERT_LT(StoredOne, 2000u);
 
-    {   // A trailing partial header is where the directory ends.
+    { // A trailing partial header is where the directory ends.
         std::vector<uint8_t> Tail = Good;
         Tail.insert(Tail.end(), 10, 0xFF);
         int Archive = OpenArchiveMemory(Tail.data(), Tail.size());
@@ -139,35 +141,35 @@ TEST(PackReader, DamagedDirectoriesAndEntries)
         EXPECT_EQ(Extract(Archive, "two", Out, 3), 3);
         CloseArchive(Archive);
     }
-    {   // Stored bytes cut short by the end of the file.
+    { // Stored bytes cut short by the end of the file.
         std::vector<uint8_t> Cut(Good.begin(), Good.end() - 1);
         int Archive = OpenArchiveMemory(Cut.data(), Cut.size());
         EXPECT_EQ(Extract(Archive, "two", Out, 3), -1);
         EXPECT_EQ(Extract(Archive, "one", Out, 2000), 2000);
         CloseArchive(Archive);
     }
-    {   // A stream that unpacks to fewer bytes than the entry records.
+    { // A stream that unpacks to fewer bytes than the entry records.
         std::vector<uint8_t> Short = Good;
         packtest::PutInt(Short, 4, 2001, 8);
         int Archive = OpenArchiveMemory(Short.data(), Short.size());
         EXPECT_EQ(Extract(Archive, "one", Out, 4000), -1);
         CloseArchive(Archive);
     }
-    {   // The stream's total disagrees with the entry (T = 1999 of 2000).
+    { // The stream's total disagrees with the entry (T = 1999 of 2000).
         std::vector<uint8_t> Total = Good;
         packtest::PutInt(Total, 4 + 18 + 3 + 8, 1999, 8);
         int Archive = OpenArchiveMemory(Total.data(), Total.size());
         EXPECT_EQ(Extract(Archive, "one", Out, 4000), -1);
         CloseArchive(Archive);
     }
-    {   // A claimed size of 2^63 is refused against the capacity, never allocated.
+    { // A claimed size of 2^63 is refused against the capacity, never allocated.
         std::vector<uint8_t> Huge = Good;
         packtest::PutInt(Huge, 4, int64_t(1) << 62, 8);
         int Archive = OpenArchiveMemory(Huge.data(), Huge.size());
         EXPECT_EQ(Extract(Archive, "one", Out, 1 << 20), -1);
         CloseArchive(Archive);
     }
-    {   // Stored size running past the end: that entry is the last one read.
+    { // Stored size running past the end: that entry is the last one read.
         std::vector<uint8_t> Long = Good;
         packtest::PutInt(Long, 12, int64_t(1) << 40, 8);
         int Archive = OpenArchiveMemory(Long.data(), Long.size());
@@ -176,7 +178,7 @@ TEST(PackReader, DamagedDirectoriesAndEntries)
         EXPECT_EQ(Extract(Archive, "two", Out, 3), -1);
         CloseArchive(Archive);
     }
-    {   // A negative name length ends the directory.
+    { // A negative name length ends the directory.
         std::vector<uint8_t> Negative = Good;
         packtest::PutInt(Negative, 4 + 18 + 3 + StoredOne + 16, -1, 2);
         int Archive = OpenArchiveMemory(Negative.data(), Negative.size());
@@ -192,7 +194,8 @@ TEST(PackReader, OlderVersionSkipsSixBytesWhateverTheyHold)
     packtest::PutInt(Pack, 4, 3, 8);
     packtest::PutInt(Pack, 12, 3, 8);
     packtest::PutInt(Pack, 20, 2, 2);
-    for (int Index = 0; Index < 6; Index++) packtest::PutInt(Pack, 22 + size_t(Index), 0xA0 + Index, 1);
+    for (int Index = 0; Index < 6; Index++)
+        packtest::PutInt(Pack, 22 + size_t(Index), 0xA0 + Index, 1);
     Pack.insert(Pack.end(), {'o', 'k', 'x', 'y', 'z'});
     int Archive = OpenArchiveMemory(Pack.data(), Pack.size());
     std::vector<uint8_t> Out;
@@ -201,4 +204,4 @@ TEST(PackReader, OlderVersionSkipsSixBytesWhateverTheyHold)
     CloseArchive(Archive);
 }
 
-}  // namespace
+} // namespace

@@ -53,14 +53,18 @@ inline std::vector<uint8_t> RandomBytes(size_t Size, uint64_t Seed)
 // Little-endian writers at a position (the vector grows as needed).
 inline void PutInt(std::vector<uint8_t>& Out, size_t At, int64_t Value, int Bytes)
 {
-    if (Out.size() < At + size_t(Bytes)) Out.resize(At + size_t(Bytes), 0);
-    for (int Index = 0; Index < Bytes; Index++) Out[At + size_t(Index)] = uint8_t((uint64_t(Value) >> (8 * Index)) & 255);
+    if (Out.size() < At + size_t(Bytes))
+        Out.resize(At + size_t(Bytes), 0);
+    for (int Index = 0; Index < Bytes; Index++)
+        Out[At + size_t(Index)] = uint8_t((uint64_t(Value) >> (8 * Index)) & 255);
 }
 
 inline void PutText(std::vector<uint8_t>& Out, size_t At, const std::u16string& Text, size_t Units)
 {
-    if (Out.size() < At + 2 * Units) Out.resize(At + 2 * Units, 0);
-    for (size_t Index = 0; Index < Text.size() && Index < Units; Index++) PutInt(Out, At + 2 * Index, Text[Index], 2);
+    if (Out.size() < At + 2 * Units)
+        Out.resize(At + 2 * Units, 0);
+    for (size_t Index = 0; Index < Text.size() && Index < Units; Index++)
+        PutInt(Out, At + 2 * Index, Text[Index], 2);
 }
 
 struct TileSpec {
@@ -86,7 +90,8 @@ inline std::vector<uint8_t> MakeIndex(const std::vector<std::u16string>& Levels,
     }
     PutInt(Out, Pos, Skipped, 4);
     Pos += 4;
-    for (int Index = 0; Index < Skipped; Index++, Pos += 256) PutInt(Out, Pos + 255, 0x5A, 1);
+    for (int Index = 0; Index < Skipped; Index++, Pos += 256)
+        PutInt(Out, Pos + 255, 0x5A, 1);
     PutInt(Out, Pos, int64_t(Tiles.size()), 4);
     Pos += 4;
     for (const auto& Tile : Tiles) {
@@ -108,7 +113,7 @@ struct MapSpec {
     std::u16string WorkerStart = u"0,0";
     // Cells[layer][x][y]; missing entries are 0.
     std::vector<std::vector<std::vector<int16_t>>> Cells;
-    int RowMajor = 0;    // store the cells row by row (a wrong file)
+    int RowMajor = 0; // store the cells row by row (a wrong file)
 };
 
 inline std::vector<uint8_t> MakeMap(const MapSpec& Spec)
@@ -140,13 +145,15 @@ inline std::vector<uint8_t> MakeMap(const MapSpec& Spec)
             int X = Spec.RowMajor ? Index % Spec.Width : Index / Spec.Height;
             int Y = Spec.RowMajor ? Index / Spec.Width : Index % Spec.Height;
             int16_t Value = 0;
-            if (size_t(Layer) < Spec.Cells.size() && size_t(X) < Spec.Cells[Layer].size() && size_t(Y) < Spec.Cells[Layer][X].size())
+            if (size_t(Layer) < Spec.Cells.size() && size_t(X) < Spec.Cells[Layer].size() &&
+                size_t(Y) < Spec.Cells[Layer][X].size())
                 Value = Spec.Cells[Layer][X][Y];
             PutInt(Out, Pos, Value, 2);
         }
     }
-    if (Out.size() < Pos) Out.resize(Pos, 0);
+    if (Out.size() < Pos)
+        Out.resize(Pos, 0);
     return Out;
 }
 
-}  // namespace packtest
+} // namespace packtest

@@ -1,10 +1,9 @@
 // Date masks and the headless virtual clock.
 #include "platform/platform.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <ctime>
+#include <gtest/gtest.h>
 
 TEST(PlatformClock, DateMasksArePaddedAndLiteralsKept)
 {

@@ -2,12 +2,11 @@
 // and the system details and locale name.
 #include "platform/platform.h"
 
-#include <gtest/gtest.h>
-
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,7 +28,7 @@ void WriteText(const std::string& Path, const std::string& Text)
 
 // Sets (or with nullptr unsets) an environment variable for one scope.
 class EnvironmentOverride {
-public:
+  public:
     EnvironmentOverride(const char* Variable, const char* Value) : Name(Variable)
     {
         const char* Old = std::getenv(Name);
@@ -52,14 +51,14 @@ public:
         }
     }
 
-private:
+  private:
     const char* Name;
     bool HadOld = false;
     std::string OldValue;
 };
 
 class PlatformFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         char Template[] = "/tmp/kistora-files-XXXXXX";
@@ -149,12 +148,13 @@ TEST_F(PlatformFiles, QueriesCreateAndDelete)
 
 TEST_F(PlatformFiles, ListFilesMatchesWildcardsIgnoringCase)
 {
-    for (const char* Name : {"en_GB.language", "DE_de.LANGUAGE", "fr.language.bak", "notes.txt", "x.languages",
-                             "a.txt", ".language"}) {
+    for (const char* Name :
+         {"en_GB.language", "DE_de.LANGUAGE", "fr.language.bak", "notes.txt", "x.languages", "a.txt", ".language"}) {
         WriteText(Dir + Name, "x");
     }
     fs::create_directory(Dir + "folder.language");
-    EXPECT_EQ(ListFiles(Dir, "*.language"), (std::vector<std::string>{".language", "DE_de.LANGUAGE", "en_GB.language"}));
+    EXPECT_EQ(ListFiles(Dir, "*.language"),
+              (std::vector<std::string>{".language", "DE_de.LANGUAGE", "en_GB.language"}));
     EXPECT_EQ(ListFiles(Dir.substr(0, Dir.size() - 1), "*.LANGUAGE").size(), 3u) << "folder without a slash";
     EXPECT_EQ(ListFiles(Dir, "?.txt"), (std::vector<std::string>{"a.txt"}));
     EXPECT_EQ(ListFiles(Dir, "*a*e*.*"), (std::vector<std::string>{"fr.language.bak"})) << "a star gives back";

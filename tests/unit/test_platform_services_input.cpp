@@ -11,7 +11,7 @@ void InputShutdown();
 namespace {
 
 class PlatformInput : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         SavedHeadless = Overrides.Headless;
@@ -76,8 +76,8 @@ TEST_F(PlatformInput, KeysAreIndependentAndStrayInputIsIgnored)
 {
     ScriptKey(KeyS, 1);
     ScriptKey(KeyM, 1);
-    ScriptKey(KeySpace, 0);            // up without down: not a release
-    ScriptKey(KeyCount, 1);            // not one of the nine keys
+    ScriptKey(KeySpace, 0); // up without down: not a release
+    ScriptKey(KeyCount, 1); // not one of the nine keys
     ScriptKey(-1, 1);
     ExamineKeyboard();
     EXPECT_EQ(KeyHeld(KeyS), 1);

@@ -4,11 +4,10 @@
 #include "display/display.h"
 #include "platform/platform.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <thread>
 
 // Shutdown call the platform keeps for itself (its internal header pulls in SDL).
@@ -63,7 +62,7 @@ int StatusAfterWaiting(int Channel, int Status, double Seconds)
 }
 
 class PlatformOgg : public ::testing::Test {
-protected:
+  protected:
     int SavedHeadless = 0;
     void SetUp() override
     {

@@ -3,11 +3,10 @@
 // that end by themselves, played through SDL's silent driver in real time.
 #include "platform/platform.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <gtest/gtest.h>
 #include <random>
 #include <thread>
 
@@ -84,7 +83,8 @@ int Load(int Number, const std::vector<uint8_t>& Bytes)
 // A 16-bit stereo 44.1 kHz sound whose left sample is Left(frame) and right -Left(frame).
 std::vector<uint8_t> MakeStereo(int Frames, const std::function<int(int)>& Left)
 {
-    return MakeWav(WavShape{}, Frames, [&](int Frame, int Channel) { return Channel == 0 ? Left(Frame) : -Left(Frame); });
+    return MakeWav(WavShape{}, Frames,
+                   [&](int Frame, int Channel) { return Channel == 0 ? Left(Frame) : -Left(Frame); });
 }
 
 // The channel's status once it leaves Status, or Status after Seconds.
@@ -97,7 +97,7 @@ int StatusAfterWaiting(int Channel, int Status, double Seconds)
 }
 
 class PlatformSound : public ::testing::Test {
-protected:
+  protected:
     int SavedHeadless = 0;
     void SetUp() override
     {
@@ -139,8 +139,8 @@ TEST_F(PlatformSound, WavChunksBeforeDataAndExtensibleFormatAreRead)
     PutTag(List, "LIST");
     PutLe32(List, 5);
     List.insert(List.end(), {'I', 'N', 'F', 'O', 'x', 0});
-    auto WithList = MakeWav(WavShape{}, 10, [](int Frame, int Channel) { return Channel == 0 ? Frame + 1 : -(Frame + 1); },
-                            List);
+    auto WithList = MakeWav(
+        WavShape{}, 10, [](int Frame, int Channel) { return Channel == 0 ? Frame + 1 : -(Frame + 1); }, List);
     ASSERT_EQ(Load(4, WithList), 1);
 
     // WAVE_FORMAT_EXTENSIBLE with the PCM sub-format.
@@ -160,7 +160,8 @@ TEST_F(PlatformSound, WavChunksBeforeDataAndExtensibleFormatAreRead)
     PutLe16(Ext, 16);
     PutLe32(Ext, 3);
     // KSDATAFORMAT_SUBTYPE_PCM: 00000001-0000-0010-8000-00AA00389B71.
-    Ext.insert(Ext.end(), {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71});
+    Ext.insert(Ext.end(),
+               {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71});
     PutTag(Ext, "data");
     PutLe32(Ext, 8);
     PutLe16(Ext, 7);

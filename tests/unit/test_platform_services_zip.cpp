@@ -1,11 +1,10 @@
 // Zip archives (the language source) made here with Python's zipfile module.
 #include "platform/platform.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
 
@@ -29,7 +28,7 @@ std::string BigContent()
 }
 
 class PlatformZip : public ::testing::Test {
-protected:
+  protected:
     // One archive for the whole suite: starting Python takes a while.
     static void SetUpTestSuite()
     {
@@ -43,13 +42,17 @@ protected:
         Dir = std::string(Template) + "/";
         Zip = Dir + "Kistora.languages";
         std::string Script = "import zipfile\n"
-                             "z = zipfile.ZipFile('" + Zip + "', 'w', zipfile.ZIP_DEFLATED)\n"
+                             "z = zipfile.ZipFile('" +
+                             Zip +
+                             "', 'w', zipfile.ZIP_DEFLATED)\n"
                              "z.writestr('en_GB.language', '[LANGUAGE FILE]\\r\\ntLangFileNAME=English\\r\\n')\n"
                              "z.writestr('de_DE.LANGUAGE', 'x')\n"
                              "z.writestr('sub/', '')\n"
                              "z.writestr('sub/nl_NL.language', 'nl')\n"
                              "z.writestr('empty.flag', '')\n"
-                             "z.writestr('big.bin', open('" + Dir + "big.src').read())\n"
+                             "z.writestr('big.bin', open('" +
+                             Dir +
+                             "big.src').read())\n"
                              "z.writestr('en_GB.language', 'second copy')\n"
                              "z.close()\n";
         std::ofstream(Dir + "big.src", std::ios::binary) << BigContent();

@@ -5,10 +5,9 @@
 #include "platform/platform_internal.h"
 #include "platform/video_internal.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <random>
 #include <vector>
 
@@ -43,8 +42,8 @@ std::vector<uint32_t> SdlBlit(const std::vector<uint32_t>& Source, std::vector<u
     int Height = int(Source.size() / BlitWidth);
     SDL_Surface* From = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(Source.data()), BlitWidth, Height, 32,
                                                            BlitWidth * 4, SDL_PIXELFORMAT_ARGB8888);
-    SDL_Surface* To = SDL_CreateRGBSurfaceWithFormatFrom(Screen.data(), BlitWidth, Height, 32, BlitWidth * 4,
-                                                         SDL_PIXELFORMAT_RGB888);
+    SDL_Surface* To =
+        SDL_CreateRGBSurfaceWithFormatFrom(Screen.data(), BlitWidth, Height, 32, BlitWidth * 4, SDL_PIXELFORMAT_RGB888);
     EXPECT_NE(From, nullptr);
     EXPECT_NE(To, nullptr);
     SDL_SetSurfaceBlendMode(From, Blend ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE);
@@ -126,8 +125,10 @@ void PlainTurn(const uint32_t* Source, int SourceWidth, int SourceHeight, int Di
                 V -= 0.5;
             }
             int64_t FixedU = std::llround(U * 65536), FixedV = std::llround(V * 65536);
-            for (int Column = TileLeft; Column < std::min(TileLeft + 64, Width); ++Column, FixedU += StepU, FixedV += StepV)
-                Target[size_t(Row) * Pitch + Column] = PlainSample(Source, SourceWidth, SourceHeight, FixedU, FixedV, Filtered);
+            for (int Column = TileLeft; Column < std::min(TileLeft + 64, Width);
+                 ++Column, FixedU += StepU, FixedV += StepV)
+                Target[size_t(Row) * Pitch + Column] =
+                    PlainSample(Source, SourceWidth, SourceHeight, FixedU, FixedV, Filtered);
         }
 }
 
@@ -207,12 +208,9 @@ TEST(SoftwareTurn, EqualsThePlainTurningPixelForPixel)
     };
     const Case Cases[] = {
         {-3.0, 722, 406, 700, 390, 12, 20, 1}, // the title background's sway: grown, split over both cores
-        {2.95, 722, 406, 699, 389, 0, 0, 1},
-        {0.05, 300, 200, 300, 200, 0, 0, 1},
-        {0.0, 301, 203, 301, 203, 0, 0, 1},
-        {45.0, 200, 140, 250, 250, 0, 0, 1},   // shrunk, far edges
-        {-90.0, 301, 203, 203, 301, 0, 0, 1},
-        {180.0, 905, 611, 640, 480, 130, 60, 1},
+        {2.95, 722, 406, 699, 389, 0, 0, 1},     {0.05, 300, 200, 300, 200, 0, 0, 1},
+        {0.0, 301, 203, 301, 203, 0, 0, 1},      {45.0, 200, 140, 250, 250, 0, 0, 1}, // shrunk, far edges
+        {-90.0, 301, 203, 203, 301, 0, 0, 1},    {180.0, 905, 611, 640, 480, 130, 60, 1},
         {-3.0, 722, 406, 700, 390, 12, 20, 0}, // nearest
         {17.5, 1500, 1100, 1210, 1330, 7, 3, 1},
     };

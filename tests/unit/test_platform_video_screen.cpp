@@ -1,14 +1,14 @@
 // The headless screen: opening and re-opening, the persistent back buffer,
 // screenshots, window events and focus, desktop size overrides.
-#include "test_platform_video_png.h"
-#include "test_platform_video_util.h"
-
 #include "platform/video_internal.h"
 
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
+
+#include "test_platform_video_png.h"
+#include "test_platform_video_util.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // Sprites on the headless screen: transparency kinds, the three ways of
 // showing, zoom, rotation, resizing, copies and slot handling, all checked
 // through the pixels that land in the back buffer.
-#include "test_platform_video_png.h"
-#include "test_platform_video_util.h"
-
 #include <algorithm>
 #include <iterator>
+
+#include "test_platform_video_png.h"
+#include "test_platform_video_util.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // Vector text: measuring, single lines placed by their top-left corner,
 // accented letters, and paragraphs wrapped and centred in a box.
 // Checked by probing where ink lands, not against golden pictures.
-#include "test_platform_video_util.h"
-
 #include <cmath>
 #include <string>
 #include <vector>
+
+#include "test_platform_video_util.h"
 
 namespace {
 
@@ -252,10 +252,10 @@ TEST_F(PlatformVideoText, ParagraphIsPlacedByTheBoxButCutOnlyAtTheImageEdge)
     DrawParagraph(Image, "WWWWWWWWWW\nHHgy\nHH", 100, 40, 60, Line * 1.5, Size, Rgba(255, 255, 255));
     InkBox Ink = FindInk(Image, 0);
     ASSERT_FALSE(Ink.Empty());
-    EXPECT_LT(Ink.Left, 100);                        // the wide word runs past the box on both sides
+    EXPECT_LT(Ink.Left, 100); // the wide word runs past the box on both sides
     EXPECT_GT(Ink.Right, 159);
     EXPECT_GE(Ink.Top, 40);
-    EXPECT_GT(Ink.Bottom, 40 + int(Line * 1.5));     // the second line's descenders are kept
+    EXPECT_GT(Ink.Bottom, 40 + int(Line * 1.5)); // the second line's descenders are kept
     EXPECT_LT(Ink.Bottom, 40 + int(2 * Line));
     EXPECT_TRUE(FindInk(Image, 40, 40 + int(2 * Line), 200).Empty()); // no third line
     // Boxes partly outside the image and empty boxes are safe.

@@ -5,14 +5,12 @@
 // orange must show inside each crate-on-target cell and nowhere in a
 // crate-on-floor cell, and the two kinds of cell must differ in many pixels.
 // Without the built content the test skips.
-#include "test_scratch.h"
-
-#include "base/base.h"
-#include "display/display.h"
-#include "levels/levels.h"
-#include "platform/platform.h"
-#include "play/play.h"
 #include "shell/shell.h"
+#include "play/play.h"
+#include "levels/levels.h"
+#include "display/display.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -21,6 +19,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "test_scratch.h"
 
 namespace {
 

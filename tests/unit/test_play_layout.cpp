@@ -1,7 +1,7 @@
 // Play-screen layout for the fixed widths and every aspect class, against
 // values worked out by hand; the clock text.
-#include "display/display.h"
 #include "play/play.h"
+#include "display/display.h"
 
 #include <gtest/gtest.h>
 

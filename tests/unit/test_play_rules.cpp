@@ -1,18 +1,18 @@
 // Move rules, slide, clock and completion on hand-made levels.
-#include "display/display.h"
-#include "levels/levels.h"
-#include "platform/platform.h"
-#include "play/play.h"
-#include "screens/screens.h"
-#include "base/base.h"
 #include "shell/shell.h"
+#include "screens/screens.h"
+#include "play/play.h"
+#include "levels/levels.h"
+#include "display/display.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
-
-#include "test_scratch.h"
 #include <string>
 #include <vector>
+
+#include "test_scratch.h"
 
 namespace {
 
@@ -104,7 +104,7 @@ std::string Board(const std::string& Name)
 
 class PlayRules : public ::testing::Test {
   protected:
-    ScratchFolder Folder;          // completions write the scores here
+    ScratchFolder Folder; // completions write the scores here
     std::string SavedSaveTo;
 
     void SetUp() override
@@ -222,9 +222,9 @@ TEST_F(PlayRules, RestartClearsTheOldBoardAndKeepsFacing)
     ASSERT_EQ(SetUpLevel(0), 1);
     EXPECT_EQ(Board("one"), "##########\n#@      .#\n#  $     #\n##########\n");
     EXPECT_EQ(Play.StepCount, 0);
-    EXPECT_EQ(Play.Worker.Facing, DirRight);          // kept from the last attempt
-    EXPECT_EQ(WorkerSprite(Play.Worker), SpriteIdleLeft);     // but the picture starts left
-    EXPECT_EQ(Panels[PanelMainMenu].SlideCounter, 5); // not from the level select
+    EXPECT_EQ(Play.Worker.Facing, DirRight);              // kept from the last attempt
+    EXPECT_EQ(WorkerSprite(Play.Worker), SpriteIdleLeft); // but the picture starts left
+    EXPECT_EQ(Panels[PanelMainMenu].SlideCounter, 5);     // not from the level select
     // Facing right already: the first request walks at once.
     RequestMove(DirRight);
     EXPECT_EQ(Play.MoveKind, 22);
@@ -242,11 +242,11 @@ TEST_F(PlayRules, RestartDuringASlideStartsIdle)
         ASSERT_EQ(SetUpLevel(0), 1);
         Play.Worker.Facing = Dir;
         if (Dir == DirDown) {
-            Step(DirDown);      // to (1, 2)
-            Step(DirRight);     // turn
-            Step(DirRight);     // to (2, 2), beside the crate
+            Step(DirDown);  // to (1, 2)
+            Step(DirRight); // turn
+            Step(DirRight); // to (2, 2), beside the crate
         }
-        RequestMove(DirRight);  // a walk, or the push of the crate at (3, 2)
+        RequestMove(DirRight); // a walk, or the push of the crate at (3, 2)
         ASSERT_EQ(Play.MoveKind, Dir == DirRight ? 22 : 2);
         Frames(3);
         GameState = InGameMenu;
@@ -374,7 +374,7 @@ TEST_F(PlayRules, CrateAgainstWallAndWorkerAgainstWallChangeNothing)
     Play.Worker.Facing = DirRight;
     Play.Worker.Pose = PosePush; // any earlier picture
     Play.Worker.PoseDir = DirDown;
-    RequestMove(DirRight);              // crate against the wall
+    RequestMove(DirRight); // crate against the wall
     EXPECT_EQ(Play.MoveKind, 0);
     EXPECT_EQ(Play.StepCount, 0);
     EXPECT_EQ(WorkerSprite(Play.Worker), SpritePushDown);

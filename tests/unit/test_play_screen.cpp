@@ -1,12 +1,12 @@
 // The play screen drawn on a headless screen: every pixel covered, the HUD
 // boxes, crates, the sliding worker and the crate icons where they belong.
-#include "display/display.h"
-#include "levels/levels.h"
-#include "platform/platform.h"
-#include "play/play.h"
-#include "screens/screens.h"
-#include "base/base.h"
 #include "shell/shell.h"
+#include "screens/screens.h"
+#include "play/play.h"
+#include "levels/levels.h"
+#include "display/display.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -36,7 +36,7 @@ int SolidSprite(int Slot, uint32_t Colour)
 
 class PlayScreen : public ::testing::Test {
   protected:
-    ScratchFolder Folder;   // completions write the scores here
+    ScratchFolder Folder; // completions write the scores here
     std::string SavedSaveTo;
 
     void SetUp() override
@@ -152,8 +152,8 @@ class PlayScreen : public ::testing::Test {
 
 TEST_F(PlayScreen, EveryPixelIsDrawnOnEveryScreenShape)
 {
-    const int Sizes[][2] = {{1920, 1080}, {1920, 1200}, {1366, 768},  {1024, 768}, {1280, 1024}, {1440, 900},
-                            {1280, 768},  {2560, 1080}, {1440, 960}, {3440, 1440}, {1600, 910}, {3840, 1600}};
+    const int Sizes[][2] = {{1920, 1080}, {1920, 1200}, {1366, 768}, {1024, 768},  {1280, 1024}, {1440, 900},
+                            {1280, 768},  {2560, 1080}, {1440, 960}, {3440, 1440}, {1600, 910},  {3840, 1600}};
     for (const auto& Size : Sizes) {
         SCOPED_TRACE(std::to_string(Size[0]) + " x " + std::to_string(Size[1]));
         Open(Size[0], Size[1]);
@@ -264,10 +264,10 @@ TEST_F(PlayScreen, TheSameLevelLooksTheSameWhicheverScreenCameBefore)
 {
     // The 16:9, 16:10, 4:3, 5:4, 3:2, 17:9 and 21:9 shapes, and odd ones
     // around them (the wide ones large are in the test above).
-    const int Sizes[][2] = {{1600, 910}, {1600, 900}, {1601, 901}, {1599, 899}, {1920, 1080}, {1920, 1200},
-                            {1366, 768}, {1360, 768}, {1280, 720}, {1280, 768}, {1280, 800}, {1280, 1024},
-                            {1024, 768}, {1024, 600}, {1024, 576}, {800, 600},  {1440, 900}, {1440, 960},
-                            {1536, 864}, {2048, 1080}, {2560, 1080}, {1000, 1000}, {768, 1366}, {1700, 910},
+    const int Sizes[][2] = {{1600, 910}, {1600, 900},  {1601, 901},  {1599, 899},  {1920, 1080}, {1920, 1200},
+                            {1366, 768}, {1360, 768},  {1280, 720},  {1280, 768},  {1280, 800},  {1280, 1024},
+                            {1024, 768}, {1024, 600},  {1024, 576},  {800, 600},   {1440, 900},  {1440, 960},
+                            {1536, 864}, {2048, 1080}, {2560, 1080}, {1000, 1000}, {768, 1366},  {1700, 910},
                             {1500, 910}, {1650, 920},  {1111, 777}};
     const uint32_t LevelSelectLeft = Rgba(255, 0, 255), PauseMenuLeft = Rgba(0, 255, 255);
     for (const auto& Size : Sizes) {
@@ -283,7 +283,7 @@ TEST_F(PlayScreen, TheSameLevelLooksTheSameWhicheverScreenCameBefore)
         PauseClock();
         GameState = InGameMenu;
         Paint(PauseMenuLeft);
-        ASSERT_EQ(SetUpLevel(0), 1);   // restart
+        ASSERT_EQ(SetUpLevel(0), 1); // restart
         DrawPlayScreen();
         ASSERT_EQ(ReadBackBuffer(Pixels, &ReadWidth, &ReadHeight), 1);
         int Differ = 0, FirstX = -1, FirstY = -1;
@@ -309,7 +309,7 @@ TEST_F(PlayScreen, TheClockUnderThePauseMenuStandsStillThroughARedraw)
     for (int Frame = 0; Frame < 130; Frame++) {
         AdvanceVirtualFrame();
     }
-    DrawOverMarker();   // Playing: the clock is drawn (two seconds and a bit)
+    DrawOverMarker(); // Playing: the clock is drawn (two seconds and a bit)
     PauseClock();
     GameState = InGameMenu;
     DrawOverMarker();
@@ -324,9 +324,9 @@ TEST_F(PlayScreen, TheClockUnderThePauseMenuStandsStillThroughARedraw)
     };
     const std::vector<uint32_t> AtPause = Clock();
     for (int Frame = 0; Frame < 600; Frame++) {
-        AdvanceVirtualFrame();   // ten seconds in the menu
+        AdvanceVirtualFrame(); // ten seconds in the menu
     }
-    RenderHudTime();             // as the re-open does while a level is in play
+    RenderHudTime(); // as the re-open does while a level is in play
     DrawOverMarker();
     EXPECT_TRUE(Clock() == AtPause) << "the clock jumped on by the time spent in the pause menu";
     ResumeClock();
@@ -371,7 +371,7 @@ TEST_F(PlayScreen, ARefusedLevelShowsTheLevelSelectThereAndIsNeverSkipped)
     EXPECT_EQ(GameState, LevelSelect);
     EXPECT_EQ(SelectedLevelIndex, 1);
     EXPECT_EQ(Play.CurrentLevelName, "pic");
-    CloseAllFiles();   // flushes the log
+    CloseAllFiles(); // flushes the log
     std::vector<uint8_t> Bytes;
     ASSERT_EQ(ReadWholeFile(LogPath, Bytes), 1);
     EXPECT_EQ(std::string(Bytes.begin(), Bytes.end()),

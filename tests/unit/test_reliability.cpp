@@ -2,15 +2,11 @@
 // the hostile files every reader of outside data must get through with a
 // defined outcome and bounded work. bench/hostile.cpp measures what the
 // hostile files cost in time and memory.
-#include "base/base.h"
 #include "levels/levels.h"
-#include "platform/platform.h"
-#include "settings/settings.h"
-
 #include "display/display.h"
-
-#include "hostile_inputs.h"
-#include "test_scratch.h"
+#include "settings/settings.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,6 +17,9 @@
 #include <pwd.h>
 #include <sys/resource.h>
 #include <unistd.h>
+
+#include "hostile_inputs.h"
+#include "test_scratch.h"
 
 namespace fs = std::filesystem;
 
@@ -41,7 +40,8 @@ void WriteText(const std::string& Path, const std::string& Text)
 std::vector<std::string> FolderNames(const std::string& Folder)
 {
     std::vector<std::string> Names;
-    for (const auto& Entry : fs::directory_iterator(Folder)) Names.push_back(Entry.path().filename().string());
+    for (const auto& Entry : fs::directory_iterator(Folder))
+        Names.push_back(Entry.path().filename().string());
     std::sort(Names.begin(), Names.end());
     return Names;
 }
@@ -56,7 +56,10 @@ class FileSizeLimit {
         New.rlim_cur = Bytes;
         setrlimit(RLIMIT_FSIZE, &New);
     }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &Old_); }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &Old_);
+    }
 
   private:
     rlimit Old_{};
@@ -69,7 +72,8 @@ class StderrPipe {
     StderrPipe()
     {
         std::fflush(stderr);
-        if (pipe(Ends_) != 0) return;
+        if (pipe(Ends_) != 0)
+            return;
         Saved_ = dup(2);
         dup2(Ends_[1], 2);
     }
@@ -82,7 +86,8 @@ class StderrPipe {
         std::string Text;
         char Chunk[4096];
         ssize_t Got;
-        while ((Got = read(Ends_[0], Chunk, sizeof Chunk)) > 0) Text.append(Chunk, size_t(Got));
+        while ((Got = read(Ends_[0], Chunk, sizeof Chunk)) > 0)
+            Text.append(Chunk, size_t(Got));
         close(Ends_[0]);
         return Text;
     }
@@ -136,7 +141,8 @@ TEST_F(Reliability, AFullDiskKeepsTheOldFilesAndSaysSo)
     EXPECT_EQ(Prefs, 0);
     EXPECT_EQ(Scores, 0);
     EXPECT_EQ(PrefsError, "write: " + std::string(std::strerror(EFBIG)));
-    EXPECT_NE(Said.find("preferences could not be saved to " + Folder.Path() + "Kistora.prefs: write:"), std::string::npos)
+    EXPECT_NE(Said.find("preferences could not be saved to " + Folder.Path() + "Kistora.prefs: write:"),
+              std::string::npos)
         << Said;
     EXPECT_NE(Said.find("scores could not be saved to " + Folder.Path() + "Kistora.scores: write:"), std::string::npos)
         << Said;
@@ -175,7 +181,8 @@ TEST_F(Reliability, MissingHomeFallsBackToTheAccountsHome)
     passwd* Account = getpwuid(getuid());
     ASSERT_NE(Account, nullptr);
     std::string Expected = std::string(Account->pw_dir);
-    if (Expected.back() != '/') Expected += '/';
+    if (Expected.back() != '/')
+        Expected += '/';
     EXPECT_EQ(ResolveUserDir("brindlewood game studio/Kistora"),
               Expected + ".local/share/brindlewood game studio/Kistora/");
 }
@@ -250,7 +257,7 @@ TEST_F(HostileFiles, AnIndexClaimingTenThousandLevelsAndTilesIsCut)
     EXPECT_EQ(levelsByName.size(), size_t(MaxLevels));
     EXPECT_EQ(GetArchiveProperty(4), "100");
     EXPECT_EQ(levelOrder.back(), "100");
-    EXPECT_EQ(GetLevelProperty("100", 2), "4");   // its map was there and was read
+    EXPECT_EQ(GetLevelProperty("100", 2), "4"); // its map was there and was read
     EXPECT_EQ(GetArchiveProperty(5), "256");
     EXPECT_EQ(tilesByName.size(), size_t(MaxTiles));
     EXPECT_EQ(tilesByName.count("256"), 1u);
@@ -280,7 +287,8 @@ TEST_F(HostileFiles, MapsTogetherStayWithinTheirBudget)
     Map.resize(LevelEntryBufferLimit, 0);
     std::vector<PackInput> Entries;
     Entries.push_back({"index", packtest::MakeIndex({u"1", u"2", u"3", u"4", u"5"}, {})});
-    for (const char* Name : {"1", "2", "3", "4"}) Entries.push_back({std::string("MAPS/") + Name, Map});
+    for (const char* Name : {"1", "2", "3", "4"})
+        Entries.push_back({std::string("MAPS/") + Name, Map});
     Entries.push_back({"MAPS/5", packtest::MakeMap(packtest::MapSpec())});
     PackOptions Options;
     Options.Level = 1;
@@ -338,7 +346,8 @@ TEST_F(HostileFiles, AFiftyMegabyteLanguageFileIsRefused)
     std::string Source = Folder.Path() + "Kistora.languages/";
     fs::create_directories(Source);
     WriteText(Source + "hu_GE.language", hostile::MakeHugeLanguage(50000000, 1000000));
-    WriteText(Source + "en_GB.language", "[LANGUAGE FILE]\r\ntLangFileNAME = English\r\n[Menu]\r\ntMenuSTART = Start\r\n");
+    WriteText(Source + "en_GB.language",
+              "[LANGUAGE FILE]\r\ntLangFileNAME = English\r\n[Menu]\r\ntMenuSTART = Start\r\n");
     EXPECT_EQ(ScanLanguages(Source), 1);
     ASSERT_EQ(LanguageList.size(), 1u);
     EXPECT_EQ(LanguageList[0].Code, "en_GB");
@@ -403,4 +412,4 @@ TEST_F(HostileFiles, ATenMegabytePreferencesFileIsRefused)
     EXPECT_EQ(GameScreen, 1);
 }
 
-}  // namespace
+} // namespace

@@ -35,7 +35,10 @@ class ScratchFolder {
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-    std::string Path() const { return Root.string() + "/"; }
+    std::string Path() const
+    {
+        return Root.string() + "/";
+    }
     std::filesystem::path Root;
 
   private:

@@ -1,13 +1,12 @@
 // Aspect classes, the resolution list and the choice of the screen size.
+#include "shell/shell.h"
 #include "display/display.h"
 #include "settings/settings.h"
-#include "platform/platform.h"
 #include "base/base.h"
-#include "shell/shell.h"
-
-#include <gtest/gtest.h>
+#include "platform/platform.h"
 
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <string>
 
 namespace {
@@ -18,31 +17,25 @@ struct ClassCase {
 
 // Desktop sizes met in the wild, with the class the two-decimal ratio text gives.
 const ClassCase ClassCases[] = {
-    {1920, 1080, Aspect16x9},   // "1.78"
-    {1366, 768, Aspect16x9},    // 1.7786 -> "1.78"
-    {1360, 768, Aspect16x9},    // 1.7708 -> "1.77"
-    {1280, 1024, Aspect5x4},    // "1.25"
-    {1920, 1200, Aspect16x10},  // "1.60"
-    {1440, 900, Aspect16x10},
-    {2560, 1600, Aspect16x10},
-    {1680, 1050, Aspect16x10},
-    {2560, 1080, Aspect21x9},   // 2.370 -> "2.37"
-    {3440, 1440, Aspect21x9},   // 2.389 -> "2.39"
-    {3840, 1600, AspectOther},  // "2.40" is in no row
-    {5120, 2160, Aspect21x9},   // "2.37"
-    {1280, 768, AspectOther},   // "1.67"
-    {1024, 768, Aspect4x3},     // "1.33"
-    {1600, 1200, Aspect4x3},
-    {800, 600, Aspect4x3},
-    {1440, 960, Aspect3x2},     // "1.50"
-    {2160, 1440, Aspect3x2},
-    {2048, 1080, Aspect17x9},   // 1.896 -> "1.90"
-    {4096, 2168, Aspect17x9},   // 1.889 -> "1.89"
-    {1900, 1000, Aspect17x9},   // exactly "1.90"
-    {1024, 600, AspectOther},   // 1.7067 -> "1.71"
-    {1280, 800, Aspect16x10},
-    {1000, 1000, AspectOther},  // "1.00"
-    {768, 1366, AspectOther},   // a portrait screen: "0.56"
+    {1920, 1080, Aspect16x9},  // "1.78"
+    {1366, 768, Aspect16x9},   // 1.7786 -> "1.78"
+    {1360, 768, Aspect16x9},   // 1.7708 -> "1.77"
+    {1280, 1024, Aspect5x4},   // "1.25"
+    {1920, 1200, Aspect16x10}, // "1.60"
+    {1440, 900, Aspect16x10},  {2560, 1600, Aspect16x10}, {1680, 1050, Aspect16x10},
+    {2560, 1080, Aspect21x9},                                                     // 2.370 -> "2.37"
+    {3440, 1440, Aspect21x9},                                                     // 2.389 -> "2.39"
+    {3840, 1600, AspectOther},                                                    // "2.40" is in no row
+    {5120, 2160, Aspect21x9},                                                     // "2.37"
+    {1280, 768, AspectOther},                                                     // "1.67"
+    {1024, 768, Aspect4x3},                                                       // "1.33"
+    {1600, 1200, Aspect4x3},   {800, 600, Aspect4x3},     {1440, 960, Aspect3x2}, // "1.50"
+    {2160, 1440, Aspect3x2},   {2048, 1080, Aspect17x9},                          // 1.896 -> "1.90"
+    {4096, 2168, Aspect17x9},                                                     // 1.889 -> "1.89"
+    {1900, 1000, Aspect17x9},                                                     // exactly "1.90"
+    {1024, 600, AspectOther},                                                     // 1.7067 -> "1.71"
+    {1280, 800, Aspect16x10},  {1000, 1000, AspectOther},                         // "1.00"
+    {768, 1366, AspectOther},                                                     // a portrait screen: "0.56"
 };
 
 TEST(ScreenModeAspect, EveryKnownDesktopGetsItsClass)
@@ -132,7 +125,7 @@ TEST(ScreenModeResolutions, ModeNamesForTheLog)
 }
 
 class ScreenSizeChoice : public ::testing::Test {
-protected:
+  protected:
     PlatformOverrides Saved;
     int SavedMode = 0, SavedResolution = 0;
     void SetUp() override
@@ -184,19 +177,14 @@ TEST_F(ScreenSizeChoice, OnlyWindowSizesThatFitTheDesktopAreOffered)
 {
     struct DesktopCase {
         int W, H;
-        int Fitting;   // how many listed sizes fit, from the smallest on
+        int Fitting; // how many listed sizes fit, from the smallest on
     };
     const DesktopCase Cases[] = {
-        {1920, 1080, 5},   // up to 1920x1080 itself; 2048x1152 does not
-        {1600, 910, 4},    // up to 1600x900
-        {1280, 1024, 2},   // 1366 is too wide: up to 1280x720
-        {1366, 768, 3},
-        {1920, 1200, 5},
-        {2560, 1080, 5},   // 2048x1152 is too tall
-        {3440, 1440, 7},
-        {3840, 2160, 10},
-        {5120, 2880, 10},
-        {800, 600, 0},     // none fits
+        {1920, 1080, 5},                                    // up to 1920x1080 itself; 2048x1152 does not
+        {1600, 910, 4},                                     // up to 1600x900
+        {1280, 1024, 2},                                    // 1366 is too wide: up to 1280x720
+        {1366, 768, 3},  {1920, 1200, 5},  {2560, 1080, 5}, // 2048x1152 is too tall
+        {3440, 1440, 7}, {3840, 2160, 10}, {5120, 2880, 10}, {800, 600, 0}, // none fits
     };
     for (const DesktopCase& C : Cases) {
         SCOPED_TRACE(std::to_string(C.W) + " x " + std::to_string(C.H));
@@ -230,10 +218,10 @@ TEST(ScreenModeLayout, WideScreensLayTheMenusOutAtSixteenByNine)
 {
     EXPECT_EQ(MenuLayoutWidth(2560, 1080), 1920);
     EXPECT_EQ(MenuLayoutWidth(3440, 1440), 2560);
-    EXPECT_EQ(MenuLayoutWidth(3840, 1600), 2844);   // 1600 x 16 / 9 = 2844.4
+    EXPECT_EQ(MenuLayoutWidth(3840, 1600), 2844); // 1600 x 16 / 9 = 2844.4
     EXPECT_EQ(MenuLayoutWidth(5120, 1440), 2560);
-    EXPECT_EQ(MenuLayoutWidth(2160, 1080), 2160);   // exactly 2:1: as it is
-    EXPECT_EQ(MenuLayoutWidth(2048, 1080), 2048);   // 17:9
+    EXPECT_EQ(MenuLayoutWidth(2160, 1080), 2160); // exactly 2:1: as it is
+    EXPECT_EQ(MenuLayoutWidth(2048, 1080), 2048); // 17:9
     EXPECT_EQ(MenuLayoutWidth(1920, 1080), 1920);
     EXPECT_EQ(MenuLayoutWidth(1024, 768), 1024);
     EXPECT_EQ(MenuLayoutWidth(768, 1366), 768);

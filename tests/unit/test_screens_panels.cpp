@@ -1,19 +1,18 @@
 // Panel geometry from the screen size, and the panels as rendered: header bar,
 // body colour, which row carries the highlight, left/centred/right placement,
 // the disabled resolution row, the slide-in and the centred display.
-#include "display/display.h"
-#include "levels/levels.h"
-#include "platform/platform.h"
+#include "shell/shell.h"
 #include "screens/screens.h"
 #include "screens/screens_local.h"
+#include "levels/levels.h"
+#include "display/display.h"
 #include "settings/settings.h"
 #include "base/base.h"
-#include "shell/shell.h"
-
-#include <gtest/gtest.h>
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <map>
 #include <string>
 #include <vector>
@@ -92,7 +91,7 @@ TEST(ScreensGeometry, WorkedValuesAt1024x576)
     EXPECT_EQ(Panels[PanelQuitQuestion].Width, 512);
     EXPECT_EQ(Panels[PanelQuitQuestion].Height, 170);
     EXPECT_EQ(Panels[PanelQuitQuestion].Gap, 3);
-    EXPECT_EQ(Panels[PanelSettings].Width, 569);   // 568.9 rounded
+    EXPECT_EQ(Panels[PanelSettings].Width, 569); // 568.9 rounded
     EXPECT_EQ(Panels[PanelSettings].Height, 341);
     EXPECT_EQ(Panels[PanelSettings].ScreenY, 576 - 341 - 10);
     EXPECT_EQ(Panels[PanelCredits].Width, 512);
@@ -111,7 +110,7 @@ TEST(ScreensGeometry, EverythingFollowsTheWidthNotTheHeight)
     EXPECT_EQ(Panels[PanelMainMenu].Header, 106);
     EXPECT_EQ(Panels[PanelMainMenu].ScreenX, 1720 - 320);
     EXPECT_EQ(Panels[PanelMainMenu].ScreenY, 720);
-    EXPECT_EQ(Panels[PanelSettings].Width, 1422);   // 2560 / 1.8 = 1422.2
+    EXPECT_EQ(Panels[PanelSettings].Width, 1422); // 2560 / 1.8 = 1422.2
     EXPECT_EQ(Panels[PanelSettings].Height, 853);
     EXPECT_EQ(Panels[PanelSettings].ScreenY, 1440 - 853 - 10);
     ComputePanelGeometry(1280, 1024);
@@ -129,10 +128,10 @@ TEST(ScreensGeometry, EverythingFollowsTheWidthNotTheHeight)
 // sizes and the usual desktop shapes.
 TEST(ScreensGeometry, EveryPanelLiesInsideTheScreen)
 {
-    const int Sizes[][2] = {{2560, 1080}, {3440, 1440}, {3840, 1600}, {5120, 2160}, {5120, 1440}, {2200, 1080},
-                            {2160, 1080}, {2048, 1080}, {1024, 576},  {1280, 720},  {1366, 768},  {1600, 900},
-                            {1920, 1080}, {3840, 2160}, {1920, 1200}, {1280, 1024}, {1024, 768},  {1600, 910},
-                            {768, 1366}};
+    const int Sizes[][2] = {{2560, 1080}, {3440, 1440}, {3840, 1600}, {5120, 2160}, {5120, 1440},
+                            {2200, 1080}, {2160, 1080}, {2048, 1080}, {1024, 576},  {1280, 720},
+                            {1366, 768},  {1600, 900},  {1920, 1080}, {3840, 2160}, {1920, 1200},
+                            {1280, 1024}, {1024, 768},  {1600, 910},  {768, 1366}};
     for (const auto& Size : Sizes) {
         const int W = Size[0], H = Size[1];
         SCOPED_TRACE(std::to_string(W) + " x " + std::to_string(H));
@@ -140,7 +139,8 @@ TEST(ScreensGeometry, EveryPanelLiesInsideTheScreen)
         for (int Panel = 0; Panel < PanelCount; ++Panel) {
             SCOPED_TRACE(Panel);
             const PanelLayout& P = Panels[Panel];
-            if (Panel == PanelMainMenu || Panel == PanelQuitQuestion || Panel == PanelSettings || Panel == PanelCredits) {
+            if (Panel == PanelMainMenu || Panel == PanelQuitQuestion || Panel == PanelSettings ||
+                Panel == PanelCredits) {
                 EXPECT_GE(P.ScreenX, 0);
                 EXPECT_LE(P.ScreenX + P.Width, W);
                 EXPECT_GE(P.ScreenY, 0);
@@ -194,7 +194,12 @@ TEST(ScreensText, UpperCaseCoversTheLanguageNames)
     // A letter with no single capital stays as it is.
     EXPECT_EQ(UpperCase("Straße"), "STRAßE");
     EXPECT_EQ(UpperCase("日本語"), "日本語");
-    EXPECT_EQ(UpperCase(std::string("a\xFF" "b", 3)), std::string("A\xFF" "B", 3));
+    EXPECT_EQ(UpperCase(std::string("a\xFF"
+                                    "b",
+                                    3)),
+              std::string("A\xFF"
+                          "B",
+                          3));
 }
 
 TEST(ScreensText, ReplaceAllReplacesEveryOccurrence)
@@ -216,10 +221,13 @@ constexpr uint32_t Accent = Rgba(232, 106, 23);
 constexpr uint32_t White = Rgba(255, 255, 255);
 constexpr uint32_t Black = Rgba(0, 0, 0);
 
-uint32_t Rgb(uint32_t Pixel) { return Pixel | 0xFFu; }
+uint32_t Rgb(uint32_t Pixel)
+{
+    return Pixel | 0xFFu;
+}
 
 class PanelPictures : public ::testing::Test {
-protected:
+  protected:
     std::map<std::string, std::string> SavedTable;
     std::vector<LanguageListEntry> SavedLanguages;
     int SavedCurrent = -1;
@@ -245,17 +253,38 @@ protected:
         SavedCurrent = LanguageListCurrent;
         SavedPending = PendingSettings;
         TextTable = {
-            {"tMenuSTART", "START"},         {"tMenuSETTINGS", "SETTINGS"},   {"tMenuCREDITS", "CREDITS"},
-            {"tMenuQUIT", "QUIT"},           {"tQuitQUESTION", "REALLY QUIT?"}, {"tQuitYES", "YES"},
-            {"tQuitNO", "NO"},               {"tSettingsTITLE", "SETTINGS"},  {"tSettingsLANGUAGE", "LANGUAGE"},
-            {"tSettingsMUSIC", "MUSIC"},     {"tSettingsON", "ON"},           {"tSettingsOFF", "OFF"},
-            {"tSettingsSCREENMODE", "MODE"}, {"tSettingsFULLSCREEN", "FULL"}, {"TSettingsWINDOWED", "WINDOW"},
-            {"tSettingsBORDERLESS", "BORDERLESS"}, {"tSettingsRESOLUTION", "SIZE"}, {"tSettingsOK", "OK"},
-            {"tSettingsCANCEL", "CANCEL"},   {"tCompleteTITLE", "LEVEL ###"}, {"tCompleteTIME", "TIME"},
-            {"tCompleteSTEPS", "STEPS"},     {"tCompleteRETRY", "RETRY"},     {"tCompleteMENU", "MENU"},
-            {"tCompleteNEXT", "NEXT"},       {"tCreditsTITLE", "CREDITS"},    {"tCreditsCODEDESIGN", "CODE"},
-            {"tCreditsMUSIC", "MUSIC"},      {"tCreditsGFX", "GRAPHICS"},     {"tCreditsCRATE", "CRATE"},
-            {"tGcCONGRATULATIONS", "WELL DONE"}, {"tGcGAMECOMPLETE", "ALL SOLVED"},
+            {"tMenuSTART", "START"},
+            {"tMenuSETTINGS", "SETTINGS"},
+            {"tMenuCREDITS", "CREDITS"},
+            {"tMenuQUIT", "QUIT"},
+            {"tQuitQUESTION", "REALLY QUIT?"},
+            {"tQuitYES", "YES"},
+            {"tQuitNO", "NO"},
+            {"tSettingsTITLE", "SETTINGS"},
+            {"tSettingsLANGUAGE", "LANGUAGE"},
+            {"tSettingsMUSIC", "MUSIC"},
+            {"tSettingsON", "ON"},
+            {"tSettingsOFF", "OFF"},
+            {"tSettingsSCREENMODE", "MODE"},
+            {"tSettingsFULLSCREEN", "FULL"},
+            {"TSettingsWINDOWED", "WINDOW"},
+            {"tSettingsBORDERLESS", "BORDERLESS"},
+            {"tSettingsRESOLUTION", "SIZE"},
+            {"tSettingsOK", "OK"},
+            {"tSettingsCANCEL", "CANCEL"},
+            {"tCompleteTITLE", "LEVEL ###"},
+            {"tCompleteTIME", "TIME"},
+            {"tCompleteSTEPS", "STEPS"},
+            {"tCompleteRETRY", "RETRY"},
+            {"tCompleteMENU", "MENU"},
+            {"tCompleteNEXT", "NEXT"},
+            {"tCreditsTITLE", "CREDITS"},
+            {"tCreditsCODEDESIGN", "CODE"},
+            {"tCreditsMUSIC", "MUSIC"},
+            {"tCreditsGFX", "GRAPHICS"},
+            {"tCreditsCRATE", "CRATE"},
+            {"tGcCONGRATULATIONS", "WELL DONE"},
+            {"tGcGAMECOMPLETE", "ALL SOLVED"},
         };
         LanguageList = {{"en_GB", "English"}, {"fr_FR", "Français"}};
         LanguageListCurrent = 0;
@@ -280,7 +309,10 @@ protected:
         ShowSprite(Panels[Panel].Sprite, 0, 0);
         ASSERT_EQ(ReadBackBuffer(Pixels, &Width, &Height), 1);
     }
-    uint32_t At(int X, int Y) const { return Rgb(Pixels[size_t(Y) * size_t(Width) + size_t(X)]); }
+    uint32_t At(int X, int Y) const
+    {
+        return Rgb(Pixels[size_t(Y) * size_t(Width) + size_t(X)]);
+    }
     int Count(int X0, int Y0, int X1, int Y1, uint32_t Colour) const
     {
         int N = 0;
@@ -306,7 +338,10 @@ protected:
     // slots in the 480-high menus: gap (400 - 4 x 52) / 5 = 38, tops 80 + 38 =
     // 118, then 90 apart. Six slots in the 640-high panels: gap (560 - 6 x 52)
     // / 7 = 35, tops 115, then 87 apart.
-    static int FourSlots(int Panel) { return Panel == PanelMainMenu || Panel == PanelInGameMenu; }
+    static int FourSlots(int Panel)
+    {
+        return Panel == PanelMainMenu || Panel == PanelInGameMenu;
+    }
     int BandTop(int Panel, int Slot) const
     {
         return FourSlots(Panel) ? 118 + (Slot - 1) * 90 : 115 + (Slot - 1) * 87;
@@ -622,8 +657,8 @@ TEST_F(PanelPictures, ATwoLineQuitQuestionIsNotCutAtItsBox)
     const std::string Question = "Do you really want to quit? Your progress in this puzzle is gone.";
     double Wide = 0, High = 0;
     MeasureText(Question, 52, &Wide, &High);
-    ASSERT_GT(Wide, 940.0);          // more than one line ...
-    ASSERT_LT(Wide, 1700.0);         // ... and well under two
+    ASSERT_GT(Wide, 940.0);  // more than one line ...
+    ASSERT_LT(Wide, 1700.0); // ... and well under two
     TextTable["tQuitQUESTION"] = Question;
     RenderQuitQuestion(1);
     Capture(PanelQuitQuestion);
@@ -652,7 +687,7 @@ TEST_F(PanelPictures, LevelCompleteTitleNamesTheLevelNumber)
         return Band;
     };
     ProgressList.assign(12, LevelProgress{"x", "", 1, 0, 0, 0});
-    SelectedLevelIndex = 6;   // the seventh level
+    SelectedLevelIndex = 6; // the seventh level
     TextTable["tCompleteTITLE"] = "LEVEL ### DONE";
     RenderLevelComplete(3);
     const std::vector<uint32_t> WithNumber = Header();

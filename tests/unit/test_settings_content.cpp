@@ -1,16 +1,14 @@
 // The game's own language files, read through the language loader: each one
 // is listed by the scan and gives a text for every key the program uses.
 #include "settings/settings.h"
-
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
-
-#include "test_text_keys.h"
-
 #include <set>
 #include <string>
 #include <vector>
+
+#include "test_text_keys.h"
 
 namespace {
 
@@ -42,7 +40,7 @@ void CheckSource(const std::string& Source, size_t MinimumLanguages)
     TextTable.clear();
 }
 
-}  // namespace
+} // namespace
 
 TEST(SettingsContent, CheckedInLanguageFiles)
 {

@@ -1,12 +1,12 @@
 // The grouped key-value document reader and writer.
 #include "settings/settings.h"
-#include "test_settings_helpers.h"
 
 #include <gtest/gtest.h>
-
 #include <limits>
 #include <random>
 #include <vector>
+
+#include "test_settings_helpers.h"
 
 static const std::string Bom = "\xEF\xBB\xBF";
 
@@ -26,7 +26,7 @@ TEST(SettingsDocument, LineKindsAndBlanks)
                        "NoEquals \t\r\n;x\r\n[Open\r\nEmpty=\r\n=orphan\r\n");
     ASSERT_EQ(Doc.Entries.size(), 8u);
     EXPECT_EQ(Doc.Entries[0].Kind, EntryComment);
-    EXPECT_EQ(Doc.Entries[0].Value, " two blanks");           // only one blank after ";" is dropped
+    EXPECT_EQ(Doc.Entries[0].Value, " two blanks"); // only one blank after ";" is dropped
     EXPECT_EQ(Doc.Entries[1].Kind, EntryGroup);
     EXPECT_EQ(Doc.Entries[1].Name, "Main");
     EXPECT_EQ(Doc.Entries[2].Kind, EntryKey);
@@ -37,7 +37,7 @@ TEST(SettingsDocument, LineKindsAndBlanks)
     EXPECT_EQ(Doc.Entries[4].Kind, EntryComment);
     EXPECT_EQ(Doc.Entries[4].Value, "x");
     EXPECT_EQ(Doc.Entries[5].Kind, EntryGroup);
-    EXPECT_EQ(Doc.Entries[5].Name, "Open");                   // no "]": to the end of the line
+    EXPECT_EQ(Doc.Entries[5].Name, "Open"); // no "]": to the end of the line
     EXPECT_EQ(Doc.Entries[6].Name, "Empty");
     EXPECT_EQ(Doc.Entries[6].Value, "");
     EXPECT_EQ(Doc.Entries[7].Name, "");
@@ -60,15 +60,16 @@ TEST(SettingsDocument, LineBreaksOfEveryKind)
 TEST(SettingsDocument, GroupAndKeyLookupIgnoreCaseFirstWins)
 {
     Document Doc = Parsed("Top=above\n[one]\nKey=first\n[ONE]\nKey=second group\n[Two]\n"
-                          "key=a\nKEY=b\n;Key=commented\nTop=inside\n", "TWO");
-    EXPECT_EQ(ReadText(Doc, "Key", "-"), "a");                // first match in the group
+                          "key=a\nKEY=b\n;Key=commented\nTop=inside\n",
+                          "TWO");
+    EXPECT_EQ(ReadText(Doc, "Key", "-"), "a"); // first match in the group
     EXPECT_EQ(ReadText(Doc, "kEy", "-"), "a");
-    EXPECT_EQ(ReadText(Doc, "Top", "-"), "inside");           // the key above the groups is not seen
+    EXPECT_EQ(ReadText(Doc, "Top", "-"), "inside"); // the key above the groups is not seen
     EXPECT_EQ(SelectGroup(Doc, "One"), 1);
-    EXPECT_EQ(ReadText(Doc, "KEY", "-"), "first");            // first group of that name
-    EXPECT_EQ(ReadText(Doc, "Top", "-"), "-");                // search stops at the next group
+    EXPECT_EQ(ReadText(Doc, "KEY", "-"), "first"); // first group of that name
+    EXPECT_EQ(ReadText(Doc, "Top", "-"), "-");     // search stops at the next group
     EXPECT_EQ(SelectGroup(Doc, "Three"), 0);
-    EXPECT_EQ(ReadText(Doc, "Key", "default"), "default");    // missing group: every read defaults
+    EXPECT_EQ(ReadText(Doc, "Key", "default"), "default"); // missing group: every read defaults
     EXPECT_EQ(ReadInteger(Doc, "Key", 77), 77);
 }
 
@@ -86,10 +87,10 @@ TEST(SettingsDocument, IntegersReadTheLeadingDecimalNumber)
 {
     Document Doc = Parsed("[S]\nA = 12abc\nB = on\nC = -3\nD=\nE = $10\nF = 99999999999999999999\n", "S");
     EXPECT_EQ(ReadInteger(Doc, "A", 5), 12);
-    EXPECT_EQ(ReadInteger(Doc, "B", 5), 0);          // present without a number: 0, not the default
+    EXPECT_EQ(ReadInteger(Doc, "B", 5), 0); // present without a number: 0, not the default
     EXPECT_EQ(ReadInteger(Doc, "C", 5), -3);
     EXPECT_EQ(ReadInteger(Doc, "D", 5), 0);
-    EXPECT_EQ(ReadInteger(Doc, "E", 5), 0);          // decimal only
+    EXPECT_EQ(ReadInteger(Doc, "E", 5), 0); // decimal only
     EXPECT_EQ(ReadInteger(Doc, "F", 5), std::numeric_limits<int64_t>::max());
     EXPECT_EQ(ReadInteger(Doc, "G", 5), 5);
 }
@@ -120,17 +121,21 @@ TEST(SettingsDocument, FilesWithAndWithoutByteOrderMark)
     std::string Path = Folder.Path() + "doc.txt";
     Document Doc;
 
-    WriteBytes(Path, Bom + "[G]\r\nName = Gr\xC3\xBC\xC3\x9F" "e\r\n");
+    WriteBytes(Path, Bom + "[G]\r\nName = Gr\xC3\xBC\xC3\x9F"
+                           "e\r\n");
     ASSERT_EQ(OpenDocument(Doc, Path), 1);
     SelectGroup(Doc, "G");
-    EXPECT_EQ(ReadText(Doc, "Name", ""), "Gr\xC3\xBC\xC3\x9F" "e");
+    EXPECT_EQ(ReadText(Doc, "Name", ""), "Gr\xC3\xBC\xC3\x9F"
+                                         "e");
 
     // Without the mark the bytes are the 8-bit code page: u-umlaut, sharp s,
     // the euro sign at 0x80 and the right quote at 0x92.
-    WriteBytes(Path, "[G]\r\nName = Gr\xFC\xDF" "e \x80\x92\r\n");
+    WriteBytes(Path, "[G]\r\nName = Gr\xFC\xDF"
+                     "e \x80\x92\r\n");
     ASSERT_EQ(OpenDocument(Doc, Path), 1);
     SelectGroup(Doc, "G");
-    EXPECT_EQ(ReadText(Doc, "Name", ""), "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC\xE2\x80\x99");
+    EXPECT_EQ(ReadText(Doc, "Name", ""), "Gr\xC3\xBC\xC3\x9F"
+                                         "e \xE2\x82\xAC\xE2\x80\x99");
 
     // Three bytes of mark and nothing else: an empty document. Two bytes are
     // too short to be a mark and are code-page text.
@@ -159,11 +164,11 @@ TEST(SettingsDocument, WriterLayout)
     WriteComment(Doc, "inside");
     SelectGroup(Doc, "Second");
     WriteInteger(Doc, "Zero", 0);
-    SelectGroup(Doc, "Unused");                         // noted, never written: no line
+    SelectGroup(Doc, "Unused"); // noted, never written: no line
     std::string Expected = Bom + "\r\n; Header\r\n[First]\r\nName = value\r\nCount = -12\r\n; inside\r\n"
                                  "[Second]\r\nZero = 0\r\n";
     EXPECT_EQ(SerialiseDocument(Doc), Expected);
-    EXPECT_FALSE(std::filesystem::exists(Path));        // nothing on disk before the close
+    EXPECT_FALSE(std::filesystem::exists(Path)); // nothing on disk before the close
     EXPECT_EQ(CloseDocument(Doc), 1);
     EXPECT_EQ(ReadBytes(Path), Expected);
 }
@@ -178,7 +183,7 @@ TEST(SettingsDocument, WriterSelectingAGroupAgainKeepsItsKeysTogether)
     WriteText(Doc, "y", "2");
     SelectGroup(Doc, "a");
     WriteText(Doc, "z", "3");
-    WriteText(Doc, "X", "4");                           // an existing key gets the new value
+    WriteText(Doc, "X", "4"); // an existing key gets the new value
     WriteComment(Doc, "end of A");
     EXPECT_EQ(SerialiseDocument(Doc), Bom + "\r\n[A]\r\nx = 4\r\nz = 3\r\n; end of A\r\n[B]\r\ny = 2\r\n");
 }
@@ -195,7 +200,7 @@ TEST(SettingsDocument, WrittenFileReadsBackAndFailedWriteKeepsOldFile)
     ASSERT_EQ(CloseDocument(Doc), 1);
     ASSERT_EQ(OpenDocument(Doc, Path), 1);
     ASSERT_EQ(SelectGroup(Doc, "data"), 1);
-    EXPECT_EQ(ReadText(Doc, "Text", ""), "spaced  ");   // blanks after "=" belong to the separator
+    EXPECT_EQ(ReadText(Doc, "Text", ""), "spaced  "); // blanks after "=" belong to the separator
     EXPECT_EQ(ReadInteger(Doc, "Big", 0), int64_t(1) << 40);
     CloseDocument(Doc);
 

@@ -2,32 +2,33 @@
 // language list and the default locale.
 #include "settings/settings.h"
 #include "platform/platform.h"
-#include "test_settings_helpers.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <optional>
 #include <utility>
 #include <vector>
+
+#include "test_settings_helpers.h"
 
 namespace {
 
 const std::string Bom = "\xEF\xBB\xBF";
 
 // A 2 x 1 PNG (one red, one blue pixel).
-const std::string FlagPng(
-    "\x89\x50\x4E\x47\x0D\x0A\x1A\x0A\x00\x00\x00\x0D\x49\x48\x44\x52\x00\x00\x00\x02\x00\x00\x00\x01\x08\x06"
-    "\x00\x00\x00\xF4\x22\x7F\x8A\x00\x00\x00\x0E\x49\x44\x41\x54\x78\x9C\x63\xF8\xCF\xC0\x00\x42\xFF\x01\x0F"
-    "\xF9\x03\xFD\x85\x11\x99\x76\x00\x00\x00\x00\x49\x45\x4E\x44\xAE\x42\x60\x82",
-    71);
+const std::string
+    FlagPng("\x89\x50\x4E\x47\x0D\x0A\x1A\x0A\x00\x00\x00\x0D\x49\x48\x44\x52\x00\x00\x00\x02\x00\x00\x00\x01\x08\x06"
+            "\x00\x00\x00\xF4\x22\x7F\x8A\x00\x00\x00\x0E\x49\x44\x41\x54\x78\x9C\x63\xF8\xCF\xC0\x00\x42\xFF\x01\x0F"
+            "\xF9\x03\xFD\x85\x11\x99\x76\x00\x00\x00\x00\x49\x45\x4E\x44\xAE\x42\x60\x82",
+            71);
 
 // A language file with its header group and Body after it.
 std::string LanguageFile(const std::string& DisplayName, const std::string& Body)
 {
     return Bom + "; language file\r\n[LANGUAGE FILE]\r\ntLangFileNAME = " + DisplayName +
            "\r\ntLangFileVERSION = 1.0\r\ntLangFileDATE = 2024-01-01\r\ntLangFileAUTHOR = Someone\r\n"
-           "tLangFileLANGID = 7\r\ntLangFileSOFTWARE = Kistora\r\n" + Body;
+           "tLangFileLANGID = 7\r\ntLangFileSOFTWARE = Kistora\r\n" +
+           Body;
 }
 
 // Writes a zip archive at Zip holding the given (entry name, bytes) pairs,
@@ -35,9 +36,11 @@ std::string LanguageFile(const std::string& DisplayName, const std::string& Body
 bool MakeZip(const ScratchFolder& Stage, const std::string& Zip,
              const std::vector<std::pair<std::string, std::string>>& Entries)
 {
-    std::string Command = "python3 -c \"import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1], 'w')\n"
-                          "for i in range(2, len(sys.argv), 2): z.writestr(sys.argv[i], open(sys.argv[i + 1], 'rb').read())\n"
-                          "z.close()\" '" + Zip + "'";
+    std::string Command =
+        "python3 -c \"import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1], 'w')\n"
+        "for i in range(2, len(sys.argv), 2): z.writestr(sys.argv[i], open(sys.argv[i + 1], 'rb').read())\n"
+        "z.close()\" '" +
+        Zip + "'";
     int Number = 0;
     for (const auto& [Name, Bytes] : Entries) {
         std::string Data = Stage.Path() + "entry" + std::to_string(Number++);
@@ -77,7 +80,7 @@ int TempLeftovers()
 }
 
 class SettingsLanguages : public ::testing::Test {
-protected:
+  protected:
     // The zip path extracts into the temporary folder: each test gets one of
     // its own, so files of tests running beside it are never counted.
     void SetUp() override
@@ -106,7 +109,7 @@ protected:
     std::string OldTemp;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SettingsLanguages, FolderScan)
 {
@@ -115,10 +118,12 @@ TEST_F(SettingsLanguages, FolderScan)
     WriteBytes(Source + "/en_GB.language", LanguageFile("English", "[Menu]\r\ntMenuSTART = Start\r\n"));
     WriteBytes(Source + "/en_GB.flag", FlagPng);
     WriteBytes(Source + "/de_DE.language", LanguageFile("Deutsch", ""));
-    WriteBytes(Source + "/de_DE.flag", "");                                   // empty: no flag
-    WriteBytes(Source + "/FR_fr.LANGUAGE", LanguageFile("Fran\xC3\xA7" "ais", ""));  // capitals: listed
+    WriteBytes(Source + "/de_DE.flag", ""); // empty: no flag
+    WriteBytes(Source + "/FR_fr.LANGUAGE", LanguageFile("Fran\xC3\xA7"
+                                                        "ais",
+                                                        "")); // capitals: listed
     WriteBytes(Source + "/aa_AA.language", LanguageFile("Same", ""));
-    WriteBytes(Source + "/zz_ZZ.language", LanguageFile("Same", ""));        // read last: wins
+    WriteBytes(Source + "/zz_ZZ.language", LanguageFile("Same", "")); // read last: wins
     WriteBytes(Source + "/nohead.language", "[Menu]\r\ntMenuSTART = x\r\n");
     WriteBytes(Source + "/readme.txt", LanguageFile("Text", ""));
     WriteBytes(Source + "/it_IT.language.bak", LanguageFile("Backup", ""));
@@ -126,7 +131,10 @@ TEST_F(SettingsLanguages, FolderScan)
 
     EXPECT_EQ(ScanLanguages(Source), 5);
     // Byte order of the display names; the file without a header has the empty name.
-    EXPECT_EQ(ListNames(), (std::vector<std::string>{"", "Deutsch", "English", "Fran\xC3\xA7" "ais", "Same"}));
+    EXPECT_EQ(ListNames(), (std::vector<std::string>{"", "Deutsch", "English",
+                                                     "Fran\xC3\xA7"
+                                                     "ais",
+                                                     "Same"}));
     EXPECT_EQ(ListCodes(), (std::vector<std::string>{"nohead", "de_DE", "en_GB", "FR_fr", "zz_ZZ"}));
 
     const LanguageInfo& English = languagesByName.at("English");
@@ -177,8 +185,8 @@ TEST_F(SettingsLanguages, ZipScan)
                         {{"en_GB.language", LanguageFile("English", "[M]\r\nk = v\r\n")},
                          {"en_GB.flag", FlagPng},
                          {"es_ES.language", LanguageFile("Espa\xC3\xB1ol", "")},
-                         {"es_ES.flag", FlagPng + Big},              // over 16,000 bytes: no flag
-                         {"DE_de.LANGUAGE", LanguageFile("Deutsch", "")},   // capitals: not listed
+                         {"es_ES.flag", FlagPng + Big},                   // over 16,000 bytes: no flag
+                         {"DE_de.LANGUAGE", LanguageFile("Deutsch", "")}, // capitals: not listed
                          {"a.language", LanguageFile("Same", "")},
                          {"b.language", LanguageFile("Same", "")},
                          {"sub/it_IT.language", LanguageFile("Italiano", "")},
@@ -192,19 +200,19 @@ TEST_F(SettingsLanguages, ZipScan)
     ASSERT_NE(languagesByName.at("English").Flag, 0);
     EXPECT_EQ(ImageWidth(languagesByName.at("English").Flag), 2);
     EXPECT_EQ(languagesByName.at("Espa\xC3\xB1ol").Flag, 0);
-    EXPECT_EQ(TempLeftovers(), Before);                             // extracted files deleted
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(TempFolder()).parent_path().parent_path() /
-                                         "evil.language"));
+    EXPECT_EQ(TempLeftovers(), Before); // extracted files deleted
+    EXPECT_FALSE(
+        std::filesystem::exists(std::filesystem::path(TempFolder()).parent_path().parent_path() / "evil.language"));
 }
 
 TEST_F(SettingsLanguages, SourcesThatCannotBeExamined)
 {
     std::string Source = Folder.Path() + "Kistora.languages";
-    EXPECT_EQ(ScanLanguages(Source), 0);                           // missing
+    EXPECT_EQ(ScanLanguages(Source), 0); // missing
     EXPECT_TRUE(LanguageList.empty());
     EXPECT_EQ(LanguageListCurrent, -1);
     WriteBytes(Source, "");
-    EXPECT_EQ(ScanLanguages(Source), 0);                           // empty file
+    EXPECT_EQ(ScanLanguages(Source), 0); // empty file
     WriteBytes(Source, "this is not a zip archive at all");
     EXPECT_EQ(ScanLanguages(Source), 0);
     EXPECT_TRUE(languagesByName.empty());
@@ -216,10 +224,9 @@ TEST_F(SettingsLanguages, SourcesThatCannotBeExamined)
 TEST_F(SettingsLanguages, LoadFillsTheTextTable)
 {
     const std::string English = LanguageFile(
-        "English",
-        "[Menu]\r\ntMenuSTART =   Start   \r\ntMenuQUIT\t=\tQuit\t\r\ntMenuSAME = first\r\n"
-        "[Other]\r\ntMenuSAME = second\r\n; tMenuCOMMENT = no\r\nTSettingsWINDOWED = Windowed\r\n"
-        "tEmpty =\r\ntMenuSAME = third\r\n");
+        "English", "[Menu]\r\ntMenuSTART =   Start   \r\ntMenuQUIT\t=\tQuit\t\r\ntMenuSAME = first\r\n"
+                   "[Other]\r\ntMenuSAME = second\r\n; tMenuCOMMENT = no\r\nTSettingsWINDOWED = Windowed\r\n"
+                   "tEmpty =\r\ntMenuSAME = third\r\n");
     const std::string Short = Bom + "tBeforeGroup = lost\r\n[LANGUAGE FILE]\r\ntLangFileNAME = Short\r\n"
                                     "[Menu]\r\ntMenuSTART = Los\r\n";
     for (int Zip = 0; Zip < 2; Zip++) {
@@ -237,12 +244,12 @@ TEST_F(SettingsLanguages, LoadFillsTheTextTable)
         }
         int Before = TempLeftovers();
         ASSERT_EQ(LoadLanguage(Source, "en_GB"), 1);
-        EXPECT_EQ(Text("tMenuSTART"), "Start");                    // blanks trimmed on both sides
-        EXPECT_EQ(Text("tMenuQUIT"), "Quit");                      // tabs too
-        EXPECT_EQ(Text("tMenuSAME"), "third");                     // the last occurrence wins
+        EXPECT_EQ(Text("tMenuSTART"), "Start"); // blanks trimmed on both sides
+        EXPECT_EQ(Text("tMenuQUIT"), "Quit");   // tabs too
+        EXPECT_EQ(Text("tMenuSAME"), "third");  // the last occurrence wins
         EXPECT_EQ(Text("TSettingsWINDOWED"), "Windowed");
-        EXPECT_EQ(Text("tSettingsWINDOWED"), "");                  // keys are case-sensitive
-        EXPECT_EQ(Text("tLangFileNAME"), "English");               // header keys enter too
+        EXPECT_EQ(Text("tSettingsWINDOWED"), "");    // keys are case-sensitive
+        EXPECT_EQ(Text("tLangFileNAME"), "English"); // header keys enter too
         EXPECT_EQ(Text("tMenuCOMMENT"), "");
         EXPECT_EQ(TextTable.count("tEmpty"), 1u);
         EXPECT_EQ(Text("tNoSuchKey"), "");
@@ -252,7 +259,7 @@ TEST_F(SettingsLanguages, LoadFillsTheTextTable)
         EXPECT_EQ(Text("tMenuSTART"), "Los");
         EXPECT_EQ(Text("tMenuQUIT"), "Quit");
         EXPECT_EQ(Text("tLangFileNAME"), "Short");
-        EXPECT_EQ(Text("tBeforeGroup"), "");                       // lines before the first group
+        EXPECT_EQ(Text("tBeforeGroup"), ""); // lines before the first group
 
         // A code without a file fails and leaves the table as it was.
         auto Snapshot = TextTable;
@@ -268,15 +275,15 @@ TEST_F(SettingsLanguages, LoadFillsTheTextTable)
 TEST_F(SettingsLanguages, SelectLanguageEntry)
 {
     SelectLanguageEntry("en_GB");
-    EXPECT_EQ(LanguageListCurrent, -1);                             // empty list
+    EXPECT_EQ(LanguageListCurrent, -1); // empty list
     LanguageList = {{"de_DE", "Deutsch"}, {"en_GB", "English"}, {"en_GB", "English (copy)"}, {"fr_FR", "Francais"}};
     SelectLanguageEntry("en_GB");
-    EXPECT_EQ(LanguageListCurrent, 1);                              // the first with that code
+    EXPECT_EQ(LanguageListCurrent, 1); // the first with that code
     EXPECT_EQ(FindLanguageCode("fr_FR"), 3);
     SelectLanguageEntry("de_DE");
     EXPECT_EQ(LanguageListCurrent, 0);
     SelectLanguageEntry("xx_XX");
-    EXPECT_EQ(LanguageListCurrent, 3);                              // unknown: the last entry
+    EXPECT_EQ(LanguageListCurrent, 3); // unknown: the last entry
     EXPECT_EQ(FindLanguageCode("xx_XX"), -1);
     LanguageList.clear();
 }
@@ -289,13 +296,13 @@ TEST_F(SettingsLanguages, SettledLanguageTakesOnlyAScannedCode)
     std::filesystem::create_directories(Source);
     WriteBytes(Source + "/de_DE.language", LanguageFile("Deutsch", ""));
     WriteBytes(Source + "/fr_FR.language", LanguageFile("Same", ""));
-    WriteBytes(Source + "/it_IT.language", LanguageFile("Same", ""));   // read last: fr_FR is gone
+    WriteBytes(Source + "/it_IT.language", LanguageFile("Same", "")); // read last: fr_FR is gone
     ASSERT_EQ(ScanLanguages(Source), 2);
     EXPECT_EQ(SettledLanguage("de_DE"), "de_DE");
     EXPECT_EQ(SettledLanguage("it_IT"), "it_IT");
     EXPECT_EQ(SettledLanguage("fr_FR"), "en_GB");
-    EXPECT_EQ(SettledLanguage("de_AT"), "en_GB");    // no neighbour of the same language
-    EXPECT_EQ(SettledLanguage("de_de"), "en_GB");    // codes compare exactly
+    EXPECT_EQ(SettledLanguage("de_AT"), "en_GB"); // no neighbour of the same language
+    EXPECT_EQ(SettledLanguage("de_de"), "en_GB"); // codes compare exactly
     EXPECT_EQ(SettledLanguage("de_DE "), "en_GB");
     EXPECT_EQ(SettledLanguage(""), "en_GB");
     // English although there is no English file: the game then runs without texts.
@@ -306,7 +313,7 @@ namespace {
 
 // Sets the locale variables for one test and puts the old ones back.
 class LocaleEnvironment {
-public:
+  public:
     LocaleEnvironment()
     {
         for (const char* Name : Names) {
@@ -331,12 +338,12 @@ public:
             setenv("LC_ALL", Value, 1);
     }
 
-private:
+  private:
     std::vector<const char*> Names{"LC_ALL", "LC_MESSAGES", "LANG"};
     std::vector<std::optional<std::string>> Saved;
 };
 
-}  // namespace
+} // namespace
 
 TEST(SettingsLocale, DefaultLocaleParts)
 {

@@ -2,7 +2,6 @@
 #include "settings/settings.h"
 
 #include <gtest/gtest.h>
-
 #include <limits>
 
 TEST(SettingsNumbers, DecimalWithSignsAndBlanks)
@@ -12,7 +11,7 @@ TEST(SettingsNumbers, DecimalWithSignsAndBlanks)
     EXPECT_EQ(ParseNumber("-305"), -305);
     EXPECT_EQ(ParseNumber("+8"), 8);
     EXPECT_EQ(ParseNumber("\t-0012"), -12);
-    EXPECT_EQ(ParseNumber("1920x1080"), 1920);   // stops at the first other character
+    EXPECT_EQ(ParseNumber("1920x1080"), 1920); // stops at the first other character
     EXPECT_EQ(ParseNumber("12 34"), 12);
     EXPECT_EQ(ParseNumber("3.9"), 3);
 }
@@ -23,9 +22,9 @@ TEST(SettingsNumbers, NoDigitsGiveZero)
     EXPECT_EQ(ParseNumber("   "), 0);
     EXPECT_EQ(ParseNumber("on"), 0);
     EXPECT_EQ(ParseNumber("-"), 0);
-    EXPECT_EQ(ParseNumber("+-5"), 0);        // one sign only
-    EXPECT_EQ(ParseNumber("- 5"), 0);        // no blank between sign and digits
-    EXPECT_EQ(ParseNumber("\n5"), 0);        // only blanks and tabs are skipped
+    EXPECT_EQ(ParseNumber("+-5"), 0); // one sign only
+    EXPECT_EQ(ParseNumber("- 5"), 0); // no blank between sign and digits
+    EXPECT_EQ(ParseNumber("\n5"), 0); // only blanks and tabs are skipped
     EXPECT_EQ(ParseNumber("$"), 0);
     EXPECT_EQ(ParseNumber("%"), 0);
     EXPECT_EQ(ParseNumber("$xyz"), 0);
@@ -38,7 +37,7 @@ TEST(SettingsNumbers, HexadecimalAndBinary)
     EXPECT_EQ(ParseNumber("$1aG"), 26);
     EXPECT_EQ(ParseNumber(" -$10"), -16);
     EXPECT_EQ(ParseNumber("%1011"), 11);
-    EXPECT_EQ(ParseNumber("%1021"), 2);      // binary stops at the first non-binary digit
+    EXPECT_EQ(ParseNumber("%1021"), 2); // binary stops at the first non-binary digit
     EXPECT_EQ(ParseNumber("-%11"), -3);
     EXPECT_EQ(ParseNumber("%"), 0);
 }
@@ -54,7 +53,7 @@ TEST(SettingsNumbers, LimitsAndOverflowSaturate)
     EXPECT_EQ(ParseNumber("99999999999999999999999999999"), Max);
     EXPECT_EQ(ParseNumber("-99999999999999999999999999999"), Min);
     EXPECT_EQ(ParseNumber("$FFFFFFFFFFFFFFFFFFFF"), Max);
-    EXPECT_EQ(ParseNumber("18446744073709551616x"), Max);  // 2^64 exactly
+    EXPECT_EQ(ParseNumber("18446744073709551616x"), Max); // 2^64 exactly
     EXPECT_EQ(ParseNumber("$7FFFFFFFFFFFFFFF"), Max);
 }
 

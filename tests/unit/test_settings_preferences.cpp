@@ -1,20 +1,26 @@
 // The preferences file Kistora.prefs.
+#include "shell/shell.h"
 #include "settings/settings.h"
 #include "base/base.h"
-#include "shell/shell.h"
-#include "test_settings_helpers.h"
 
 #include <gtest/gtest.h>
-
 #include <limits>
+
+#include "test_settings_helpers.h"
 
 namespace {
 
 // Puts every setting to a known value and back to the start values after.
 class SettingsPreferences : public ::testing::Test {
-protected:
-    void SetUp() override { StartValues(); }
-    void TearDown() override { StartValues(); }
+  protected:
+    void SetUp() override
+    {
+        StartValues();
+    }
+    void TearDown() override
+    {
+        StartValues();
+    }
     static void StartValues()
     {
         Language = "";
@@ -27,27 +33,29 @@ protected:
         LastPlayed = 0;
     }
     ScratchFolder Folder;
-    void WritePrefs(const std::string& Bytes) { WriteBytes(Folder.Path() + "Kistora.prefs", Bytes); }
+    void WritePrefs(const std::string& Bytes)
+    {
+        WriteBytes(Folder.Path() + "Kistora.prefs", Bytes);
+    }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SettingsPreferences, SavedFileBytes)
 {
     Language = "en_GB";
     ASSERT_EQ(SavePreferences(Folder.Path()), 1);
-    EXPECT_EQ(ReadBytes(Folder.Path() + "Kistora.prefs"),
-              "\xEF\xBB\xBF\r\n"
-              "; Kistora 1.0 Preferences\r\n"
-              "[Settings]\r\n"
-              "Language = en_GB\r\n"
-              "Music = 1\r\n"
-              "GameScreen = 2\r\n"
-              "Resolution = 1\r\n"
-              "Gamepad = 0\r\n"
-              "Pad = 0\r\n"
-              "Button = 0\r\n"
-              "LastPlayed = 0\r\n");
+    EXPECT_EQ(ReadBytes(Folder.Path() + "Kistora.prefs"), "\xEF\xBB\xBF\r\n"
+                                                          "; Kistora 1.0 Preferences\r\n"
+                                                          "[Settings]\r\n"
+                                                          "Language = en_GB\r\n"
+                                                          "Music = 1\r\n"
+                                                          "GameScreen = 2\r\n"
+                                                          "Resolution = 1\r\n"
+                                                          "Gamepad = 0\r\n"
+                                                          "Pad = 0\r\n"
+                                                          "Button = 0\r\n"
+                                                          "LastPlayed = 0\r\n");
 
     Language = "";
     Music = 0;
@@ -57,7 +65,7 @@ TEST_F(SettingsPreferences, SavedFileBytes)
     Pad = -1;
     Button = 12;
     LastPlayed = 41;
-    ASSERT_EQ(SavePreferences(Folder.Path()), 1);   // replaces the old file
+    ASSERT_EQ(SavePreferences(Folder.Path()), 1); // replaces the old file
     EXPECT_EQ(ReadBytes(Folder.Path() + "Kistora.prefs"),
               "\xEF\xBB\xBF\r\n; Kistora 1.0 Preferences\r\n[Settings]\r\nLanguage = \r\nMusic = 0\r\n"
               "GameScreen = 1\r\nResolution = 9\r\nGamepad = 3\r\nPad = -1\r\nButton = 12\r\nLastPlayed = 41\r\n");
@@ -95,7 +103,7 @@ TEST_F(SettingsPreferences, MissingFileLeavesStartValues)
     EXPECT_EQ(Language, "xx_YY");
     EXPECT_EQ(GameScreen, 1);
     EXPECT_EQ(Resolution, 4);
-    EXPECT_EQ(Button, 0);                 // not the file default 1
+    EXPECT_EQ(Button, 0); // not the file default 1
 }
 
 TEST_F(SettingsPreferences, DefaultsWhenKeysOrGroupMissing)
@@ -103,7 +111,7 @@ TEST_F(SettingsPreferences, DefaultsWhenKeysOrGroupMissing)
     for (const std::string Content : {"[Settings]\r\n", "", "[Other]\r\nMusic = 0\r\n"}) {
         Language = "fr_FR";
         Music = 0;
-        GameScreen = 1;                   // GameScreen's default is the value before the read
+        GameScreen = 1; // GameScreen's default is the value before the read
         Resolution = 6;
         Gamepad = 4;
         Pad = 4;
@@ -133,8 +141,8 @@ TEST_F(SettingsPreferences, HandWrittenFilesAreRead)
     EXPECT_EQ(Music, 0);
     EXPECT_EQ(Language, "en_GB ");
     EXPECT_EQ(Resolution, 3);
-    EXPECT_EQ(Button, 0);                 // "on" reads as 0
-    EXPECT_EQ(Gamepad, 0);                // key of another group: default
+    EXPECT_EQ(Button, 0);  // "on" reads as 0
+    EXPECT_EQ(Gamepad, 0); // key of another group: default
 }
 
 TEST_F(SettingsPreferences, ScreenModeAndResolutionOutOfRange)
@@ -146,8 +154,12 @@ TEST_F(SettingsPreferences, ScreenModeAndResolutionOutOfRange)
         int32_t ExpectedResolution;
     };
     const Case Cases[] = {
-        {"0", "0", 0, 0},   {"1", "9", 1, 9},     {"2", "4", 2, 4},
-        {"3", "10", 2, 9},  {"-1", "-1", 2, 0},   {"99999999999", "99999999999", 2, 9},
+        {"0", "0", 0, 0},
+        {"1", "9", 1, 9},
+        {"2", "4", 2, 4},
+        {"3", "10", 2, 9},
+        {"-1", "-1", 2, 0},
+        {"99999999999", "99999999999", 2, 9},
         {"7", "-99999999999", 2, 0},
     };
     for (const Case& C : Cases) {
@@ -166,7 +178,7 @@ TEST_F(SettingsPreferences, HugeAndNegativeIntegersStayInRange)
     ASSERT_EQ(LoadPreferences(Folder.Path()), 1);
     EXPECT_EQ(Music, std::numeric_limits<int32_t>::max());
     EXPECT_EQ(Button, std::numeric_limits<int32_t>::min());
-    EXPECT_EQ(LastPlayed, 0);             // no level has a negative index
+    EXPECT_EQ(LastPlayed, 0); // no level has a negative index
 }
 
 TEST_F(SettingsPreferences, SaveFailuresReturnZero)

@@ -1,18 +1,17 @@
 // The per-user folder and the creation of folder paths.
-#include "platform/platform.h"
-#include "base/base.h"
 #include "shell/shell.h"
-
-#include <gtest/gtest.h>
-
-#include "test_scratch.h"
+#include "base/base.h"
+#include "platform/platform.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
 #include <unistd.h>
+
+#include "test_scratch.h"
 
 namespace {
 
@@ -20,7 +19,7 @@ namespace fs = std::filesystem;
 
 // A fresh folder below the system's temporary folder, removed afterwards.
 class ShellPaths : public ::testing::Test {
-protected:
+  protected:
     std::string Root;
     void SetUp() override
     {

@@ -9,11 +9,11 @@
 // that touches neither board, or both, follows the file's habit: files that put
 // "Title:" under their boards (counted over the whole file, or seen after the
 // last board) give it to the board above, all others to the board below.
-#include "import.h"
-
 #include <cstdio>
 #include <fstream>
 #include <string_view>
+
+#include "import.h"
 
 namespace {
 

@@ -4,11 +4,8 @@
 // settings and progress in that folder. Everything is built in a temporary
 // folder beside the target and renamed into place at the end, so the target
 // either appears whole or not at all.
-#include "import.h"
-#include "levelkit.h"
-
-#include "formats/formats.h"
 #include "settings/settings.h"
+#include "formats/formats.h"
 
 #include <algorithm>
 #include <archive.h>
@@ -29,6 +26,9 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "import.h"
+#include "levelkit.h"
 
 extern char** environ;
 
@@ -425,7 +425,8 @@ static int ExtractPackEntries(const std::string& Archive,
     std::vector<uint8_t> Bytes;
     for (size_t K = 0; Ok && K < Entries.size(); K++) {
         const auto& [Name, Path] = Entries[K];
-        if (!ReadPackEntry(Handle, Name, Bytes, EntryLimit) || !WriteBytes(Path, std::string(Bytes.begin(), Bytes.end()))) {
+        if (!ReadPackEntry(Handle, Name, Bytes, EntryLimit) ||
+            !WriteBytes(Path, std::string(Bytes.begin(), Bytes.end()))) {
             Error = Archive + " has no readable entry " + Name;
             Ok = 0;
         }

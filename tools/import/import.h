@@ -87,13 +87,13 @@ struct ImportedLevel {
 };
 
 struct FolderPlan {
-    std::string OutFolder;       // DIR, without a trailing "/"
-    std::string GamePath;        // the game executable to copy (links resolved)
-    std::string DataFolder;      // holds Kistora.data, Kistora.maps, Kistora.languages; ends with "/"
-    std::string ToolFolder;      // holds kistora-levelc, kistora-langpack, kistora-solve; ends with "/"
-    std::string LocaleName;      // the user's locale ("de_DE"): the folder starts in it when the game has it
-    std::string TempFolder;      // the folder being built beside OutFolder; "" when there is none
-    std::string WorkFolder;      // scratch files inside TempFolder, removed before the rename
+    std::string OutFolder;  // DIR, without a trailing "/"
+    std::string GamePath;   // the game executable to copy (links resolved)
+    std::string DataFolder; // holds Kistora.data, Kistora.maps, Kistora.languages; ends with "/"
+    std::string ToolFolder; // holds kistora-levelc, kistora-langpack, kistora-solve; ends with "/"
+    std::string LocaleName; // the user's locale ("de_DE"): the folder starts in it when the game has it
+    std::string TempFolder; // the folder being built beside OutFolder; "" when there is none
+    std::string WorkFolder; // scratch files inside TempFolder, removed before the rename
 };
 
 // The folder of this executable (links resolved), ending with "/"; "" when unknown.

@@ -7,8 +7,6 @@
 // Levels Kistora cannot play are listed with their number, title and the reason.
 // Exit status: 0 when DIR was written, 1 when there was no level to write or the
 // folder could not be made (DIR is then not there), 2 for bad arguments.
-#include "import.h"
-
 #include "levels/levels.h"
 #include "settings/settings.h"
 
@@ -18,6 +16,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "import.h"
 
 // A folder holds no more levels than the game reads from one archive.
 static_assert(PackMaxLevels == MaxLevels);
@@ -282,18 +282,19 @@ static int Usage(const char* Problem)
 {
     if (Problem)
         std::fprintf(stderr, "kistora-import: %s\n", Problem);
-    std::fprintf(Problem ? stderr : stdout,
-                 "usage: kistora-import COLLECTION... -o DIR [--title TEXT] [--prove SECONDS] [--require-proof]\n"
-                 "                      [--from N] [--game FILE] [--data DIR]\n"
-                 "Makes DIR, a Kistora folder that plays the levels of the collections (.xsb, .sok, .txt) in order.\n"
-                 "  -o DIR           the folder to make; it must not exist yet\n"
-                 "  --title TEXT     call untitled levels \"TEXT 1\", \"TEXT 2\", ... instead of after their collection\n"
-                 "  --prove SECONDS  let kistora-solve try each level for up to SECONDS and report the result\n"
-                 "  --require-proof  take only levels the solver solved (10 seconds each unless --prove says)\n"
-                 "  --from N         start at the Nth level found (a folder holds %d levels)\n"
-                 "  --game FILE      the game to copy (default: kistora beside this tool, else on the PATH)\n"
-                 "  --data DIR       the folder of Kistora.data, Kistora.maps and Kistora.languages\n"
-                 "                   (default: the game's folder, else <game folder>/../share/games/kistora)\n",
-                 PackMaxLevels);
+    std::fprintf(
+        Problem ? stderr : stdout,
+        "usage: kistora-import COLLECTION... -o DIR [--title TEXT] [--prove SECONDS] [--require-proof]\n"
+        "                      [--from N] [--game FILE] [--data DIR]\n"
+        "Makes DIR, a Kistora folder that plays the levels of the collections (.xsb, .sok, .txt) in order.\n"
+        "  -o DIR           the folder to make; it must not exist yet\n"
+        "  --title TEXT     call untitled levels \"TEXT 1\", \"TEXT 2\", ... instead of after their collection\n"
+        "  --prove SECONDS  let kistora-solve try each level for up to SECONDS and report the result\n"
+        "  --require-proof  take only levels the solver solved (10 seconds each unless --prove says)\n"
+        "  --from N         start at the Nth level found (a folder holds %d levels)\n"
+        "  --game FILE      the game to copy (default: kistora beside this tool, else on the PATH)\n"
+        "  --data DIR       the folder of Kistora.data, Kistora.maps and Kistora.languages\n"
+        "                   (default: the game's folder, else <game folder>/../share/games/kistora)\n",
+        PackMaxLevels);
     return 0;
 }

@@ -3,10 +3,10 @@
 // turned a quarter when only that makes it fit the 30 x 15 field, and checked
 // against what the game can play. The level compiler's own check
 // (BuildLevelGrid) has the last word, so every level we keep compiles.
+#include <algorithm>
+
 #include "import.h"
 #include "levelkit.h"
-
-#include <algorithm>
 
 static std::string Cell(int X, int Y);
 

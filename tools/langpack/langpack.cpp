@@ -6,7 +6,6 @@
 // reads a flag into. The zip is written beside OUTPUT and renamed over it.
 #include <archive.h>
 #include <archive_entry.h>
-
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -15,22 +14,23 @@
 
 namespace {
 
-constexpr size_t FlagLimit = 16000;            // bytes: the game's flag buffer
-constexpr time_t FixedTime = 1767225600;        // 2026-01-01: the same sources give the same bytes
+constexpr size_t FlagLimit = 16000;      // bytes: the game's flag buffer
+constexpr time_t FixedTime = 1767225600; // 2026-01-01: the same sources give the same bytes
 
 struct PackFile {
-    std::string Name;   // entry name at the archive root
+    std::string Name; // entry name at the archive root
     std::string Bytes;
 };
 
-}  // namespace
+} // namespace
 
 static int ReadWhole(const std::string& Path, std::string& Bytes);
 static std::string BaseName(const std::string& Path);
 static int EndsWith(const std::string& Text, const std::string& Tail);
 static int WriteZip(const std::string& Path, const std::vector<PackFile>& Files);
 
-int main(int Argc, char** Argv) {
+int main(int Argc, char** Argv)
+{
     if (Argc < 3) {
         std::fprintf(stderr, "usage: kistora-langpack OUTPUT.languages FILE...\n");
         return 2;
@@ -59,31 +59,37 @@ int main(int Argc, char** Argv) {
         }
         Files.push_back(F);
     }
-    if (!WriteZip(Argv[1], Files)) return 1;
+    if (!WriteZip(Argv[1], Files))
+        return 1;
     std::printf("kistora-langpack: %s: %zu files\n", Argv[1], Files.size());
     return 0;
 }
 
-static int ReadWhole(const std::string& Path, std::string& Bytes) {
+static int ReadWhole(const std::string& Path, std::string& Bytes)
+{
     Bytes.clear();
     std::ifstream In(Path, std::ios::binary);
-    if (!In) return 0;
+    if (!In)
+        return 0;
     std::stringstream Buffer;
     Buffer << In.rdbuf();
     Bytes = Buffer.str();
     return !In.bad();
 }
 
-static std::string BaseName(const std::string& Path) {
+static std::string BaseName(const std::string& Path)
+{
     size_t Slash = Path.find_last_of("/\\");
     return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
 }
 
-static int EndsWith(const std::string& Text, const std::string& Tail) {
+static int EndsWith(const std::string& Text, const std::string& Tail)
+{
     return Text.size() >= Tail.size() && Text.compare(Text.size() - Tail.size(), Tail.size(), Tail) == 0;
 }
 
-static int WriteZip(const std::string& Path, const std::vector<PackFile>& Files) {
+static int WriteZip(const std::string& Path, const std::vector<PackFile>& Files)
+{
     std::string Temp = Path + ".part";
     struct archive* Zip = archive_write_new();
     int Ok = Zip && archive_write_set_format_zip(Zip) == ARCHIVE_OK &&
@@ -97,16 +103,19 @@ static int WriteZip(const std::string& Path, const std::vector<PackFile>& Files)
         archive_entry_set_perm(Entry, 0644);
         archive_entry_set_mtime(Entry, FixedTime, 0);
         Ok = archive_write_header(Zip, Entry) == ARCHIVE_OK &&
-             archive_write_data(Zip, Files[I].Bytes.data(), Files[I].Bytes.size()) ==
-                 la_ssize_t(Files[I].Bytes.size());
+             archive_write_data(Zip, Files[I].Bytes.data(), Files[I].Bytes.size()) == la_ssize_t(Files[I].Bytes.size());
         archive_entry_free(Entry);
     }
     if (Zip) {
-        if (Ok && archive_write_close(Zip) != ARCHIVE_OK) Ok = 0;
-        if (!Ok) std::fprintf(stderr, "kistora-langpack: %s\n", archive_error_string(Zip) ? archive_error_string(Zip) : "cannot write");
+        if (Ok && archive_write_close(Zip) != ARCHIVE_OK)
+            Ok = 0;
+        if (!Ok)
+            std::fprintf(stderr, "kistora-langpack: %s\n",
+                         archive_error_string(Zip) ? archive_error_string(Zip) : "cannot write");
         archive_write_free(Zip);
     }
-    if (Ok && std::rename(Temp.c_str(), Path.c_str()) != 0) Ok = 0;
+    if (Ok && std::rename(Temp.c_str(), Path.c_str()) != 0)
+        Ok = 0;
     if (!Ok) {
         std::remove(Temp.c_str());
         std::fprintf(stderr, "kistora-langpack: cannot write %s\n", Path.c_str());

@@ -8,10 +8,6 @@
 // one "TILES/<n>" per tile and one "THUMBS/<name>.png" (480 x 270) per level.
 // --placeholder-tiles draws plain tiles of our own for trying the tools out before
 // the tile pictures exist; the build always passes --tiles.
-#include "levelkit.h"
-#include "packwriter.h"
-#include "picture.h"
-
 #include "formats/formats.h"
 
 #include <algorithm>
@@ -19,6 +15,10 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+
+#include "levelkit.h"
+#include "packwriter.h"
+#include "picture.h"
 
 namespace {
 
@@ -30,13 +30,13 @@ static_assert(CompiledLayers == WallLayer + 1 && CompiledLayers >= MinLayers);
 struct CompiledLevel {
     SourceLevel Source;
     LevelGrid Grid;
-    int OffsetX = 0, OffsetY = 0;        // the grid's cell (0, 0) in the field
+    int OffsetX = 0, OffsetY = 0; // the grid's cell (0, 0) in the field
     int16_t Layers[CompiledLayers][KitFieldWidth][KitFieldHeight] = {};
     int Crate[KitFieldWidth][KitFieldHeight] = {};
 };
 
 struct TileSet {
-    Picture Tiles[KitTileCount + 1];     // by tile number
+    Picture Tiles[KitTileCount + 1]; // by tile number
     std::vector<uint8_t> Png[KitTileCount + 1];
     Picture CrateIcon, WorkerIcon;
     int Size = 0;
@@ -48,11 +48,12 @@ void CompileLayers(CompiledLevel& Level);
 std::vector<uint8_t> MapEntry(const CompiledLevel& Level);
 std::vector<uint8_t> IndexEntry(const std::vector<CompiledLevel>& Levels);
 std::string PositionList(const CompiledLevel& Level, const std::vector<int>& Cells);
-int LoadTiles(const std::string& Folder, const std::string& ArtFolder, int Placeholder, TileSet& Set, std::string& Error);
+int LoadTiles(const std::string& Folder, const std::string& ArtFolder, int Placeholder, TileSet& Set,
+              std::string& Error);
 void DrawPlaceholderTiles(TileSet& Set);
 void DrawThumbnail(const CompiledLevel& Level, const TileSet& Set, Picture& Thumb);
 
-}   // namespace
+} // namespace
 
 int main(int ArgCount, char** Args)
 {
@@ -62,19 +63,28 @@ int main(int ArgCount, char** Args)
     for (int I = 1; I < ArgCount; I++) {
         std::string Arg = Args[I];
         auto Value = [&](std::string& Into) {
-            if (I + 1 >= ArgCount) return 0;
+            if (I + 1 >= ArgCount)
+                return 0;
             Into = Args[++I];
             return 1;
         };
         int Ok = 1;
-        if (Arg == "--out") Ok = Value(Out);
-        else if (Arg == "--tiles") Ok = Value(TilesFolder);
-        else if (Arg == "--art") Ok = Value(ArtFolder);
-        else if (Arg == "--thumbs") Ok = Value(ThumbsFolder);
-        else if (Arg == "--sheet") Ok = Value(SheetPath);
-        else if (Arg == "--placeholder-tiles") Placeholder = 1;
-        else if (!Arg.empty() && Arg[0] == '-') Ok = 0;
-        else Sources.push_back(Arg);
+        if (Arg == "--out")
+            Ok = Value(Out);
+        else if (Arg == "--tiles")
+            Ok = Value(TilesFolder);
+        else if (Arg == "--art")
+            Ok = Value(ArtFolder);
+        else if (Arg == "--thumbs")
+            Ok = Value(ThumbsFolder);
+        else if (Arg == "--sheet")
+            Ok = Value(SheetPath);
+        else if (Arg == "--placeholder-tiles")
+            Placeholder = 1;
+        else if (!Arg.empty() && Arg[0] == '-')
+            Ok = 0;
+        else
+            Sources.push_back(Arg);
         if (!Ok) {
             std::fprintf(stderr, "kistora-levelc: bad argument %s\n", Arg.c_str());
             return 2;
@@ -129,13 +139,16 @@ int main(int ArgCount, char** Args)
             return 1;
         }
         if (!ThumbsFolder.empty() && !WritePngFile(ThumbsFolder + "/" + Level.Source.Name + ".png", Thumb)) {
-            std::fprintf(stderr, "kistora-levelc: cannot write %s/%s.png\n", ThumbsFolder.c_str(), Level.Source.Name.c_str());
+            std::fprintf(stderr, "kistora-levelc: cannot write %s/%s.png\n", ThumbsFolder.c_str(),
+                         Level.Source.Name.c_str());
             return 1;
         }
         Entries.push_back({"THUMBS/" + Level.Source.Name + ".png", std::move(Png)});
-        if (!SheetPath.empty()) Thumbs.push_back(std::move(Thumb));
+        if (!SheetPath.empty())
+            Thumbs.push_back(std::move(Thumb));
     }
-    for (int Tile = 1; Tile <= KitTileCount; Tile++) Entries.push_back({"TILES/" + std::to_string(Tile), Set.Png[Tile]});
+    for (int Tile = 1; Tile <= KitTileCount; Tile++)
+        Entries.push_back({"TILES/" + std::to_string(Tile), Set.Png[Tile]});
     PackOptions Options;
     if (!WritePackFile(Out, Entries, Options)) {
         std::fprintf(stderr, "kistora-levelc: cannot write %s\n", Out.c_str());
@@ -150,7 +163,8 @@ int main(int ArgCount, char** Args)
         for (size_t K = 0; K < Thumbs.size(); K++) {
             Picture Small;
             ScaleArea(Thumbs[K], 0, 0, ThumbWidth, ThumbHeight, CellW, CellH, Small);
-            DrawPicture(Sheet, Small, Gap + (int)(K % Columns) * (CellW + Gap), Gap + (int)(K / Columns) * (CellH + Gap), 0);
+            DrawPicture(Sheet, Small, Gap + (int)(K % Columns) * (CellW + Gap),
+                        Gap + (int)(K / Columns) * (CellH + Gap), 0);
         }
         if (!WritePngFile(SheetPath, Sheet)) {
             std::fprintf(stderr, "kistora-levelc: cannot write %s\n", SheetPath.c_str());
@@ -167,14 +181,15 @@ namespace {
 void PutText(std::vector<uint8_t>& Bytes, size_t Offset, const std::string& Text, size_t Units)
 {
     for (size_t K = 0; K < Text.size() && K < Units; K++) {
-        Bytes[Offset + 2 * K] = (uint8_t)Text[K];   // our texts are ASCII
+        Bytes[Offset + 2 * K] = (uint8_t)Text[K]; // our texts are ASCII
         Bytes[Offset + 2 * K + 1] = 0;
     }
 }
 
 void PutInt(std::vector<uint8_t>& Bytes, size_t Offset, int64_t Value, int Size)
 {
-    for (int K = 0; K < Size; K++) Bytes[Offset + K] = (uint8_t)((uint64_t)Value >> (8 * K));
+    for (int K = 0; K < Size; K++)
+        Bytes[Offset + K] = (uint8_t)((uint64_t)Value >> (8 * K));
 }
 
 // Centres the grid in the field and fills the three layers and the crate map.
@@ -191,10 +206,12 @@ void CompileLayers(CompiledLevel& Level)
             int FX = X + Level.OffsetX, FY = Y + Level.OffsetY;
             Wall[FX + 1][FY + 1] = Grid.Wall[Cell];
             Inside[FX][FY] = Grid.Inside[Cell];
-            if (Grid.Target[Cell]) Level.Layers[1][FX][FY] = KitTileTarget;
+            if (Grid.Target[Cell])
+                Level.Layers[1][FX][FY] = KitTileTarget;
         }
     }
-    for (int C : Grid.Crates) Level.Crate[C % Grid.Width + Level.OffsetX][C / Grid.Width + Level.OffsetY] = 1;
+    for (int C : Grid.Crates)
+        Level.Crate[C % Grid.Width + Level.OffsetX][C / Grid.Width + Level.OffsetY] = 1;
     // Floor is where the worker can go; every other cell, walled pockets too, is outside.
     for (int X = 0; X < KitFieldWidth; X++) {
         for (int Y = 0; Y < KitFieldHeight; Y++) {
@@ -211,7 +228,8 @@ std::string PositionList(const CompiledLevel& Level, const std::vector<int>& Cel
 {
     std::string Text;
     for (int Cell : Cells) {
-        if (!Text.empty()) Text += ",";
+        if (!Text.empty())
+            Text += ",";
         Text += std::to_string(Cell % Level.Grid.Width + Level.OffsetX) + "," +
                 std::to_string(Cell / Level.Grid.Width + Level.OffsetY);
     }
@@ -231,7 +249,8 @@ std::vector<uint8_t> MapEntry(const CompiledLevel& Level)
     PutInt(Bytes, MapCrateCount, (int64_t)Level.Grid.Crates.size(), 4);
     std::vector<int> Targets;
     for (int Cell = 0; Cell < (int)Level.Grid.Target.size(); Cell++) {
-        if (Level.Grid.Target[Cell]) Targets.push_back(Cell);
+        if (Level.Grid.Target[Cell])
+            Targets.push_back(Cell);
     }
     PutText(Bytes, MapCrateList, PositionList(Level, Level.Grid.Crates), MapListUnits);
     PutText(Bytes, MapTargetList, PositionList(Level, Targets), MapListUnits);
@@ -241,7 +260,7 @@ std::vector<uint8_t> MapEntry(const CompiledLevel& Level)
         size_t Base = MapFirstLayer + Layer * LayerBytes;
         PutText(Bytes, Base + LayerName, LayerNames[Layer], LayerNameUnits);
         size_t At = Base + LayerCells;
-        for (int X = 0; X < KitFieldWidth; X++) {          // column by column, as the format has it
+        for (int X = 0; X < KitFieldWidth; X++) { // column by column, as the format has it
             for (int Y = 0; Y < KitFieldHeight; Y++) {
                 PutInt(Bytes, At, Level.Layers[Layer][X][Y], 2);
                 At += 2;
@@ -260,22 +279,24 @@ std::vector<uint8_t> IndexEntry(const std::vector<CompiledLevel>& Levels)
     std::memcpy(Bytes.data(), IndexMagic, sizeof IndexMagic);
     PutText(Bytes, IndexText1, "Kistora levels", IndexArchiveTextUnits);
     PutText(Bytes, IndexText2, "Made for Kistora by its own level compiler", IndexArchiveTextUnits);
-    PutInt(Bytes, IndexNumber, 1, 8);                // the level set's edition
+    PutInt(Bytes, IndexNumber, 1, 8); // the level set's edition
     PutText(Bytes, IndexText3, "1.0", IndexText3Units);
     PutInt(Bytes, IndexLevelCount, (int64_t)L, 4);
-    for (size_t K = 0; K < L; K++) PutText(Bytes, IndexLevelNames + NameBytes * K, Levels[K].Source.Name, NameUnits);
+    for (size_t K = 0; K < L; K++)
+        PutText(Bytes, IndexLevelNames + NameBytes * K, Levels[K].Source.Name, NameUnits);
     PutInt(Bytes, SkipCount, 0, 4);
     PutInt(Bytes, TileCountAt, KitTileCount, 4);
     for (int Tile = 1; Tile <= KitTileCount; Tile++) {
         size_t Base = Tiles + TileEntryBytes * (Tile - 1);
         PutText(Bytes, Base, std::to_string(Tile), NameUnits);
-        Bytes[Base + TileEntryCollision] = Tile >= KitTileWallFirst;   // collision: the walls
-        Bytes[Base + TileEntryAlpha] = Tile == KitTileTarget;          // alpha: the target mark over the floor
+        Bytes[Base + TileEntryCollision] = Tile >= KitTileWallFirst; // collision: the walls
+        Bytes[Base + TileEntryAlpha] = Tile == KitTileTarget;        // alpha: the target mark over the floor
     }
     return Bytes;
 }
 
-int LoadTiles(const std::string& Folder, const std::string& ArtFolder, int Placeholder, TileSet& Set, std::string& Error)
+int LoadTiles(const std::string& Folder, const std::string& ArtFolder, int Placeholder, TileSet& Set,
+              std::string& Error)
 {
     if (Placeholder) {
         DrawPlaceholderTiles(Set);
@@ -286,7 +307,8 @@ int LoadTiles(const std::string& Folder, const std::string& ArtFolder, int Place
                 Error = "tile picture " + Path + " is missing or not a PNG";
                 return 0;
             }
-            if (Set.Tiles[Tile].Width != Set.Tiles[KitTileFloor].Width || Set.Tiles[Tile].Width != Set.Tiles[Tile].Height) {
+            if (Set.Tiles[Tile].Width != Set.Tiles[KitTileFloor].Width ||
+                Set.Tiles[Tile].Width != Set.Tiles[Tile].Height) {
                 Error = "tile picture " + Path + " is not square at the floor tile's size";
                 return 0;
             }
@@ -297,7 +319,8 @@ int LoadTiles(const std::string& Folder, const std::string& ArtFolder, int Place
             }
             uint8_t Buffer[65536];
             size_t Got;
-            while ((Got = std::fread(Buffer, 1, sizeof Buffer, File)) > 0) Set.Png[Tile].insert(Set.Png[Tile].end(), Buffer, Buffer + Got);
+            while ((Got = std::fread(Buffer, 1, sizeof Buffer, File)) > 0)
+                Set.Png[Tile].insert(Set.Png[Tile].end(), Buffer, Buffer + Got);
             std::fclose(File);
         }
     }
@@ -334,12 +357,17 @@ void DrawPlaceholderTiles(TileSet& Set)
         Picture& Wall = Set.Tiles[KitTileWallFirst + Mask];
         MakePicture(Wall, S, S, 0x5A5A66FF);
         FillRect(Wall, 8, 8, 48, 48, 0x75758AFF);
-        if (Mask & 1) FillRect(Wall, 8, 0, 48, 8, 0x75758AFF);
-        if (Mask & 2) FillRect(Wall, 56, 8, 8, 48, 0x75758AFF);
-        if (Mask & 4) FillRect(Wall, 8, 56, 48, 8, 0x75758AFF);
-        if (Mask & 8) FillRect(Wall, 0, 8, 8, 48, 0x75758AFF);
+        if (Mask & 1)
+            FillRect(Wall, 8, 0, 48, 8, 0x75758AFF);
+        if (Mask & 2)
+            FillRect(Wall, 56, 8, 8, 48, 0x75758AFF);
+        if (Mask & 4)
+            FillRect(Wall, 8, 56, 48, 8, 0x75758AFF);
+        if (Mask & 8)
+            FillRect(Wall, 0, 8, 8, 48, 0x75758AFF);
     }
-    for (int Tile = 1; Tile <= KitTileCount; Tile++) EncodePng(Set.Tiles[Tile], Set.Png[Tile]);
+    for (int Tile = 1; Tile <= KitTileCount; Tile++)
+        EncodePng(Set.Tiles[Tile], Set.Png[Tile]);
 }
 
 // The level drawn from its own tiles, crates and worker, cropped to the walls
@@ -349,8 +377,10 @@ void DrawThumbnail(const CompiledLevel& Level, const TileSet& Set, Picture& Thum
     const int S = Set.Size;
     const LevelGrid& Grid = Level.Grid;
     double Wide = Grid.Width + 1.0, High = Grid.Height + 1.0;
-    if (Wide * 9 > High * 16) High = Wide * 9 / 16;
-    else Wide = High * 16 / 9;
+    if (Wide * 9 > High * 16)
+        High = Wide * 9 / 16;
+    else
+        Wide = High * 16 / 9;
     double CentreX = Level.OffsetX + Grid.Width / 2.0, CentreY = Level.OffsetY + Grid.Height / 2.0;
     int FirstX = (int)std::floor(CentreX - Wide / 2), LastX = (int)std::ceil(CentreX + Wide / 2);
     int FirstY = (int)std::floor(CentreY - High / 2), LastY = (int)std::ceil(CentreY + High / 2);
@@ -366,10 +396,12 @@ void DrawThumbnail(const CompiledLevel& Level, const TileSet& Set, Picture& Thum
             }
             for (int Layer = 0; Layer < CompiledLayers; Layer++) {
                 int V = Level.Layers[Layer][X][Y];
-                if (V <= 0) continue;
+                if (V <= 0)
+                    continue;
                 DrawPicture(Plane, Set.Tiles[V], PX, PY, V == KitTileTarget ? 1 : Layer == 0 ? 0 : 2);
             }
-            if (Level.Crate[X][Y]) DrawPictureScaled(Plane, Set.CrateIcon, PX, PY, S, S);
+            if (Level.Crate[X][Y])
+                DrawPictureScaled(Plane, Set.CrateIcon, PX, PY, S, S);
         }
     }
     int Worker = Grid.Worker;
@@ -377,7 +409,8 @@ void DrawThumbnail(const CompiledLevel& Level, const TileSet& Set, Picture& Thum
                       (Worker / Grid.Width + Level.OffsetY - FirstY) * S, S, S);
     ScaleArea(Plane, (CentreX - Wide / 2 - FirstX) * S, (CentreY - High / 2 - FirstY) * S, Wide * S, High * S,
               ThumbWidth, ThumbHeight, Thumb);
-    for (size_t K = 3; K < Thumb.Pixels.size(); K += 4) Thumb.Pixels[K] = 255;   // the card shows it opaque
+    for (size_t K = 3; K < Thumb.Pixels.size(); K += 4)
+        Thumb.Pixels[K] = 255; // the card shows it opaque
 }
 
-}   // namespace
+} // namespace

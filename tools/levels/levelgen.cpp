@@ -45,43 +45,75 @@ int main(int ArgCount, char** Args)
     for (int I = 1; I + 1 < ArgCount; I += 2) {
         const char* Key = Args[I];
         const char* Value = Args[I + 1];
-        if (!std::strcmp(Key, "--seed")) Random.State = std::strtoull(Value, nullptr, 10) * 2654435761ull + 7;
-        else if (!std::strcmp(Key, "--crates")) Options.Crates = std::atoi(Value);
-        else if (!std::strcmp(Key, "--width")) Options.Width = std::atoi(Value);
-        else if (!std::strcmp(Key, "--height")) Options.Height = std::atoi(Value);
-        else if (!std::strcmp(Key, "--rooms")) Options.Rooms = std::atoi(Value);
-        else if (!std::strcmp(Key, "--scrambles")) Options.Scrambles = std::atoi(Value);
-        else if (!std::strcmp(Key, "--pulls")) Options.Pulls = std::atoi(Value);
-        else if (!std::strcmp(Key, "--solve-seconds")) Options.SolveSeconds = std::atof(Value);
-        else if (!std::strcmp(Key, "--pillars")) Options.Pillars = std::atoi(Value);
-        else if (!std::strcmp(Key, "--clustered")) Options.Clustered = std::atoi(Value);
-        else if (!std::strcmp(Key, "--segments")) Options.Segments = std::atoi(Value);
-        else if (!std::strcmp(Key, "--outline")) Options.Outline = std::atoi(Value);
-        else if (!std::strcmp(Key, "--away")) Options.Away = std::atoi(Value);
-        else if (!std::strcmp(Key, "--deep")) Options.Deep = std::atoi(Value);
-        else if (!std::strcmp(Key, "--deep-limit")) Options.DeepLimit = std::atoi(Value);
-        else if (!std::strcmp(Key, "--shell")) Options.Shell = Value;
-        else if (!std::strcmp(Key, "--level")) Options.ShellLevel = Value;
-        else if (!std::strcmp(Key, "--random-targets")) Options.RandomTargets = std::atoi(Value);
-        else if (!std::strcmp(Key, "--keep")) Options.Keep = std::atoi(Value);
-        else if (!std::strcmp(Key, "--climb")) Options.Climb = std::atoi(Value);
-        else if (!std::strcmp(Key, "--max-floor-per-crate")) Options.MaxFloorPerCrate = std::atof(Value);
-        else if (!std::strcmp(Key, "--max-unused")) Options.MaxUnused = std::atoi(Value);
-        else if (!std::strcmp(Key, "--nodes-weight")) Options.NodesWeight = std::atof(Value);
-        else if (!std::strcmp(Key, "--changes-weight")) Options.ChangesWeight = std::atof(Value);
-        else if (!std::strcmp(Key, "--solve-nodes")) Options.SolveNodes = std::strtoull(Value, nullptr, 10);
-        else if (!std::strcmp(Key, "--on-target")) Options.OnTargetShare = std::atoi(Value);
-        else if (!std::strcmp(Key, "--evolve")) Options.Evolve = std::atoi(Value);
-        else if (!std::strcmp(Key, "--fixed-targets")) Options.FixedTargets = std::atoi(Value);
-        else if (!std::strcmp(Key, "--keep-walls")) Options.KeepWalls = std::atoi(Value);
-        else if (!std::strcmp(Key, "--beam")) Options.Beam = std::atoi(Value);
+        if (!std::strcmp(Key, "--seed"))
+            Random.State = std::strtoull(Value, nullptr, 10) * 2654435761ull + 7;
+        else if (!std::strcmp(Key, "--crates"))
+            Options.Crates = std::atoi(Value);
+        else if (!std::strcmp(Key, "--width"))
+            Options.Width = std::atoi(Value);
+        else if (!std::strcmp(Key, "--height"))
+            Options.Height = std::atoi(Value);
+        else if (!std::strcmp(Key, "--rooms"))
+            Options.Rooms = std::atoi(Value);
+        else if (!std::strcmp(Key, "--scrambles"))
+            Options.Scrambles = std::atoi(Value);
+        else if (!std::strcmp(Key, "--pulls"))
+            Options.Pulls = std::atoi(Value);
+        else if (!std::strcmp(Key, "--solve-seconds"))
+            Options.SolveSeconds = std::atof(Value);
+        else if (!std::strcmp(Key, "--pillars"))
+            Options.Pillars = std::atoi(Value);
+        else if (!std::strcmp(Key, "--clustered"))
+            Options.Clustered = std::atoi(Value);
+        else if (!std::strcmp(Key, "--segments"))
+            Options.Segments = std::atoi(Value);
+        else if (!std::strcmp(Key, "--outline"))
+            Options.Outline = std::atoi(Value);
+        else if (!std::strcmp(Key, "--away"))
+            Options.Away = std::atoi(Value);
+        else if (!std::strcmp(Key, "--deep"))
+            Options.Deep = std::atoi(Value);
+        else if (!std::strcmp(Key, "--deep-limit"))
+            Options.DeepLimit = std::atoi(Value);
+        else if (!std::strcmp(Key, "--shell"))
+            Options.Shell = Value;
+        else if (!std::strcmp(Key, "--level"))
+            Options.ShellLevel = Value;
+        else if (!std::strcmp(Key, "--random-targets"))
+            Options.RandomTargets = std::atoi(Value);
+        else if (!std::strcmp(Key, "--keep"))
+            Options.Keep = std::atoi(Value);
+        else if (!std::strcmp(Key, "--climb"))
+            Options.Climb = std::atoi(Value);
+        else if (!std::strcmp(Key, "--max-floor-per-crate"))
+            Options.MaxFloorPerCrate = std::atof(Value);
+        else if (!std::strcmp(Key, "--max-unused"))
+            Options.MaxUnused = std::atoi(Value);
+        else if (!std::strcmp(Key, "--nodes-weight"))
+            Options.NodesWeight = std::atof(Value);
+        else if (!std::strcmp(Key, "--changes-weight"))
+            Options.ChangesWeight = std::atof(Value);
+        else if (!std::strcmp(Key, "--solve-nodes"))
+            Options.SolveNodes = std::strtoull(Value, nullptr, 10);
+        else if (!std::strcmp(Key, "--on-target"))
+            Options.OnTargetShare = std::atoi(Value);
+        else if (!std::strcmp(Key, "--evolve"))
+            Options.Evolve = std::atoi(Value);
+        else if (!std::strcmp(Key, "--fixed-targets"))
+            Options.FixedTargets = std::atoi(Value);
+        else if (!std::strcmp(Key, "--keep-walls"))
+            Options.KeepWalls = std::atoi(Value);
+        else if (!std::strcmp(Key, "--beam"))
+            Options.Beam = std::atoi(Value);
         else {
             std::fprintf(stderr, "kistora-levelgen: unknown argument %s\n", Key);
             return 2;
         }
     }
-    if (Options.Crates < 1 || Options.Crates > KitMaxCrates) return 2;
-    for (int W = 0; W < 5; W++) Random.Next();
+    if (Options.Crates < 1 || Options.Crates > KitMaxCrates)
+        return 2;
+    for (int W = 0; W < 5; W++)
+        Random.Next();
     if (!Options.Shell.empty() || Options.Keep > 1 || Options.Climb > 0 || Options.Evolve > 0) {
         // Many scrambles of a shell (or of carved rooms), each climbed; with --evolve the
         // room's walls change too. The best few positions are printed.
@@ -89,10 +121,13 @@ int main(int ArgCount, char** Args)
         for (int Room = 0; Room < Options.Rooms; Room++) {
             LevelGrid Empty;
             if (Options.Shell.empty()) {
-                if (!CarveRoom(Random, Options, Empty)) continue;
+                if (!CarveRoom(Random, Options, Empty))
+                    continue;
                 int Floor = 0;
-                for (uint8_t In : Empty.Inside) Floor += In;
-                if (Options.MaxFloorPerCrate > 0 && Floor > Options.MaxFloorPerCrate * Options.Crates) continue;
+                for (uint8_t In : Empty.Inside)
+                    Floor += In;
+                if (Options.MaxFloorPerCrate > 0 && Floor > Options.MaxFloorPerCrate * Options.Crates)
+                    continue;
             } else if (!ReadShell(Random, Options, Empty)) {
                 return 2;
             }
@@ -100,8 +135,10 @@ int main(int ArgCount, char** Args)
             const LevelGrid Shell = Empty;
             for (int Step = 0; Step < Options.Evolve; Step++) {
                 LevelGrid Changed = Empty;
-                if (!MutateRoom(Random, Options, Shell, Changed)) continue;
-                Candidate Found = SearchRoom(Random, Options, Changed, Current.Score > -1000 ? &Current : nullptr, Best);
+                if (!MutateRoom(Random, Options, Shell, Changed))
+                    continue;
+                Candidate Found =
+                    SearchRoom(Random, Options, Changed, Current.Score > -1000 ? &Current : nullptr, Best);
                 if (Found.Score > -1000 && Found.Score >= Current.Score) {
                     Empty = Changed;
                     Current = Found;
@@ -112,31 +149,37 @@ int main(int ArgCount, char** Args)
             std::fprintf(stderr, "kistora-levelgen: no candidate\n");
             return 1;
         }
-        for (size_t K = 0; K < Best.size(); K++) PrintCandidate(Best[K], (int)K + 1);
+        for (size_t K = 0; K < Best.size(); K++)
+            PrintCandidate(Best[K], (int)K + 1);
         return 0;
     }
     Candidate Best;
     Best.Score = -1;
     for (int Room = 0; Room < Options.Rooms; Room++) {
         LevelGrid Empty;
-        if (!CarveRoom(Random, Options, Empty)) continue;
+        if (!CarveRoom(Random, Options, Empty))
+            continue;
         for (int K = 0; K < (Options.Deep ? 1 : Options.Scrambles); K++) {
             LevelGrid Grid = Empty;
             int Depth = 0;
             if (Options.Deep) {
                 Depth = Deepest(Random, Options, Grid);
-                if (!Depth) continue;
+                if (!Depth)
+                    continue;
             } else {
                 Scramble(Random, Options, Grid);
             }
             int OnTarget = 0;
-            for (int C : Grid.Crates) OnTarget += Grid.Target[C];
-            if (OnTarget * 3 > Options.Crates) continue;
+            for (int C : Grid.Crates)
+                OnTarget += Grid.Target[C];
+            if (OnTarget * 3 > Options.Crates)
+                continue;
             SolveLimits Limits;
             Limits.MaxSeconds = Options.SolveSeconds;
             Limits.MaxNodes = 6000000;
             SolveResult Result;
-            if (!SolveLevel(Grid, Limits, Result)) continue;
+            if (!SolveLevel(Grid, Limits, Result))
+                continue;
             if (Depth && Result.Pushes != Depth) {
                 // The backward search counts the fewest pushes exactly: the solver must agree.
                 std::fprintf(stderr, "kistora-levelgen: solver found %d pushes, the backward search %d\n",

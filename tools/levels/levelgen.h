@@ -2,11 +2,11 @@
 // the steps each file does (rooms, pulls, rating and the search of a room).
 #pragma once
 
-#include "levelkit.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "levelkit.h"
 
 struct GenRandom {
     uint64_t State = 1;
@@ -17,15 +17,18 @@ struct GenRandom {
         State ^= State << 17;
         return State;
     }
-    int Below(int N) { return N <= 0 ? 0 : (int)(Next() % (uint64_t)N); }
+    int Below(int N)
+    {
+        return N <= 0 ? 0 : (int)(Next() % (uint64_t)N);
+    }
 };
 
 struct GenOptions {
     int Crates = 3;
-    int Width = 0, Height = 0;   // interior, 0 = random
+    int Width = 0, Height = 0; // interior, 0 = random
     int Rooms = 20;
     int Scrambles = 30;
-    int Pulls = 0;               // 0 = scaled by crates
+    int Pulls = 0; // 0 = scaled by crates
     double SolveSeconds = 2.0;
     int Pillars = 8;             // percent of floor tried as pillars
     int Clustered = -1;          // -1 random, 0 scattered, 1 clustered targets
@@ -44,11 +47,11 @@ struct GenOptions {
     double NodesWeight = 3.0;
     double ChangesWeight = 1.0;
     uint64_t SolveNodes = 6000000;
-    int OnTargetShare = 34;      // percent of the crates that may start on a target
-    int Evolve = 0;              // room changes tried (one cell of wall or one target each)
-    int FixedTargets = 0;        // 1: the room changes leave the targets where they are
-    int KeepWalls = 0;           // 1: the shell's own walls stay (changes only add walls or take added ones away)
-    int Beam = 0;                // >0: scrambles go breadth-first over pulls, this many positions a layer
+    int OnTargetShare = 34; // percent of the crates that may start on a target
+    int Evolve = 0;         // room changes tried (one cell of wall or one target each)
+    int FixedTargets = 0;   // 1: the room changes leave the targets where they are
+    int KeepWalls = 0;      // 1: the shell's own walls stay (changes only add walls or take added ones away)
+    int Beam = 0;           // >0: scrambles go breadth-first over pulls, this many positions a layer
 };
 
 struct Candidate {
@@ -56,7 +59,7 @@ struct Candidate {
     SolveResult Result;
     LevelFigures Figures;
     double Score = -1000;
-    int Fits = 0;            // 1 within the floor and unused limits
+    int Fits = 0; // 1 within the floor and unused limits
 };
 
 // levelgen_room.cpp: the room, carved or read from a shell, and its changes.

@@ -1,7 +1,5 @@
 // kistora-levelgen: the room. Carved from random rectangles (with pillars and
 // inner wall lines), or read from a hand-drawn shell; one cell's change to it.
-#include "levelgen.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -9,13 +7,17 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "levelgen.h"
+
 // Carves a closed room; the grid gets walls around every floor cell and nothing else.
 int CarveRoom(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
 {
     int InnerW = Options.Width ? Options.Width : 5 + Random.Below(20);
     int InnerH = Options.Height ? Options.Height : 4 + Random.Below(8);
-    if (InnerW > KitFieldWidth - 2) InnerW = KitFieldWidth - 2;
-    if (InnerH > KitFieldHeight - 2) InnerH = KitFieldHeight - 2;
+    if (InnerW > KitFieldWidth - 2)
+        InnerW = KitFieldWidth - 2;
+    if (InnerH > KitFieldHeight - 2)
+        InnerH = KitFieldHeight - 2;
     int W = InnerW + 2, H = InnerH + 2;
     Grid = LevelGrid();
     Grid.Width = W;
@@ -27,7 +29,8 @@ int CarveRoom(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
         // Structured rooms: the whole rectangle less up to two corner blocks; the
         // wall lines below give it its shape.
         for (int Y = 1; Y <= InnerH; Y++) {
-            for (int X = 1; X <= InnerW; X++) Floor[Y * W + X] = 1;
+            for (int X = 1; X <= InnerW; X++)
+                Floor[Y * W + X] = 1;
         }
         for (int Corner = Random.Below(3); Corner > 0; Corner--) {
             int CW = 2 + Random.Below(InnerW / 3), CH = 1 + Random.Below(InnerH / 3);
@@ -45,16 +48,21 @@ int CarveRoom(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
         // Outlined rooms take rectangles up to 2/3 of the room, plain ones up to half.
         int RW = 2 + Random.Below(Options.Outline ? InnerW * 2 / 3 : InnerW / 2 + 1);
         int RH = 2 + Random.Below(Options.Outline ? InnerH * 2 / 3 : InnerH / 2 + 1);
-        if (RW > InnerW) RW = InnerW;
-        if (RH > InnerH) RH = InnerH;
+        if (RW > InnerW)
+            RW = InnerW;
+        if (RH > InnerH)
+            RH = InnerH;
         int X0 = 1 + Random.Below(InnerW - RW + 1), Y0 = 1 + Random.Below(InnerH - RH + 1);
         int Touches = Carved == 0;
         for (int Y = Y0; Y < Y0 + RH && !Touches; Y++) {
-            for (int X = X0; X < X0 + RW && !Touches; X++) Touches = Floor[Y * W + X];
+            for (int X = X0; X < X0 + RW && !Touches; X++)
+                Touches = Floor[Y * W + X];
         }
-        if (!Touches) continue;
+        if (!Touches)
+            continue;
         for (int Y = Y0; Y < Y0 + RH; Y++) {
-            for (int X = X0; X < X0 + RW; X++) Floor[Y * W + X] = 1;
+            for (int X = X0; X < X0 + RW; X++)
+                Floor[Y * W + X] = 1;
         }
         Carved++;
     }
@@ -75,30 +83,38 @@ int CarveRoom(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
         std::vector<int> Placed;
         for (int L = 0; L < Length; L++) {
             int CX = X + (Across ? L : 0), CY = Y + (Across ? 0 : L);
-            if (CX > InnerW || CY > InnerH) break;
+            if (CX > InnerW || CY > InnerH)
+                break;
             int Cell = CY * W + CX;
-            if (Grid.Wall[Cell]) continue;
+            if (Grid.Wall[Cell])
+                continue;
             Grid.Wall[Cell] = 1;
             Placed.push_back(Cell);
         }
-        if (Placed.empty()) continue;
+        if (Placed.empty())
+            continue;
         if (Connected(Grid, Count - (int)Placed.size())) {
             Count -= (int)Placed.size();
         } else {
-            for (int Cell : Placed) Grid.Wall[Cell] = 0;
+            for (int Cell : Placed)
+                Grid.Wall[Cell] = 0;
         }
     }
     // Pillars that keep the floor in one piece.
     for (int Cell = 0; Cell < W * H; Cell++) {
-        if (Grid.Wall[Cell] || Random.Below(100) >= Options.Pillars) continue;
+        if (Grid.Wall[Cell] || Random.Below(100) >= Options.Pillars)
+            continue;
         Grid.Wall[Cell] = 1;
-        if (Connected(Grid, Count - 1)) Count--;
-        else Grid.Wall[Cell] = 0;
+        if (Connected(Grid, Count - 1))
+            Count--;
+        else
+            Grid.Wall[Cell] = 0;
     }
     // Dead ends (three walls around) do nothing for the puzzle; fill most of them.
     for (int Pass = 0; Pass < 3; Pass++) {
         for (int Cell = 0; Cell < W * H; Cell++) {
-            if (Grid.Wall[Cell]) continue;
+            if (Grid.Wall[Cell])
+                continue;
             int Walls = Grid.Wall[Cell - 1] + Grid.Wall[Cell + 1] + Grid.Wall[Cell - W] + Grid.Wall[Cell + W];
             if (Walls >= 3 && Random.Below(4) != 0) {
                 Grid.Wall[Cell] = 1;
@@ -106,24 +122,30 @@ int CarveRoom(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
             }
         }
     }
-    if (Count < Options.Crates * 3 + 4) return 0;
+    if (Count < Options.Crates * 3 + 4)
+        return 0;
     // Walls stay only where they touch the floor (8 neighbours); the rest is outside.
     std::vector<uint8_t> Keep(W * H, 0);
     for (int Cell = 0; Cell < W * H; Cell++) {
-        if (Grid.Wall[Cell]) continue;
+        if (Grid.Wall[Cell])
+            continue;
         int X = Cell % W, Y = Cell / W;
         for (int DY = -1; DY <= 1; DY++) {
-            for (int DX = -1; DX <= 1; DX++) Keep[(Y + DY) * W + X + DX] = 1;
+            for (int DX = -1; DX <= 1; DX++)
+                Keep[(Y + DY) * W + X + DX] = 1;
         }
     }
     for (int Cell = 0; Cell < W * H; Cell++) {
-        if (Grid.Wall[Cell]) Grid.Wall[Cell] = Keep[Cell];
-        else Grid.Inside[Cell] = 1;
+        if (Grid.Wall[Cell])
+            Grid.Wall[Cell] = Keep[Cell];
+        else
+            Grid.Inside[Cell] = 1;
     }
     // Targets: scattered, or grown as one patch from a random floor cell.
     std::vector<int> FloorCells;
     for (int Cell = 0; Cell < W * H; Cell++) {
-        if (Grid.Inside[Cell]) FloorCells.push_back(Cell);
+        if (Grid.Inside[Cell])
+            FloorCells.push_back(Cell);
     }
     int Clustered = Options.Clustered >= 0 ? Options.Clustered : Random.Below(2);
     if (Clustered) {
@@ -147,7 +169,8 @@ int CarveRoom(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
     }
     while ((int)Grid.Crates.size() < Options.Crates) {
         int Cell = FloorCells[Random.Below((int)FloorCells.size())];
-        if (Grid.Target[Cell]) continue;
+        if (Grid.Target[Cell])
+            continue;
         Grid.Target[Cell] = 1;
         Grid.Crates.push_back(Cell);
     }
@@ -158,9 +181,11 @@ int Connected(const LevelGrid& Grid, int Floor)
 {
     int Start = -1;
     for (int Cell = 0; Cell < Grid.Width * Grid.Height && Start < 0; Cell++) {
-        if (!Grid.Wall[Cell]) Start = Cell;
+        if (!Grid.Wall[Cell])
+            Start = Cell;
     }
-    if (Start < 0) return 0;
+    if (Start < 0)
+        return 0;
     std::vector<uint8_t> Seen(Grid.Wall.size(), 0);
     std::vector<int> Queue{Start};
     Seen[Start] = 1;
@@ -188,10 +213,12 @@ int ReadShell(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
     }
     const SourceLevel* Shell = nullptr;
     for (const SourceLevel& Level : Levels) {
-        if (!Shell && (Options.ShellLevel.empty() || Level.Name == Options.ShellLevel)) Shell = &Level;
+        if (!Shell && (Options.ShellLevel.empty() || Level.Name == Options.ShellLevel))
+            Shell = &Level;
     }
     if (!Shell) {
-        std::fprintf(stderr, "kistora-levelgen: no level %s in %s\n", Options.ShellLevel.c_str(), Options.Shell.c_str());
+        std::fprintf(stderr, "kistora-levelgen: no level %s in %s\n", Options.ShellLevel.c_str(),
+                     Options.Shell.c_str());
         return 0;
     }
     if (!BuildLevelGrid(Shell->Rows, Grid, Error)) {
@@ -202,19 +229,23 @@ int ReadShell(GenRandom& Random, const GenOptions& Options, LevelGrid& Grid)
         std::vector<int> Floor;
         for (int Cell = 0; Cell < (int)Grid.Inside.size(); Cell++) {
             Grid.Target[Cell] = 0;
-            if (Grid.Inside[Cell]) Floor.push_back(Cell);
+            if (Grid.Inside[Cell])
+                Floor.push_back(Cell);
         }
-        if ((int)Floor.size() <= Options.Crates) return 0;
+        if ((int)Floor.size() <= Options.Crates)
+            return 0;
         for (int K = 0; K < Options.Crates;) {
             int Cell = Floor[Random.Below((int)Floor.size())];
-            if (Grid.Target[Cell]) continue;
+            if (Grid.Target[Cell])
+                continue;
             Grid.Target[Cell] = 1;
             K++;
         }
     }
     Grid.Crates.clear();
     for (int Cell = 0; Cell < (int)Grid.Target.size(); Cell++) {
-        if (Grid.Target[Cell]) Grid.Crates.push_back(Cell);
+        if (Grid.Target[Cell])
+            Grid.Crates.push_back(Cell);
     }
     Grid.Worker = -1;
     return 1;
@@ -229,27 +260,34 @@ int MutateRoom(GenRandom& Random, const GenOptions& Options, const LevelGrid& Sh
     int Cells = W * H;
     int Crates = (int)Room.Crates.size();
     int Floor = 0;
-    for (uint8_t In : Room.Inside) Floor += In;
+    for (uint8_t In : Room.Inside)
+        Floor += In;
     for (int Try = 0; Try < 50; Try++) {
         int Cell = W + 1 + Random.Below(Cells - 2 * W - 2);
         int X = Cell % W, Y = Cell / W;
-        if (X == 0 || X == W - 1 || Y == 0 || Y == H - 1) continue;
+        if (X == 0 || X == W - 1 || Y == 0 || Y == H - 1)
+            continue;
         std::vector<uint8_t> Inside = Room.Inside;
         std::vector<uint8_t> Target = Room.Target;
         int Kind = Random.Below(10);
         if (Kind < 2 && !Options.FixedTargets) {
             // Move a target to a free floor cell.
-            if (!Inside[Cell] || Target[Cell]) continue;
+            if (!Inside[Cell] || Target[Cell])
+                continue;
             int Which = Room.Crates[Random.Below(Crates)];
             Target[Which] = 0;
             Target[Cell] = 1;
         } else if (Inside[Cell]) {
-            if (Target[Cell]) continue;
+            if (Target[Cell])
+                continue;
             Inside[Cell] = 0;
         } else {
-            if (Options.KeepWalls && !Shell.Inside[Cell]) continue;
-            if (!Inside[Cell - 1] && !Inside[Cell + 1] && !Inside[Cell - W] && !Inside[Cell + W]) continue;
-            if (Options.MaxFloorPerCrate > 0 && Floor + 1 > Options.MaxFloorPerCrate * Crates) continue;
+            if (Options.KeepWalls && !Shell.Inside[Cell])
+                continue;
+            if (!Inside[Cell - 1] && !Inside[Cell + 1] && !Inside[Cell - W] && !Inside[Cell + W])
+                continue;
+            if (Options.MaxFloorPerCrate > 0 && Floor + 1 > Options.MaxFloorPerCrate * Crates)
+                continue;
             Inside[Cell] = 1;
         }
         // One piece of floor.
@@ -257,10 +295,12 @@ int MutateRoom(GenRandom& Random, const GenOptions& Options, const LevelGrid& Sh
         for (int C = 0; C < Cells; C++) {
             if (Inside[C]) {
                 Count++;
-                if (Start < 0) Start = C;
+                if (Start < 0)
+                    Start = C;
             }
         }
-        if (Count < Crates * 3) continue;
+        if (Count < Crates * 3)
+            continue;
         std::vector<uint8_t> Seen(Cells, 0);
         std::vector<int> Queue{Start};
         Seen[Start] = 1;
@@ -273,18 +313,21 @@ int MutateRoom(GenRandom& Random, const GenOptions& Options, const LevelGrid& Sh
                 }
             }
         }
-        if ((int)Queue.size() != Count) continue;
+        if ((int)Queue.size() != Count)
+            continue;
         Room.Inside = Inside;
         Room.Target = Target;
         Room.Crates.clear();
         for (int C = 0; C < Cells; C++) {
-            if (Target[C]) Room.Crates.push_back(C);
+            if (Target[C])
+                Room.Crates.push_back(C);
             // Walls only where they touch the floor (8 neighbours).
             int Near = 0;
             for (int DY = -1; DY <= 1; DY++) {
                 for (int DX = -1; DX <= 1; DX++) {
                     int NX = C % W + DX, NY = C / W + DY;
-                    if (NX >= 0 && NY >= 0 && NX < W && NY < H) Near |= Inside[NY * W + NX];
+                    if (NX >= 0 && NY >= 0 && NX < W && NY < H)
+                        Near |= Inside[NY * W + NX];
                 }
             }
             Room.Wall[C] = !Inside[C] && Near;

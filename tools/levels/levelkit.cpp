@@ -16,10 +16,11 @@ int ReadLevelFile(const std::string& Path, std::vector<SourceLevel>& Levels, std
     }
     std::string Line;
     int LineNumber = 0;
-    int InRows = 0;     // 1 while the rows of the last level are being read
+    int InRows = 0; // 1 while the rows of the last level are being read
     while (std::getline(File, Line)) {
         LineNumber++;
-        if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+        if (!Line.empty() && Line.back() == '\r')
+            Line.pop_back();
         std::string Value;
         if (HeaderValue(Line, "Name:", Value)) {
             SourceLevel Level;
@@ -37,9 +38,11 @@ int ReadLevelFile(const std::string& Path, std::vector<SourceLevel>& Levels, std
             Levels.back().TitleKey = Value;
             continue;
         }
-        if (!Line.empty() && Line[0] == ';') continue;
+        if (!Line.empty() && Line[0] == ';')
+            continue;
         if (TrimText(Line).empty()) {
-            if (InRows) InRows = 2;   // rows ended; further rows are an error
+            if (InRows)
+                InRows = 2; // rows ended; further rows are an error
             continue;
         }
         if (Levels.empty() || InRows == 2) {
@@ -47,10 +50,9 @@ int ReadLevelFile(const std::string& Path, std::vector<SourceLevel>& Levels, std
             return 0;
         }
         for (char C : Line) {
-            if (C != '#' && C != '$' && C != '.' && C != '*' && C != '@' && C != '+' && C != ' ' &&
-                C != '-' && C != '_') {
-                Error = Path + ":" + std::to_string(LineNumber) + ": unknown map character '" +
-                        std::string(1, C) + "'";
+            if (C != '#' && C != '$' && C != '.' && C != '*' && C != '@' && C != '+' && C != ' ' && C != '-' &&
+                C != '_') {
+                Error = Path + ":" + std::to_string(LineNumber) + ": unknown map character '" + std::string(1, C) + "'";
                 return 0;
             }
         }
@@ -58,8 +60,8 @@ int ReadLevelFile(const std::string& Path, std::vector<SourceLevel>& Levels, std
         Levels.back().Rows.push_back(Line);
     }
     for (const SourceLevel& Level : Levels) {
-        if (Level.Name.empty() || Level.Name.size() > 32 || Level.TitleKey.empty() ||
-            Level.TitleKey.size() > 256 || Level.Rows.empty()) {
+        if (Level.Name.empty() || Level.Name.size() > 32 || Level.TitleKey.empty() || Level.TitleKey.size() > 256 ||
+            Level.Rows.empty()) {
             Error = Path + ":" + std::to_string(Level.Line) +
                     ": a level needs a name (1-32 characters), a title key and rows";
             return 0;
@@ -75,12 +77,13 @@ int BuildLevelGrid(const std::vector<std::string>& Rows, LevelGrid& Grid, std::s
     for (const std::string& Row : Rows) {
         size_t End = Row.find_last_not_of(" -_");
         int Used = End == std::string::npos ? 0 : (int)End + 1;
-        if (Used > Width) Width = Used;
+        if (Used > Width)
+            Width = Used;
     }
     int Height = (int)Rows.size();
     if (Width < 3 || Height < 3 || Width > KitFieldWidth || Height > KitFieldHeight) {
-        Error = "the level is " + std::to_string(Width) + " x " + std::to_string(Height) +
-                " cells; it must fit 30 x 15";
+        Error =
+            "the level is " + std::to_string(Width) + " x " + std::to_string(Height) + " cells; it must fit 30 x 15";
         return 0;
     }
     Grid.Width = Width;
@@ -94,12 +97,14 @@ int BuildLevelGrid(const std::vector<std::string>& Rows, LevelGrid& Grid, std::s
         for (int X = 0; X < Width; X++) {
             char C = X < (int)Rows[Y].size() ? Rows[Y][X] : ' ';
             int Cell = Y * Width + X;
-            if (C == '#') Grid.Wall[Cell] = 1;
+            if (C == '#')
+                Grid.Wall[Cell] = 1;
             if (C == '.' || C == '*' || C == '+') {
                 Grid.Target[Cell] = 1;
                 Targets++;
             }
-            if (C == '$' || C == '*') Grid.Crates.push_back(Cell);
+            if (C == '$' || C == '*')
+                Grid.Crates.push_back(Cell);
             if (C == '@' || C == '+') {
                 Grid.Worker = Cell;
                 Workers++;
@@ -112,8 +117,8 @@ int BuildLevelGrid(const std::vector<std::string>& Rows, LevelGrid& Grid, std::s
     }
     int CrateCount = (int)Grid.Crates.size();
     if (CrateCount < 1 || CrateCount > KitMaxCrates || CrateCount != Targets) {
-        Error = "the level has " + std::to_string(CrateCount) + " crates and " +
-                std::to_string(Targets) + " targets; it needs 1 to 12 of each, as many crates as targets";
+        Error = "the level has " + std::to_string(CrateCount) + " crates and " + std::to_string(Targets) +
+                " targets; it needs 1 to 12 of each, as many crates as targets";
         return 0;
     }
     // Flood the worker's floor; touching the bounding box edge means the ring is open.
@@ -123,8 +128,7 @@ int BuildLevelGrid(const std::vector<std::string>& Rows, LevelGrid& Grid, std::s
         int Cell = Queue[Head];
         int X = Cell % Width, Y = Cell / Width;
         if (X == 0 || Y == 0 || X == Width - 1 || Y == Height - 1) {
-            Error = "the wall ring is open at column " + std::to_string(X + 1) + ", row " +
-                    std::to_string(Y + 1);
+            Error = "the wall ring is open at column " + std::to_string(X + 1) + ", row " + std::to_string(Y + 1);
             return 0;
         }
         const int Next[4] = {Cell - 1, Cell + 1, Cell - Width, Cell + Width};
@@ -137,7 +141,8 @@ int BuildLevelGrid(const std::vector<std::string>& Rows, LevelGrid& Grid, std::s
     }
     for (int Cell = 0; Cell < Cells; Cell++) {
         int Crate = 0;
-        for (int C : Grid.Crates) Crate |= C == Cell;
+        for (int C : Grid.Crates)
+            Crate |= C == Cell;
         if ((Grid.Target[Cell] || Crate) && !Grid.Inside[Cell]) {
             Error = "a crate or target at column " + std::to_string(Cell % Width + 1) + ", row " +
                     std::to_string(Cell / Width + 1) + " lies outside the worker's floor";
@@ -155,12 +160,17 @@ std::vector<std::string> LevelGridRows(const LevelGrid& Grid)
         for (int X = 0; X < Grid.Width; X++) {
             int Cell = Y * Grid.Width + X;
             int Crate = 0;
-            for (int C : Grid.Crates) Crate |= C == Cell;
+            for (int C : Grid.Crates)
+                Crate |= C == Cell;
             char C = ' ';
-            if (Grid.Wall[Cell]) C = '#';
-            else if (Cell == Grid.Worker) C = Grid.Target[Cell] ? '+' : '@';
-            else if (Crate) C = Grid.Target[Cell] ? '*' : '$';
-            else if (Grid.Target[Cell]) C = '.';
+            if (Grid.Wall[Cell])
+                C = '#';
+            else if (Cell == Grid.Worker)
+                C = Grid.Target[Cell] ? '+' : '@';
+            else if (Crate)
+                C = Grid.Target[Cell] ? '*' : '$';
+            else if (Grid.Target[Cell])
+                C = '.';
             Row += C;
         }
         size_t End = Row.find_last_not_of(' ');
@@ -173,7 +183,8 @@ std::vector<std::string> LevelGridRows(const LevelGrid& Grid)
 int CheckSolution(const LevelGrid& Grid, const std::string& Lurd)
 {
     std::vector<uint8_t> Crate(Grid.Wall.size(), 0);
-    for (int C : Grid.Crates) Crate[C] = 1;
+    for (int C : Grid.Crates)
+        Crate[C] = 1;
     int Worker = Grid.Worker;
     for (char Move : Lurd) {
         int Step = 0;
@@ -186,18 +197,22 @@ int CheckSolution(const LevelGrid& Grid, const std::string& Lurd)
         }
         int Push = Move < 'a';
         int Next = Worker + Step;
-        if (!Grid.Inside[Next]) return 0;
-        if (Crate[Next] != Push) return 0;     // a push needs a crate, a walk a free cell
+        if (!Grid.Inside[Next])
+            return 0;
+        if (Crate[Next] != Push)
+            return 0; // a push needs a crate, a walk a free cell
         if (Push) {
             int Beyond = Next + Step;
-            if (!Grid.Inside[Beyond] || Crate[Beyond]) return 0;
+            if (!Grid.Inside[Beyond] || Crate[Beyond])
+                return 0;
             Crate[Next] = 0;
             Crate[Beyond] = 1;
         }
         Worker = Next;
     }
     for (size_t Cell = 0; Cell < Crate.size(); Cell++) {
-        if (Grid.Target[Cell] && !Crate[Cell]) return 0;
+        if (Grid.Target[Cell] && !Crate[Cell])
+            return 0;
     }
     return 1;
 }
@@ -206,16 +221,22 @@ void MeasureLevel(const LevelGrid& Grid, const std::string& Lurd, LevelFigures& 
 {
     Figures = LevelFigures();
     std::vector<uint8_t> Crate(Grid.Wall.size(), 0), Used(Grid.Wall.size(), 0);
-    for (int C : Grid.Crates) Crate[C] = Used[C] = 1;
+    for (int C : Grid.Crates)
+        Crate[C] = Used[C] = 1;
     int Worker = Grid.Worker;
     Used[Worker] = 1;
     for (char Move : Lurd) {
-        int Step = (Move | 0x20) == 'l' ? -1 : (Move | 0x20) == 'r' ? 1 : (Move | 0x20) == 'u' ? -Grid.Width : Grid.Width;
+        int Step = (Move | 0x20) == 'l'   ? -1
+                   : (Move | 0x20) == 'r' ? 1
+                   : (Move | 0x20) == 'u' ? -Grid.Width
+                                          : Grid.Width;
         int Next = Worker + Step;
-        if (!Grid.Inside[Next]) continue;
+        if (!Grid.Inside[Next])
+            continue;
         if (Crate[Next]) {
             int Beyond = Next + Step;
-            if (!Grid.Inside[Beyond] || Crate[Beyond]) continue;
+            if (!Grid.Inside[Beyond] || Crate[Beyond])
+                continue;
             Crate[Next] = 0;
             Crate[Beyond] = Used[Beyond] = 1;
         }
@@ -231,9 +252,12 @@ void MeasureLevel(const LevelGrid& Grid, const std::string& Lurd, LevelFigures& 
 
 std::string KitTileFile(int Tile)
 {
-    if (Tile == KitTileFloor) return "floor.png";
-    if (Tile == KitTileOutside) return "outside.png";
-    if (Tile == KitTileTarget) return "target.png";
+    if (Tile == KitTileFloor)
+        return "floor.png";
+    if (Tile == KitTileOutside)
+        return "outside.png";
+    if (Tile == KitTileTarget)
+        return "target.png";
     char Name[32];
     std::snprintf(Name, sizeof Name, "wall_%02d.png", Tile - KitTileWallFirst);
     return Name;
@@ -242,7 +266,8 @@ std::string KitTileFile(int Tile)
 static std::string TrimText(const std::string& Text)
 {
     size_t First = Text.find_first_not_of(" \t");
-    if (First == std::string::npos) return std::string();
+    if (First == std::string::npos)
+        return std::string();
     size_t Last = Text.find_last_not_of(" \t");
     return Text.substr(First, Last - First + 1);
 }
@@ -250,7 +275,8 @@ static std::string TrimText(const std::string& Text)
 static int HeaderValue(const std::string& Line, const char* Key, std::string& Value)
 {
     std::string KeyText(Key);
-    if (Line.compare(0, KeyText.size(), KeyText) != 0) return 0;
+    if (Line.compare(0, KeyText.size(), KeyText) != 0)
+        return 0;
     Value = TrimText(Line.substr(KeyText.size()));
     return 1;
 }

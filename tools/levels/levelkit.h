@@ -3,17 +3,17 @@
 // level notation and a push-optimal solver.
 #pragma once
 
-#include "formats/formats.h"
 #include "play/play.h"
+#include "formats/formats.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 // The game's field and crate limit, as the game itself defines them.
-constexpr int KitFieldWidth = FieldColumns;    // cells
+constexpr int KitFieldWidth = FieldColumns; // cells
 constexpr int KitFieldHeight = FieldRows;
-constexpr int KitMaxCrates = MaxCrates;        // the head-up display has 12 crate icons
+constexpr int KitMaxCrates = MaxCrates; // the head-up display has 12 crate icons
 static_assert(KitFieldWidth <= MaxMapSide && KitFieldHeight <= MaxMapSide);
 
 // The tiles the level compiler numbers (as "TILES/<n>" and in the layer
@@ -31,20 +31,20 @@ std::string KitTileFile(int Tile);
 // One level as written in a source file: rows of '#' wall, '$' crate,
 // '.' target, '*' crate on target, '@' worker, '+' worker on target, ' ' floor.
 struct SourceLevel {
-    std::string Name;        // index name, up to 32 units
-    std::string TitleKey;    // text key of the title
+    std::string Name;     // index name, up to 32 units
+    std::string TitleKey; // text key of the title
     std::vector<std::string> Rows;
-    int Line = 0;            // 1-based line of the "Name:" header, for messages
+    int Line = 0; // 1-based line of the "Name:" header, for messages
 };
 
 // A level as a grid of Width x Height cells (the rows' bounding box);
 // cell index = y * Width + x.
 struct LevelGrid {
     int Width = 0, Height = 0;
-    std::vector<uint8_t> Wall;      // 1 wall
-    std::vector<uint8_t> Target;    // 1 target
-    std::vector<uint8_t> Inside;    // 1 floor the worker can reach (crates ignored)
-    std::vector<int> Crates;        // cell indices, ascending
+    std::vector<uint8_t> Wall;   // 1 wall
+    std::vector<uint8_t> Target; // 1 target
+    std::vector<uint8_t> Inside; // 1 floor the worker can reach (crates ignored)
+    std::vector<int> Crates;     // cell indices, ascending
     int Worker = -1;
 };
 
@@ -62,19 +62,19 @@ int BuildLevelGrid(const std::vector<std::string>& Rows, LevelGrid& Grid, std::s
 std::vector<std::string> LevelGridRows(const LevelGrid& Grid);
 
 struct SolveLimits {
-    uint64_t MaxNodes = 12000000;   // stored positions before giving up
-    double MaxSeconds = 0;          // 0: no time limit
+    uint64_t MaxNodes = 12000000; // stored positions before giving up
+    double MaxSeconds = 0;        // 0: no time limit
 };
 
 struct SolveResult {
-    int Solved = 0;          // 1 solved; 0 proven unsolvable or gave up (see Aborted)
-    int Aborted = 0;         // 1 when a limit stopped the search
+    int Solved = 0;  // 1 solved; 0 proven unsolvable or gave up (see Aborted)
+    int Aborted = 0; // 1 when a limit stopped the search
     int Pushes = 0;
-    int Moves = 0;           // walks + pushes of the printed solution
-    int CrateChanges = 0;    // how often the pushed crate differs from the one before
-    uint64_t Nodes = 0;      // positions stored
+    int Moves = 0;        // walks + pushes of the printed solution
+    int CrateChanges = 0; // how often the pushed crate differs from the one before
+    uint64_t Nodes = 0;   // positions stored
     double Seconds = 0;
-    std::string Lurd;        // lower case walk, upper case push
+    std::string Lurd; // lower case walk, upper case push
 };
 
 // Push-optimal search (A* over crate positions and the worker's region).
@@ -87,9 +87,9 @@ int CheckSolution(const LevelGrid& Grid, const std::string& Lurd);
 
 // How much of the floor an answer uses: the measure of a compact level.
 struct LevelFigures {
-    int Floor = 0;     // cells the worker reaches on an empty board
+    int Floor = 0; // cells the worker reaches on an empty board
     int Crates = 0;
-    int Unused = 0;    // floor cells on which neither the worker nor a crate ever stands in the answer
+    int Unused = 0; // floor cells on which neither the worker nor a crate ever stands in the answer
 };
 
 // Plays Lurd (moves that do not fit the board are skipped) and counts the figures.

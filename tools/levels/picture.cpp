@@ -2,12 +2,11 @@
 // few drawing operations the thumbnails need.
 #include "picture.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <png.h>
 
 static void BlendPixel(uint8_t* Out, const uint8_t* In, double Alpha);
 
@@ -17,7 +16,8 @@ int ReadPngFile(const std::string& Path, Picture& Image)
     png_image Png;
     std::memset(&Png, 0, sizeof Png);
     Png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&Png, Path.c_str())) return 0;
+    if (!png_image_begin_read_from_file(&Png, Path.c_str()))
+        return 0;
     Png.format = PNG_FORMAT_RGBA;
     std::vector<uint8_t> Pixels(PNG_IMAGE_SIZE(Png));
     if (!png_image_finish_read(&Png, nullptr, Pixels.data(), 0, nullptr)) {
@@ -40,7 +40,8 @@ int EncodePng(const Picture& Image, std::vector<uint8_t>& Bytes)
     Png.height = (png_uint_32)Image.Height;
     Png.format = PNG_FORMAT_RGBA;
     png_alloc_size_t Size = 0;
-    if (!png_image_write_get_memory_size(Png, Size, 0, Image.Pixels.data(), 0, nullptr)) return 0;
+    if (!png_image_write_get_memory_size(Png, Size, 0, Image.Pixels.data(), 0, nullptr))
+        return 0;
     Bytes.resize(Size);
     if (!png_image_write_to_memory(&Png, Bytes.data(), &Size, 0, Image.Pixels.data(), 0, nullptr)) {
         Bytes.clear();
@@ -53,9 +54,11 @@ int EncodePng(const Picture& Image, std::vector<uint8_t>& Bytes)
 int WritePngFile(const std::string& Path, const Picture& Image)
 {
     std::vector<uint8_t> Bytes;
-    if (!EncodePng(Image, Bytes)) return 0;
+    if (!EncodePng(Image, Bytes))
+        return 0;
     FILE* File = std::fopen(Path.c_str(), "wb");
-    if (!File) return 0;
+    if (!File)
+        return 0;
     int Ok = std::fwrite(Bytes.data(), 1, Bytes.size(), File) == Bytes.size();
     Ok &= std::fclose(File) == 0;
     return Ok;
@@ -84,16 +87,18 @@ void DrawPicture(Picture& Target, const Picture& Source, int X, int Y, int Mode)
 {
     for (int SY = 0; SY < Source.Height; SY++) {
         int PY = Y + SY;
-        if (PY < 0 || PY >= Target.Height) continue;
+        if (PY < 0 || PY >= Target.Height)
+            continue;
         for (int SX = 0; SX < Source.Width; SX++) {
             int PX = X + SX;
-            if (PX < 0 || PX >= Target.Width) continue;
+            if (PX < 0 || PX >= Target.Width)
+                continue;
             const uint8_t* In = &Source.Pixels[((size_t)SY * Source.Width + SX) * 4];
             uint8_t* Out = &Target.Pixels[((size_t)PY * Target.Width + PX) * 4];
             if (Mode == 1) {
                 BlendPixel(Out, In, In[3] / 255.0);
             } else if (Mode == 2 && In[0] == 0 && In[1] == 0 && In[2] == 0) {
-                continue;   // the colour key: pure black shows what lies beneath
+                continue; // the colour key: pure black shows what lies beneath
             } else {
                 Out[0] = In[0];
                 Out[1] = In[1];
@@ -122,10 +127,12 @@ void ScaleArea(const Picture& Source, double SX, double SY, double SW, double SH
             // Area-weighted average of premultiplied colour over the covered source pixels.
             double Sum[4] = {0, 0, 0, 0}, Area = 0;
             for (int PY = (int)std::floor(Y0); PY < (int)std::ceil(Y1); PY++) {
-                if (PY < 0 || PY >= Source.Height) continue;
+                if (PY < 0 || PY >= Source.Height)
+                    continue;
                 double CoverY = std::min(Y1, PY + 1.0) - std::max(Y0, (double)PY);
                 for (int PX = (int)std::floor(X0); PX < (int)std::ceil(X1); PX++) {
-                    if (PX < 0 || PX >= Source.Width) continue;
+                    if (PX < 0 || PX >= Source.Width)
+                        continue;
                     double Cover = CoverY * (std::min(X1, PX + 1.0) - std::max(X0, (double)PX));
                     const uint8_t* In = &Source.Pixels[((size_t)PY * Source.Width + PX) * 4];
                     double Alpha = In[3] / 255.0 * Cover;
@@ -137,8 +144,10 @@ void ScaleArea(const Picture& Source, double SX, double SY, double SW, double SH
                 }
             }
             uint8_t* P = &Out.Pixels[((size_t)Y * W + X) * 4];
-            if (Area <= 0 || Sum[3] <= 0) continue;
-            for (int C = 0; C < 3; C++) P[C] = (uint8_t)std::lround(std::min(255.0, Sum[C] / Sum[3]));
+            if (Area <= 0 || Sum[3] <= 0)
+                continue;
+            for (int C = 0; C < 3; C++)
+                P[C] = (uint8_t)std::lround(std::min(255.0, Sum[C] / Sum[3]));
             P[3] = (uint8_t)std::lround(std::min(255.0, 255.0 * Sum[3] / Area));
         }
     }
@@ -147,9 +156,11 @@ void ScaleArea(const Picture& Source, double SX, double SY, double SW, double SH
 // Straight-alpha "over" onto a pixel.
 static void BlendPixel(uint8_t* Out, const uint8_t* In, double Alpha)
 {
-    if (Alpha <= 0) return;
+    if (Alpha <= 0)
+        return;
     double Below = Out[3] / 255.0 * (1 - Alpha);
     double Total = Alpha + Below;
-    for (int C = 0; C < 3; C++) Out[C] = (uint8_t)std::lround((In[C] * Alpha + Out[C] * Below) / Total);
+    for (int C = 0; C < 3; C++)
+        Out[C] = (uint8_t)std::lround((In[C] * Alpha + Out[C] * Below) / Total);
     Out[3] = (uint8_t)std::lround(Total * 255.0);
 }

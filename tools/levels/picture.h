@@ -8,7 +8,7 @@
 
 struct Picture {
     int Width = 0, Height = 0;
-    std::vector<uint8_t> Pixels;     // RGBA, 8 bits each, rows top to bottom, straight alpha
+    std::vector<uint8_t> Pixels; // RGBA, 8 bits each, rows top to bottom, straight alpha
 };
 
 int ReadPngFile(const std::string& Path, Picture& Image);

@@ -2,26 +2,26 @@
 // named by its smallest cell), ordered by pushes + a matching lower bound.
 // Pruning: dead squares (no target reachable by pushing a lone crate) and frozen
 // crates off target. Positions are kept in an open-addressing transposition table.
-#include "levelkit.h"
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 
+#include "levelkit.h"
+
 namespace {
 
 constexpr int NoCell = -1;
-constexpr int FarAway = 10000;           // push distance of an unreachable target
+constexpr int FarAway = 10000; // push distance of an unreachable target
 constexpr uint16_t NoCrate = 0xFFFF;
 
 struct SearchNode {
-    uint16_t Crates[KitMaxCrates];   // floor ids, ascending; NoCrate past the count
-    uint16_t Worker;                 // smallest floor id of the worker's region
+    uint16_t Crates[KitMaxCrates]; // floor ids, ascending; NoCrate past the count
+    uint16_t Worker;               // smallest floor id of the worker's region
     uint16_t Pushes;
-    uint16_t Bound;                  // lower bound of the pushes still needed
-    uint32_t Parent;                 // node index, UINT32_MAX for the start
-    uint16_t CrateFrom;              // floor id the pushed crate left
-    uint8_t Dir;                     // 0 left, 1 right, 2 up, 3 down
+    uint16_t Bound;     // lower bound of the pushes still needed
+    uint32_t Parent;    // node index, UINT32_MAX for the start
+    uint16_t CrateFrom; // floor id the pushed crate left
+    uint8_t Dir;        // 0 left, 1 right, 2 up, 3 down
     uint8_t Closed;
 };
 
@@ -30,11 +30,11 @@ struct SolverBoard {
     int FloorCount = 0;
     std::vector<int> IdToCell;
     std::vector<int> CellToId;
-    std::vector<int> Next;           // FloorCount x 4 neighbour ids or NoCell
+    std::vector<int> Next; // FloorCount x 4 neighbour ids or NoCell
     std::vector<uint8_t> IsTarget;
     std::vector<uint8_t> Dead;
     std::vector<int> TargetIds;
-    std::vector<int> Distance;       // CrateCount targets x FloorCount pushes
+    std::vector<int> Distance; // CrateCount targets x FloorCount pushes
     std::vector<uint64_t> CrateKey, WorkerKey;
     // Scratch, stamped to avoid clearing.
     std::vector<uint32_t> CrateStamp, ReachStamp, WallStamp;
@@ -54,7 +54,7 @@ int LowerBound(const SolverBoard& Board, const uint16_t* Crates);
 uint64_t PositionKey(const SolverBoard& Board, const uint16_t* Crates, int Worker);
 std::string WalkPath(SolverBoard& Board, int From, int To);
 
-}   // namespace
+} // namespace
 
 int SolveLevel(const LevelGrid& Grid, const SolveLimits& Limits, SolveResult& Result)
 {
@@ -66,9 +66,9 @@ int SolveLevel(const LevelGrid& Grid, const SolveLimits& Limits, SolveResult& Re
 
     std::vector<SearchNode> Nodes;
     Nodes.reserve(1 << 16);
-    std::vector<uint32_t> Table(1 << 16, 0);       // node index + 1, 0 empty
+    std::vector<uint32_t> Table(1 << 16, 0); // node index + 1, 0 empty
     size_t TableMask = Table.size() - 1;
-    std::vector<std::vector<uint32_t>> Buckets;    // open nodes by pushes + bound
+    std::vector<std::vector<uint32_t>> Buckets; // open nodes by pushes + bound
 
     auto Lookup = [&](const SearchNode& Node, uint64_t Key) -> uint32_t* {
         size_t Slot = Key & TableMask;
@@ -86,22 +86,26 @@ int SolveLevel(const LevelGrid& Grid, const SolveLimits& Limits, SolveResult& Re
         Table.assign(Old.size() * 2, 0);
         TableMask = Table.size() - 1;
         for (uint32_t Entry : Old) {
-            if (!Entry) continue;
+            if (!Entry)
+                continue;
             const SearchNode& Node = Nodes[Entry - 1];
             size_t Slot = PositionKey(Board, Node.Crates, Node.Worker) & TableMask;
-            while (Table[Slot]) Slot = (Slot + 1) & TableMask;
+            while (Table[Slot])
+                Slot = (Slot + 1) & TableMask;
             Table[Slot] = Entry;
         }
     };
     auto AddOpen = [&](uint32_t Index) {
         size_t F = (size_t)Nodes[Index].Pushes + Nodes[Index].Bound;
-        if (Buckets.size() <= F) Buckets.resize(F + 1);
+        if (Buckets.size() <= F)
+            Buckets.resize(F + 1);
         Buckets[F].push_back(Index);
     };
 
     SearchNode First{};
     std::fill(std::begin(First.Crates), std::end(First.Crates), NoCrate);
-    for (int K = 0; K < N; K++) First.Crates[K] = (uint16_t)Board.CellToId[Grid.Crates[K]];
+    for (int K = 0; K < N; K++)
+        First.Crates[K] = (uint16_t)Board.CellToId[Grid.Crates[K]];
     SortCrates(First.Crates, N);
     MarkCrates(Board, First.Crates);
     First.Worker = (uint16_t)Reach(Board, Board.CellToId[Grid.Worker]);
@@ -118,17 +122,20 @@ int SolveLevel(const LevelGrid& Grid, const SolveLimits& Limits, SolveResult& Re
 
     uint32_t Goal = UINT32_MAX;
     uint64_t Expanded = 0;
-    std::vector<uint32_t> ReachCopy;   // the parent's region; the child searches reuse the stamps
+    std::vector<uint32_t> ReachCopy; // the parent's region; the child searches reuse the stamps
     for (size_t F = 0; F < Buckets.size() && Goal == UINT32_MAX; F++) {
         while (!Buckets[F].empty()) {
             uint32_t Index = Buckets[F].back();
             Buckets[F].pop_back();
-            if (Nodes[Index].Closed) continue;
+            if (Nodes[Index].Closed)
+                continue;
             SearchNode Node = Nodes[Index];
-            if ((size_t)Node.Pushes + Node.Bound != F) continue;   // stale entry
+            if ((size_t)Node.Pushes + Node.Bound != F)
+                continue; // stale entry
             Nodes[Index].Closed = 1;
             int OnTargets = 1;
-            for (int K = 0; K < N; K++) OnTargets &= Board.IsTarget[Node.Crates[K]];
+            for (int K = 0; K < N; K++)
+                OnTargets &= Board.IsTarget[Node.Crates[K]];
             if (OnTargets) {
                 Goal = Index;
                 break;
@@ -147,8 +154,10 @@ int SolveLevel(const LevelGrid& Grid, const SolveLimits& Limits, SolveResult& Re
                 for (int Dir = 0; Dir < 4; Dir++) {
                     int Behind = Board.Next[Crate * 4 + (Dir ^ 1)];
                     int To = Board.Next[Crate * 4 + Dir];
-                    if (Behind == NoCell || To == NoCell || ReachCopy[Behind] != Reachable) continue;
-                    if (Board.CrateStamp[To] == Board.CrateMark || Board.Dead[To]) continue;
+                    if (Behind == NoCell || To == NoCell || ReachCopy[Behind] != Reachable)
+                        continue;
+                    if (Board.CrateStamp[To] == Board.CrateMark || Board.Dead[To])
+                        continue;
                     SearchNode Child = Node;
                     Child.Crates[K] = (uint16_t)To;
                     SortCrates(Child.Crates, N);
@@ -183,7 +192,8 @@ int SolveLevel(const LevelGrid& Grid, const SolveLimits& Limits, SolveResult& Re
                     uint32_t* Slot = Lookup(Child, Key);
                     if (*Slot) {
                         SearchNode& Known = Nodes[*Slot - 1];
-                        if (Known.Closed || Known.Pushes <= Child.Pushes) continue;
+                        if (Known.Closed || Known.Pushes <= Child.Pushes)
+                            continue;
                         Known.Pushes = Child.Pushes;
                         Known.Parent = Index;
                         Known.CrateFrom = Child.CrateFrom;
@@ -198,18 +208,23 @@ int SolveLevel(const LevelGrid& Grid, const SolveLimits& Limits, SolveResult& Re
                     Nodes.push_back(Child);
                     *Slot = (uint32_t)Nodes.size();
                     AddOpen((uint32_t)Nodes.size() - 1);
-                    if (Nodes.size() * 2 > Table.size()) GrowTable();
+                    if (Nodes.size() * 2 > Table.size())
+                        GrowTable();
                 }
-                if (Result.Aborted) break;
+                if (Result.Aborted)
+                    break;
             }
-            if (Result.Aborted) break;
+            if (Result.Aborted)
+                break;
         }
-        if (Result.Aborted) break;
+        if (Result.Aborted)
+            break;
     }
     Result.Nodes = Nodes.size();
     if (Goal != UINT32_MAX) {
         std::vector<uint32_t> Chain;
-        for (uint32_t At = Goal; Nodes[At].Parent != UINT32_MAX; At = Nodes[At].Parent) Chain.push_back(At);
+        for (uint32_t At = Goal; Nodes[At].Parent != UINT32_MAX; At = Nodes[At].Parent)
+            Chain.push_back(At);
         std::reverse(Chain.begin(), Chain.end());
         uint16_t Crates[KitMaxCrates];
         std::memcpy(Crates, First.Crates, sizeof Crates);
@@ -222,10 +237,12 @@ int SolveLevel(const LevelGrid& Grid, const SolveLimits& Limits, SolveResult& Re
             MarkCrates(Board, Crates);
             Result.Lurd += WalkPath(Board, Worker, Board.Next[Crate * 4 + (Dir ^ 1)]);
             Result.Lurd += (char)(WalkLetters[Dir] - 32);
-            if (LastCrate != -1 && LastCrate != Crate) Result.CrateChanges++;
+            if (LastCrate != -1 && LastCrate != Crate)
+                Result.CrateChanges++;
             LastCrate = To;
             for (int K = 0; K < N; K++) {
-                if (Crates[K] == Crate) Crates[K] = (uint16_t)To;
+                if (Crates[K] == Crate)
+                    Crates[K] = (uint16_t)To;
             }
             SortCrates(Crates, N);
             Worker = Crate;
@@ -246,7 +263,8 @@ void BuildBoard(const LevelGrid& Grid, SolverBoard& Board)
     Board.CrateCount = (int)Grid.Crates.size();
     Board.CellToId.assign(Cells, NoCell);
     for (int Cell = 0; Cell < Cells; Cell++) {
-        if (!Grid.Inside[Cell]) continue;
+        if (!Grid.Inside[Cell])
+            continue;
         Board.CellToId[Cell] = (int)Board.IdToCell.size();
         Board.IdToCell.push_back(Cell);
     }
@@ -256,7 +274,8 @@ void BuildBoard(const LevelGrid& Grid, SolverBoard& Board)
     for (int Id = 0; Id < F; Id++) {
         int Cell = Board.IdToCell[Id];
         const int Step[4] = {-1, 1, -Grid.Width, Grid.Width};
-        for (int Dir = 0; Dir < 4; Dir++) Board.Next[Id * 4 + Dir] = Board.CellToId[Cell + Step[Dir]];
+        for (int Dir = 0; Dir < 4; Dir++)
+            Board.Next[Id * 4 + Dir] = Board.CellToId[Cell + Step[Dir]];
         if (Grid.Target[Cell]) {
             Board.IsTarget[Id] = 1;
             Board.TargetIds.push_back(Id);
@@ -272,16 +291,19 @@ void BuildBoard(const LevelGrid& Grid, SolverBoard& Board)
         for (size_t Head = 0; Head < Queue.size(); Head++) {
             int At = Queue[Head];
             for (int Dir = 0; Dir < 4; Dir++) {
-                int From = Board.Next[At * 4 + (Dir ^ 1)];             // crate came from here
-                if (From == NoCell) continue;
-                int Behind = Board.Next[From * 4 + (Dir ^ 1)];         // worker stood here
-                if (Behind == NoCell || Distance[From] != FarAway) continue;
+                int From = Board.Next[At * 4 + (Dir ^ 1)]; // crate came from here
+                if (From == NoCell)
+                    continue;
+                int Behind = Board.Next[From * 4 + (Dir ^ 1)]; // worker stood here
+                if (Behind == NoCell || Distance[From] != FarAway)
+                    continue;
                 Distance[From] = Distance[At] + 1;
                 Queue.push_back(From);
             }
         }
         for (int Id = 0; Id < F; Id++) {
-            if (Distance[Id] < FarAway) Board.Dead[Id] = 0;
+            if (Distance[Id] < FarAway)
+                Board.Dead[Id] = 0;
         }
     }
     uint64_t Seed = 0x9E3779B97F4A7C15ull;
@@ -320,7 +342,8 @@ void SortCrates(uint16_t* Crates, int N)
 void MarkCrates(SolverBoard& Board, const uint16_t* Crates)
 {
     Board.CrateMark++;
-    for (int K = 0; K < Board.CrateCount; K++) Board.CrateStamp[Crates[K]] = Board.CrateMark;
+    for (int K = 0; K < Board.CrateCount; K++)
+        Board.CrateStamp[Crates[K]] = Board.CrateMark;
 }
 
 // Floods the worker's region from From around the marked crates; answers its smallest id.
@@ -333,7 +356,8 @@ int Reach(SolverBoard& Board, int From)
     int Smallest = From;
     for (size_t Head = 0; Head < Board.Queue.size(); Head++) {
         int At = Board.Queue[Head];
-        if (At < Smallest) Smallest = At;
+        if (At < Smallest)
+            Smallest = At;
         for (int Dir = 0; Dir < 4; Dir++) {
             int N = Board.Next[At * 4 + Dir];
             if (N == NoCell || Board.ReachStamp[N] == Board.ReachMark || Board.CrateStamp[N] == Board.CrateMark)
@@ -356,13 +380,18 @@ int Frozen(SolverBoard& Board, int Id)
 int BlockedOnAxis(SolverBoard& Board, int Id, int Axis)
 {
     int A = Board.Next[Id * 4 + Axis * 2], B = Board.Next[Id * 4 + Axis * 2 + 1];
-    if (A == NoCell || B == NoCell) return 1;
-    if (Board.WallStamp[A] == 1 || Board.WallStamp[B] == 1) return 1;
-    if (Board.Dead[A] && Board.Dead[B]) return 1;
+    if (A == NoCell || B == NoCell)
+        return 1;
+    if (Board.WallStamp[A] == 1 || Board.WallStamp[B] == 1)
+        return 1;
+    if (Board.Dead[A] && Board.Dead[B])
+        return 1;
     Board.WallStamp[Id] = 1;
     int Blocked = 0;
-    if (Board.CrateStamp[A] == Board.CrateMark && Frozen(Board, A)) Blocked = 1;
-    if (!Blocked && Board.CrateStamp[B] == Board.CrateMark && Frozen(Board, B)) Blocked = 1;
+    if (Board.CrateStamp[A] == Board.CrateMark && Frozen(Board, A))
+        Blocked = 1;
+    if (!Blocked && Board.CrateStamp[B] == Board.CrateMark && Frozen(Board, B))
+        Blocked = 1;
     Board.WallStamp[Id] = 0;
     return Blocked;
 }
@@ -375,7 +404,8 @@ int LowerBound(const SolverBoard& Board, const uint16_t* Crates)
     int F = Board.FloorCount;
     int Cost[KitMaxCrates + 1][KitMaxCrates + 1];
     for (int I = 1; I <= N; I++) {
-        for (int J = 1; J <= N; J++) Cost[I][J] = Board.Distance[(size_t)(J - 1) * F + Crates[I - 1]];
+        for (int J = 1; J <= N; J++)
+            Cost[I][J] = Board.Distance[(size_t)(J - 1) * F + Crates[I - 1]];
     }
     int U[KitMaxCrates + 1] = {}, V[KitMaxCrates + 1] = {}, Match[KitMaxCrates + 1] = {}, Way[KitMaxCrates + 1] = {};
     for (int I = 1; I <= N; I++) {
@@ -391,7 +421,8 @@ int LowerBound(const SolverBoard& Board, const uint16_t* Crates)
             Used[J0] = true;
             int I0 = Match[J0], Delta = 1 << 29, J1 = 0;
             for (int J = 1; J <= N; J++) {
-                if (Used[J]) continue;
+                if (Used[J])
+                    continue;
                 int Current = Cost[I0][J] - U[I0] - V[J];
                 if (Current < MinV[J]) {
                     MinV[J] = Current;
@@ -421,7 +452,8 @@ int LowerBound(const SolverBoard& Board, const uint16_t* Crates)
     int Total = 0;
     for (int J = 1; J <= N; J++) {
         int C = Cost[Match[J]][J];
-        if (C >= FarAway) return FarAway;
+        if (C >= FarAway)
+            return FarAway;
         Total += C;
     }
     return Total;
@@ -430,7 +462,8 @@ int LowerBound(const SolverBoard& Board, const uint16_t* Crates)
 uint64_t PositionKey(const SolverBoard& Board, const uint16_t* Crates, int Worker)
 {
     uint64_t Key = Board.WorkerKey[Worker];
-    for (int K = 0; K < Board.CrateCount; K++) Key ^= Board.CrateKey[Crates[K]];
+    for (int K = 0; K < Board.CrateCount; K++)
+        Key ^= Board.CrateKey[Crates[K]];
     Key ^= Key >> 29;
     Key *= 0xBF58476D1CE4E5B9ull;
     Key ^= Key >> 32;
@@ -447,7 +480,8 @@ std::string WalkPath(SolverBoard& Board, int From, int To)
         int At = Queue[Head];
         for (int Dir = 0; Dir < 4; Dir++) {
             int N = Board.Next[At * 4 + Dir];
-            if (N == NoCell || Came[N] != -1 || Board.CrateStamp[N] == Board.CrateMark) continue;
+            if (N == NoCell || Came[N] != -1 || Board.CrateStamp[N] == Board.CrateMark)
+                continue;
             Came[N] = At;
             Queue.push_back(N);
         }
@@ -456,11 +490,12 @@ std::string WalkPath(SolverBoard& Board, int From, int To)
     for (int At = To; At != From && Came[At] != -1; At = Came[At]) {
         int Prev = Came[At];
         for (int Dir = 0; Dir < 4; Dir++) {
-            if (Board.Next[Prev * 4 + Dir] == At) Path += WalkLetters[Dir];
+            if (Board.Next[Prev * 4 + Dir] == At)
+                Path += WalkLetters[Dir];
         }
     }
     std::reverse(Path.begin(), Path.end());
     return Path;
 }
 
-}   // namespace
+} // namespace

@@ -2,19 +2,19 @@
 // Levels 1 to 5 parse greedily (with one step of lazy matching) over hash
 // chains; levels 6 to 10 find matches with a binary tree and choose the
 // cheapest sequence of literals and matches per block by dynamic programming.
-#include "packwriter.h"
-
 #include <algorithm>
 #include <cstring>
+
+#include "packwriter.h"
 
 // ---------------------------------------------------------------------------
 // Constants
 // ---------------------------------------------------------------------------
 
-static constexpr uint32_t MinMatch = 4;          // the shortest length the bit-stream can say
-static constexpr int MaxHashBits = 17;         // hash heads per block: at most 2^17
+static constexpr uint32_t MinMatch = 4; // the shortest length the bit-stream can say
+static constexpr int MaxHashBits = 17;  // hash heads per block: at most 2^17
 static constexpr uint32_t NoPosition = 0xFFFFFFFFu;
-static constexpr uint32_t LiteralBits = 9;        // control bit + byte
+static constexpr uint32_t LiteralBits = 9; // control bit + byte
 static constexpr uint32_t Unreached = 0xFFFFFFFFu;
 
 // ---------------------------------------------------------------------------
@@ -28,12 +28,12 @@ struct BlzWriter {
     std::vector<uint8_t>* Out;
     size_t TagPos = 0;
     uint32_t Tag = 0;
-    int BitsUsed = 16;      // 16: no open word
+    int BitsUsed = 16; // 16: no open word
     int HaveTag = 0;
 };
 
 struct BlzStep {
-    uint32_t Length;        // 1 = literal
+    uint32_t Length; // 1 = literal
     uint32_t Offset;
 };
 
@@ -50,7 +50,8 @@ static void FlushTag(BlzWriter& Writer)
 static inline void PutBit(BlzWriter& Writer, uint32_t Bit)
 {
     if (Writer.BitsUsed == 16) {
-        if (Writer.HaveTag) FlushTag(Writer);
+        if (Writer.HaveTag)
+            FlushTag(Writer);
         Writer.TagPos = Writer.Out->size();
         Writer.Out->push_back(0);
         Writer.Out->push_back(0);
@@ -64,7 +65,8 @@ static inline void PutBit(BlzWriter& Writer, uint32_t Bit)
 
 static void FinishBlock(BlzWriter& Writer)
 {
-    if (!Writer.HaveTag) return;
+    if (!Writer.HaveTag)
+        return;
     Writer.Tag <<= (16 - Writer.BitsUsed);
     FlushTag(Writer);
     Writer.HaveTag = 0;
@@ -126,7 +128,8 @@ static inline uint32_t Hash4(const uint8_t* At, int Bits)
 static int HashBitsFor(uint32_t Size)
 {
     int Bits = 8;
-    while (Bits < MaxHashBits && (uint32_t(1) << Bits) < Size) Bits++;
+    while (Bits < MaxHashBits && (uint32_t(1) << Bits) < Size)
+        Bits++;
     return Bits;
 }
 
@@ -137,10 +140,12 @@ static inline uint32_t CommonLength(const uint8_t* A, const uint8_t* B, uint32_t
         uint64_t X, Y;
         std::memcpy(&X, A + Length, 8);
         std::memcpy(&Y, B + Length, 8);
-        if (X != Y) return Length + uint32_t(__builtin_ctzll(X ^ Y) >> 3);
+        if (X != Y)
+            return Length + uint32_t(__builtin_ctzll(X ^ Y) >> 3);
         Length += 8;
     }
-    while (Length < Limit && A[Length] == B[Length]) Length++;
+    while (Length < Limit && A[Length] == B[Length])
+        Length++;
     return Length;
 }
 
@@ -173,7 +178,8 @@ static uint32_t ChainFind(ChainFinder& Finder, const uint8_t* Block, uint32_t Si
             if (Length > Best && OffsetFits(Pos - Candidate)) {
                 Best = Length;
                 *Offset = Pos - Candidate;
-                if (Length == Limit) break;
+                if (Length == Limit)
+                    break;
             }
         }
         Candidate = Finder.Prev[Candidate];
@@ -199,7 +205,8 @@ static void ParseGreedy(const uint8_t* Block, uint32_t Size, int Level, std::vec
     const int Lazy = 1;
 
     uint32_t Pos = 1;
-    if (Size >= MinMatch) ChainInsert(Finder, Block, 0);
+    if (Size >= MinMatch)
+        ChainInsert(Finder, Block, 0);
     uint32_t PendingLength = 0, PendingOffset = 0;
     int HavePending = 0;
     while (Pos < Size) {
@@ -220,7 +227,8 @@ static void ParseGreedy(const uint8_t* Block, uint32_t Size, int Level, std::vec
             uint32_t NextOffset = 0;
             uint32_t NextLength = ChainFind(Finder, Block, Size, Pos + 1, &NextOffset);
             if (MatchPays(NextLength, NextOffset) && NextLength > Length &&
-                MatchBits(NextLength, NextOffset) + LiteralBits < MatchBits(Length, Offset) + (NextLength - Length + 1) * LiteralBits) {
+                MatchBits(NextLength, NextOffset) + LiteralBits <
+                    MatchBits(Length, Offset) + (NextLength - Length + 1) * LiteralBits) {
                 Steps.push_back({1, 0});
                 Pos++;
                 PendingLength = NextLength;
@@ -230,12 +238,14 @@ static void ParseGreedy(const uint8_t* Block, uint32_t Size, int Level, std::vec
             }
             // Pos + 1 is already in the chains; insert the rest of the match.
             Steps.push_back({Length, Offset});
-            for (uint32_t Inner = Pos + 2; Inner < Pos + Length && Size - Inner >= MinMatch; Inner++) ChainInsert(Finder, Block, Inner);
+            for (uint32_t Inner = Pos + 2; Inner < Pos + Length && Size - Inner >= MinMatch; Inner++)
+                ChainInsert(Finder, Block, Inner);
             Pos += Length;
             continue;
         }
         Steps.push_back({Length, Offset});
-        for (uint32_t Inner = Pos + 1; Inner < Pos + Length && Size - Inner >= MinMatch; Inner++) ChainInsert(Finder, Block, Inner);
+        for (uint32_t Inner = Pos + 1; Inner < Pos + Length && Size - Inner >= MinMatch; Inner++)
+            ChainInsert(Finder, Block, Inner);
         Pos += Length;
     }
 }
@@ -244,7 +254,7 @@ static void ParseGreedy(const uint8_t* Block, uint32_t Size, int Level, std::vec
 
 struct TreeFinder {
     std::vector<uint32_t> Head;
-    std::vector<uint32_t> Son;      // two children per position
+    std::vector<uint32_t> Son; // two children per position
     int HashBits = 8;
     uint32_t CutValue = 32;
     uint32_t NiceLength = 256;
@@ -257,7 +267,8 @@ struct TreeMatch {
 
 // Inserts Pos into the tree and, when Matches is given, lists matches of
 // growing length (each the nearest the walk met for its length).
-static void TreeFind(TreeFinder& Finder, const uint8_t* Block, uint32_t Size, uint32_t Pos, std::vector<TreeMatch>* Matches)
+static void TreeFind(TreeFinder& Finder, const uint8_t* Block, uint32_t Size, uint32_t Pos,
+                     std::vector<TreeMatch>* Matches)
 {
     uint32_t LengthLimit = std::min(Finder.NiceLength, Size - Pos);
     uint32_t Hash = Hash4(Block + Pos, Finder.HashBits);
@@ -277,7 +288,8 @@ static void TreeFind(TreeFinder& Finder, const uint8_t* Block, uint32_t Size, ui
         Length += CommonLength(Other + Length, Current + Length, LengthLimit - Length);
         if (Length > BestLength && OffsetFits(Pos - Candidate)) {
             BestLength = Length;
-            if (Matches != nullptr) Matches->push_back({Length, Pos - Candidate});
+            if (Matches != nullptr)
+                Matches->push_back({Length, Pos - Candidate});
         }
         uint32_t* Pair = &Finder.Son[2 * size_t(Candidate)];
         if (Length == LengthLimit) {
@@ -316,7 +328,8 @@ static void ParseOptimal(const uint8_t* Block, uint32_t Size, int Level, std::ve
     std::vector<BlzStep> From(size_t(Size) + 1, BlzStep{1, 0});
     std::vector<TreeMatch> Matches;
     Price[1] = 0;
-    if (Size >= MinMatch) TreeFind(Finder, Block, Size, 0, nullptr);
+    if (Size >= MinMatch)
+        TreeFind(Finder, Block, Size, 0, nullptr);
 
     uint32_t Pos = 1;
     while (Pos < Size) {
@@ -336,7 +349,8 @@ static void ParseOptimal(const uint8_t* Block, uint32_t Size, int Level, std::ve
         for (const TreeMatch& Match : Matches) {
             uint32_t OffsetBits = GammaBits(((Match.Offset - 1) >> 8) + 2) + 9;
             for (; Length <= Match.Length; Length++) {
-                if (Length > PricedLengths && Length != Match.Length) Length = Match.Length;
+                if (Length > PricedLengths && Length != Match.Length)
+                    Length = Match.Length;
                 uint32_t Cost = Here + OffsetBits + GammaBits(Length - 2);
                 if (Cost < Price[Pos + Length]) {
                     Price[Pos + Length] = Cost;
@@ -356,7 +370,8 @@ static void ParseOptimal(const uint8_t* Block, uint32_t Size, int Level, std::ve
                 From[Pos + Longest] = {Longest, Offset};
             }
             uint32_t End = Pos + Longest;
-            for (uint32_t Inner = Pos + 1; Inner < End && Size - Inner >= MinMatch; Inner++) TreeFind(Finder, Block, Size, Inner, nullptr);
+            for (uint32_t Inner = Pos + 1; Inner < End && Size - Inner >= MinMatch; Inner++)
+                TreeFind(Finder, Block, Size, Inner, nullptr);
             Pos = End;
             continue;
         }
@@ -375,7 +390,8 @@ static void ParseOptimal(const uint8_t* Block, uint32_t Size, int Level, std::ve
 
 static void PackBlock(const uint8_t* Block, uint32_t Size, int Level, std::vector<uint8_t>& Out)
 {
-    if (Size == 0) return;
+    if (Size == 0)
+        return;
     std::vector<BlzStep> Steps;
     Steps.reserve(Size / 4 + 16);
     if (Level >= 6) {
@@ -396,7 +412,8 @@ static void PackBlock(const uint8_t* Block, uint32_t Size, int Level, std::vecto
 
 static void PutU64(std::vector<uint8_t>& Out, uint64_t Value)
 {
-    for (int Index = 0; Index < 8; Index++) Out.push_back(uint8_t((Value >> (8 * Index)) & 255));
+    for (int Index = 0; Index < 8; Index++)
+        Out.push_back(uint8_t((Value >> (8 * Index)) & 255));
 }
 
 // ---------------------------------------------------------------------------
@@ -405,9 +422,11 @@ static void PutU64(std::vector<uint8_t>& Out, uint64_t Value)
 
 std::vector<uint8_t> BlzPackStream(const uint8_t* Data, size_t Size, int Level, uint64_t BlockSize)
 {
-    if (BlockSize == 0) BlockSize = BlzDefaultBlockSize;
+    if (BlockSize == 0)
+        BlockSize = BlzDefaultBlockSize;
     // Block positions are 32-bit inside the compressor.
-    if (BlockSize > 0x7FFFFFFFull) BlockSize = 0x7FFFFFFFull;
+    if (BlockSize > 0x7FFFFFFFull)
+        BlockSize = 0x7FFFFFFFull;
     Level = std::clamp(Level, 1, 10);
     // The magic, 4 bytes no reader uses (zero), T and B.
     std::vector<uint8_t> Out(BlzStreamTotalSize, 0);

@@ -3,8 +3,6 @@
 //   kistora-pack list ARCHIVE
 //   kistora-pack extract ARCHIVE NAME [-o FILE]
 //   kistora-pack verify ARCHIVE
-#include "packwriter.h"
-
 #include "formats/formats.h"
 
 #include <algorithm>
@@ -17,24 +15,27 @@
 #include <string>
 #include <vector>
 
+#include "packwriter.h"
+
 // Content is packed at the strongest level: the compressor is quick enough for
 // our ~20 MB of mostly already-compressed pictures and music.
 static constexpr int DefaultLevel = 10;
 
 static int Usage()
 {
-    std::fprintf(stderr,
-                 "usage: kistora-pack create ARCHIVE [--stored|--level N] [--version 1|2] [--block-size B] NAME=FILE...|FOLDER...\n"
-                 "       kistora-pack list ARCHIVE\n"
-                 "       kistora-pack extract ARCHIVE NAME [-o FILE]\n"
-                 "       kistora-pack verify ARCHIVE\n");
+    std::fprintf(stderr, "usage: kistora-pack create ARCHIVE [--stored|--level N] [--version 1|2] [--block-size B] "
+                         "NAME=FILE...|FOLDER...\n"
+                         "       kistora-pack list ARCHIVE\n"
+                         "       kistora-pack extract ARCHIVE NAME [-o FILE]\n"
+                         "       kistora-pack verify ARCHIVE\n");
     return 2;
 }
 
 static int ReadFileBytes(const std::string& Path, std::vector<uint8_t>& Bytes)
 {
     std::ifstream File(Path, std::ios::binary);
-    if (!File) return 0;
+    if (!File)
+        return 0;
     Bytes.assign(std::istreambuf_iterator<char>(File), std::istreambuf_iterator<char>());
     return File.bad() ? 0 : 1;
 }
@@ -43,14 +44,16 @@ static int ParseCount(const char* Text, uint64_t* Value)
 {
     char* End = nullptr;
     unsigned long long Parsed = std::strtoull(Text, &End, 10);
-    if (End == Text || *End != 0) return 0;
+    if (End == Text || *End != 0)
+        return 0;
     *Value = Parsed;
     return 1;
 }
 
 static int Create(int Count, char** Args)
 {
-    if (Count < 1) return Usage();
+    if (Count < 1)
+        return Usage();
     std::string Archive = Args[0];
     PackOptions Options;
     Options.Level = DefaultLevel;
@@ -61,16 +64,20 @@ static int Create(int Count, char** Args)
         if (Arg == "--stored") {
             Options.Level = 0;
         } else if (Arg == "--level" || Arg == "--version" || Arg == "--block-size") {
-            if (Index + 1 >= Count || !ParseCount(Args[Index + 1], &Value)) return Usage();
+            if (Index + 1 >= Count || !ParseCount(Args[Index + 1], &Value))
+                return Usage();
             Index++;
             if (Arg == "--level") {
-                if (Value > 10) return Usage();
+                if (Value > 10)
+                    return Usage();
                 Options.Level = int(Value);
             } else if (Arg == "--version") {
-                if (Value != 1 && Value != 2) return Usage();
+                if (Value != 1 && Value != 2)
+                    return Usage();
                 Options.Version = int(Value);
             } else {
-                if (Value == 0) return Usage();
+                if (Value == 0)
+                    return Usage();
                 Options.BlockSize = Value;
             }
         } else if (Arg.find('=') != std::string::npos) {
@@ -87,7 +94,8 @@ static int Create(int Count, char** Args)
             std::vector<std::filesystem::path> Files;
             std::error_code Error;
             for (const auto& Item : std::filesystem::recursive_directory_iterator(Arg, Error)) {
-                if (Item.is_regular_file()) Files.push_back(Item.path());
+                if (Item.is_regular_file())
+                    Files.push_back(Item.path());
             }
             std::sort(Files.begin(), Files.end());
             for (const auto& File : Files) {
@@ -102,7 +110,8 @@ static int Create(int Count, char** Args)
         } else if (std::filesystem::is_regular_file(Arg)) {
             PackInput Entry;
             Entry.Name = std::filesystem::path(Arg).filename().string();
-            if (!ReadFileBytes(Arg, Entry.Bytes)) return 1;
+            if (!ReadFileBytes(Arg, Entry.Bytes))
+                return 1;
             Entries.push_back(std::move(Entry));
         } else {
             std::fprintf(stderr, "kistora-pack: not a NAME=FILE, file or folder: %s\n", Arg.c_str());
@@ -138,7 +147,8 @@ static int List(const std::string& Path)
 {
     std::vector<uint8_t> Bytes;
     int Handle = 0;
-    if (!OpenForReading(Path, Bytes, &Handle)) return 1;
+    if (!OpenForReading(Path, Bytes, &Handle))
+        return 1;
     for (const PackEntry& Entry : *ArchiveEntries(Handle)) {
         const char* Method = Entry.StoredSize == Entry.UnpackedSize ? "stored" : "1zlb";
         std::printf("%s\t%llu\t%llu\t%s\n", Entry.Name.c_str(), (unsigned long long)Entry.UnpackedSize,
@@ -150,10 +160,12 @@ static int List(const std::string& Path)
 
 static int Extract(int Count, char** Args)
 {
-    if (Count != 2 && !(Count == 4 && std::strcmp(Args[2], "-o") == 0)) return Usage();
+    if (Count != 2 && !(Count == 4 && std::strcmp(Args[2], "-o") == 0))
+        return Usage();
     std::vector<uint8_t> Bytes;
     int Handle = 0;
-    if (!OpenForReading(Args[0], Bytes, &Handle)) return 1;
+    if (!OpenForReading(Args[0], Bytes, &Handle))
+        return 1;
     std::string Name = Args[1];
     std::vector<uint8_t> Content;
     // The first entry of a name wins, as in the game.
@@ -180,7 +192,8 @@ static int Verify(const std::string& Path)
 {
     std::vector<uint8_t> Bytes;
     int Handle = 0;
-    if (!OpenForReading(Path, Bytes, &Handle)) return 1;
+    if (!OpenForReading(Path, Bytes, &Handle))
+        return 1;
     int Bad = 0;
     uint64_t End = 4;
     std::vector<uint8_t> Content;
@@ -193,7 +206,8 @@ static int Verify(const std::string& Path)
         End = Entry.Offset + Entry.StoredSize;
     }
     if (End != Bytes.size()) {
-        std::printf("(directory)\tBAD: %llu bytes after the last entry\n", (unsigned long long)(Bytes.size() - std::min<uint64_t>(End, Bytes.size())));
+        std::printf("(directory)\tBAD: %llu bytes after the last entry\n",
+                    (unsigned long long)(Bytes.size() - std::min<uint64_t>(End, Bytes.size())));
         Bad++;
     }
     std::printf("%zu entries, %d bad\n", ArchiveEntries(Handle)->size(), Bad);
@@ -203,11 +217,16 @@ static int Verify(const std::string& Path)
 
 int main(int ArgCount, char** Args)
 {
-    if (ArgCount < 3) return Usage();
+    if (ArgCount < 3)
+        return Usage();
     std::string Command = Args[1];
-    if (Command == "create") return Create(ArgCount - 2, Args + 2);
-    if (Command == "list" && ArgCount == 3) return List(Args[2]);
-    if (Command == "extract") return Extract(ArgCount - 2, Args + 2);
-    if (Command == "verify" && ArgCount == 3) return Verify(Args[2]);
+    if (Command == "create")
+        return Create(ArgCount - 2, Args + 2);
+    if (Command == "list" && ArgCount == 3)
+        return List(Args[2]);
+    if (Command == "extract")
+        return Extract(ArgCount - 2, Args + 2);
+    if (Command == "verify" && ArgCount == 3)
+        return Verify(Args[2]);
     return Usage();
 }

@@ -12,7 +12,8 @@
 
 static void PutU64(std::vector<uint8_t>& Out, uint64_t Value)
 {
-    for (int Index = 0; Index < 8; Index++) Out.push_back(uint8_t((Value >> (8 * Index)) & 255));
+    for (int Index = 0; Index < 8; Index++)
+        Out.push_back(uint8_t((Value >> (8 * Index)) & 255));
 }
 
 // ---------------------------------------------------------------------------
@@ -39,7 +40,8 @@ std::vector<uint8_t> BuildPack(const std::vector<PackInput>& Entries, const Pack
         PutU64(Out, Stored.size());
         Out.push_back(uint8_t(NameLength & 255));
         Out.push_back(uint8_t((NameLength >> 8) & 255));
-        if (Version == 1) Out.insert(Out.end(), PackHeaderBytesVersion1 - PackHeaderBytesVersion2, 0);
+        if (Version == 1)
+            Out.insert(Out.end(), PackHeaderBytesVersion1 - PackHeaderBytesVersion2, 0);
         Out.insert(Out.end(), Entry.Name.begin(), Entry.Name.begin() + std::ptrdiff_t(NameLength));
         Out.insert(Out.end(), Stored.begin(), Stored.end());
     }
@@ -51,9 +53,11 @@ int WritePackFile(const std::string& Path, const std::vector<PackInput>& Entries
     std::vector<uint8_t> Bytes = BuildPack(Entries, Options);
     std::string Temporary = Path + ".tmp";
     std::FILE* File = std::fopen(Temporary.c_str(), "wb");
-    if (File == nullptr) return 0;
+    if (File == nullptr)
+        return 0;
     int Written = std::fwrite(Bytes.data(), 1, Bytes.size(), File) == Bytes.size();
-    if (std::fclose(File) != 0) Written = 0;
+    if (std::fclose(File) != 0)
+        Written = 0;
     if (!Written || std::rename(Temporary.c_str(), Path.c_str()) != 0) {
         std::remove(Temporary.c_str());
         return 0;

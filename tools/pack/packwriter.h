@@ -15,9 +15,9 @@ struct PackInput {
 };
 
 struct PackOptions {
-    int Version = 2;               // 2 writes "2zlp" (18-byte entry headers), 1 writes "1zlp" (24)
-    int Level = 1;                 // 0 = stored; 1 fastest .. 10 strongest
-    uint64_t BlockSize = BlzDefaultBlockSize;   // bytes per "1zlb" block
+    int Version = 2;                          // 2 writes "2zlp" (18-byte entry headers), 1 writes "1zlp" (24)
+    int Level = 1;                            // 0 = stored; 1 fastest .. 10 strongest
+    uint64_t BlockSize = BlzDefaultBlockSize; // bytes per "1zlb" block
 };
 
 // A whole "1zlb" stream (24-byte header and the blocks) for Size bytes.

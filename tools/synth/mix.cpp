@@ -5,10 +5,10 @@
 // sample continues at the first, and the echo and the reverb run over the loop
 // twice, keeping only the second pass, so their tails from the end are already
 // sounding at the start. Played looped, the seam is just another sample step.
-#include "synth.h"
-
 #include <algorithm>
 #include <cmath>
+
+#include "synth.h"
 
 namespace {
 
@@ -17,11 +17,13 @@ struct Comb {
     std::vector<double> Line;
     size_t Pos = 0;
     double Store = 0;
-    double Run(double In, double Feedback, double Damp) {
+    double Run(double In, double Feedback, double Damp)
+    {
         double Out = Line[Pos];
         Store = Out * (1.0 - Damp) + Store * Damp;
         Line[Pos] = In + Store * Feedback;
-        if (++Pos == Line.size()) Pos = 0;
+        if (++Pos == Line.size())
+            Pos = 0;
         return Out;
     }
 };
@@ -29,11 +31,13 @@ struct Comb {
 struct Allpass {
     std::vector<double> Line;
     size_t Pos = 0;
-    double Run(double In) {
+    double Run(double In)
+    {
         double Delayed = Line[Pos];
         double Out = Delayed - In;
         Line[Pos] = In + Delayed * 0.5;
-        if (++Pos == Line.size()) Pos = 0;
+        if (++Pos == Line.size())
+            Pos = 0;
         return Out;
     }
 };
@@ -43,14 +47,15 @@ const int CombLengths[8] = {1116, 1188, 1277, 1356, 1422, 1491, 1557, 1617};
 const int AllpassLengths[4] = {556, 441, 341, 225};
 constexpr int StereoSpread = 23;
 
-}  // namespace
+} // namespace
 
 static void RunReverb(const Score& S, const std::vector<double>& Send, int Passes, std::vector<double>& OutL,
                       std::vector<double>& OutR);
 static void RunEcho(const Score& S, const std::vector<double>& Send, int Passes, std::vector<double>& OutL,
                     std::vector<double>& OutR);
 
-double RenderScore(const Score& S, int WrapTails, std::vector<float>& Stereo) {
+double RenderScore(const Score& S, int WrapTails, std::vector<float>& Stereo)
+{
     const int64_t N = S.LengthSamples;
     const int Wrap = S.IsEffect ? 0 : WrapTails;
     std::vector<double> L(size_t(N), 0.0), R(size_t(N), 0.0), ReverbSend(size_t(N), 0.0), EchoSend(size_t(N), 0.0);
@@ -66,7 +71,8 @@ double RenderScore(const Score& S, int WrapTails, std::vector<float>& Stereo) {
         for (size_t I = 0; I < Voice.size(); I++) {
             int64_t At = Note.Start + int64_t(I);
             if (At >= N) {
-                if (!Wrap) break;
+                if (!Wrap)
+                    break;
                 At %= N;
             }
             double V = Voice[I];
@@ -80,7 +86,8 @@ double RenderScore(const Score& S, int WrapTails, std::vector<float>& Stereo) {
     std::vector<double> EchoL, EchoR, VerbL, VerbR;
     RunEcho(S, EchoSend, Passes, EchoL, EchoR);
     // The echo feeds the reverb a little too, so repeats sit in the same room.
-    for (int64_t I = 0; I < N; I++) ReverbSend[size_t(I)] += 0.3 * (EchoL[size_t(I)] + EchoR[size_t(I)]);
+    for (int64_t I = 0; I < N; I++)
+        ReverbSend[size_t(I)] += 0.3 * (EchoL[size_t(I)] + EchoR[size_t(I)]);
     RunReverb(S, ReverbSend, Passes, VerbL, VerbR);
 
     std::vector<double> Mixed(size_t(N) * 2);
@@ -94,24 +101,29 @@ double RenderScore(const Score& S, int WrapTails, std::vector<float>& Stereo) {
         int64_t Out = std::min<int64_t>(N / 3, SynthRate * 12 / 1000);
         for (int64_t I = 0; I < N; I++) {
             double G = 1.0;
-            if (I < In) G *= 0.5 - 0.5 * std::cos(3.141592653589793 * double(I) / double(In));
-            if (I >= N - Out) G *= 0.5 - 0.5 * std::cos(3.141592653589793 * double(N - 1 - I) / double(Out));
+            if (I < In)
+                G *= 0.5 - 0.5 * std::cos(3.141592653589793 * double(I) / double(In));
+            if (I >= N - Out)
+                G *= 0.5 - 0.5 * std::cos(3.141592653589793 * double(N - 1 - I) / double(Out));
             Mixed[size_t(2 * I)] *= G;
             Mixed[size_t(2 * I + 1)] *= G;
         }
     }
     double Peak = 0;
-    for (double V : Mixed) Peak = std::max(Peak, std::fabs(V));
+    for (double V : Mixed)
+        Peak = std::max(Peak, std::fabs(V));
     double Scale = Peak > 0 ? std::pow(10.0, S.PeakDb / 20.0) / Peak : 0.0;
     Stereo.resize(Mixed.size());
-    for (size_t I = 0; I < Mixed.size(); I++) Stereo[I] = float(Mixed[I] * Scale);
+    for (size_t I = 0; I < Mixed.size(); I++)
+        Stereo[I] = float(Mixed[I] * Scale);
     return Scale > 0 ? 20.0 * std::log10(Scale) : 0.0;
 }
 
 // Ping-pong echo: the send enters the left line, each repeat crosses sides
 // and loses some treble. Output gets the last pass over the loop.
 static void RunEcho(const Score& S, const std::vector<double>& Send, int Passes, std::vector<double>& OutL,
-                    std::vector<double>& OutR) {
+                    std::vector<double>& OutR)
+{
     const size_t N = Send.size();
     OutL.assign(N, 0.0);
     OutR.assign(N, 0.0);
@@ -126,7 +138,8 @@ static void RunEcho(const Score& S, const std::vector<double>& Send, int Passes,
             ToneR += 0.35 * (DelayedR - ToneR);
             LineL[Pos] = Send[I] + ToneR * S.DelayFeedback;
             LineR[Pos] = ToneL * S.DelayFeedback;
-            if (++Pos == Length) Pos = 0;
+            if (++Pos == Length)
+                Pos = 0;
             if (Pass == Passes - 1) {
                 OutL[I] = DelayedL;
                 OutR[I] = DelayedR;
@@ -136,7 +149,8 @@ static void RunEcho(const Score& S, const std::vector<double>& Send, int Passes,
 }
 
 static void RunReverb(const Score& S, const std::vector<double>& Send, int Passes, std::vector<double>& OutL,
-                      std::vector<double>& OutR) {
+                      std::vector<double>& OutR)
+{
     const size_t N = Send.size();
     OutL.assign(N, 0.0);
     OutR.assign(N, 0.0);

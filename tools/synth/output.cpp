@@ -1,22 +1,23 @@
 // Writing the rendered sound: Ogg Vorbis for the music (libvorbisenc) and
 // 16-bit PCM WAV for the effects. Both go to a temporary file beside the
 // target and are renamed over it, so a failed build never leaves half a file.
-#include "synth.h"
-
-#include <vorbis/vorbisenc.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vorbis/vorbisenc.h>
+
+#include "synth.h"
 
 static int WriteAll(FILE* File, const void* Data, size_t Size);
 static int Finish(FILE* File, int Ok, const std::string& Temp, const std::string& Path);
 
-int WriteOggVorbis(const std::string& Path, const std::vector<float>& Stereo, double Quality) {
+int WriteOggVorbis(const std::string& Path, const std::vector<float>& Stereo, double Quality)
+{
     std::string Temp = Path + ".part";
     FILE* File = std::fopen(Temp.c_str(), "wb");
-    if (!File) return 0;
+    if (!File)
+        return 0;
     vorbis_info Info;
     vorbis_info_init(&Info);
     if (vorbis_encode_init_vbr(&Info, 2, SynthRate, float(Quality)) != 0) {
@@ -32,7 +33,7 @@ int WriteOggVorbis(const std::string& Path, const std::vector<float>& Stereo, do
     vorbis_analysis_init(&Dsp, &Info);
     vorbis_block_init(&Dsp, &Block);
     ogg_stream_state Stream;
-    ogg_stream_init(&Stream, 0x4b697374);  // fixed serial: the same score gives the same bytes
+    ogg_stream_init(&Stream, 0x4b697374); // fixed serial: the same score gives the same bytes
     ogg_packet Header, HeaderComment, HeaderCode;
     vorbis_analysis_headerout(&Dsp, &Comment, &Header, &HeaderComment, &HeaderCode);
     ogg_stream_packetin(&Stream, &Header);
@@ -50,7 +51,7 @@ int WriteOggVorbis(const std::string& Path, const std::vector<float>& Stereo, do
     while (Ok && !End) {
         size_t Count = std::min(Chunk, Frames - Done);
         if (Count == 0) {
-            vorbis_analysis_wrote(&Dsp, 0);  // end of stream
+            vorbis_analysis_wrote(&Dsp, 0); // end of stream
         } else {
             float** Buffer = vorbis_analysis_buffer(&Dsp, int(Count));
             for (size_t I = 0; I < Count; I++) {
@@ -69,11 +70,13 @@ int WriteOggVorbis(const std::string& Path, const std::vector<float>& Stereo, do
                 while (Ok && ogg_stream_pageout(&Stream, &Page)) {
                     Ok = WriteAll(File, Page.header, size_t(Page.header_len)) &&
                          WriteAll(File, Page.body, size_t(Page.body_len));
-                    if (ogg_page_eos(&Page)) End = 1;
+                    if (ogg_page_eos(&Page))
+                        End = 1;
                 }
             }
         }
-        if (Count == 0) End = 1;
+        if (Count == 0)
+            End = 1;
     }
     while (Ok && ogg_stream_flush(&Stream, &Page)) {
         Ok = WriteAll(File, Page.header, size_t(Page.header_len)) && WriteAll(File, Page.body, size_t(Page.body_len));
@@ -86,14 +89,17 @@ int WriteOggVorbis(const std::string& Path, const std::vector<float>& Stereo, do
     return Finish(File, Ok, Temp, Path);
 }
 
-int WriteWav16(const std::string& Path, const std::vector<float>& Stereo) {
+int WriteWav16(const std::string& Path, const std::vector<float>& Stereo)
+{
     std::string Temp = Path + ".part";
     FILE* File = std::fopen(Temp.c_str(), "wb");
-    if (!File) return 0;
+    if (!File)
+        return 0;
     const uint32_t DataBytes = uint32_t(Stereo.size() * 2);
     uint8_t Head[44];
     auto Put32 = [&Head](int At, uint32_t V) {
-        for (int K = 0; K < 4; K++) Head[At + K] = uint8_t(V >> (8 * K));
+        for (int K = 0; K < 4; K++)
+            Head[At + K] = uint8_t(V >> (8 * K));
     };
     auto Put16 = [&Head](int At, uint16_t V) {
         Head[At] = uint8_t(V);
@@ -102,13 +108,13 @@ int WriteWav16(const std::string& Path, const std::vector<float>& Stereo) {
     std::memcpy(Head, "RIFF", 4);
     Put32(4, 36 + DataBytes);
     std::memcpy(Head + 8, "WAVEfmt ", 8);
-    Put32(16, 16);              // fmt chunk size
-    Put16(20, 1);               // PCM
-    Put16(22, 2);               // channels
+    Put32(16, 16); // fmt chunk size
+    Put16(20, 1);  // PCM
+    Put16(22, 2);  // channels
     Put32(24, SynthRate);
-    Put32(28, SynthRate * 4);   // bytes per second
-    Put16(32, 4);               // bytes per frame
-    Put16(34, 16);              // bits per sample
+    Put32(28, SynthRate * 4); // bytes per second
+    Put16(32, 4);             // bytes per frame
+    Put16(34, 16);            // bits per sample
     std::memcpy(Head + 36, "data", 4);
     Put32(40, DataBytes);
     std::vector<uint8_t> Body(DataBytes);
@@ -122,13 +128,18 @@ int WriteWav16(const std::string& Path, const std::vector<float>& Stereo) {
     return Finish(File, Ok, Temp, Path);
 }
 
-static int WriteAll(FILE* File, const void* Data, size_t Size) {
+static int WriteAll(FILE* File, const void* Data, size_t Size)
+{
     return Size == 0 || std::fwrite(Data, 1, Size, File) == Size;
 }
 
-static int Finish(FILE* File, int Ok, const std::string& Temp, const std::string& Path) {
-    if (std::fclose(File) != 0) Ok = 0;
-    if (Ok && std::rename(Temp.c_str(), Path.c_str()) != 0) Ok = 0;
-    if (!Ok) std::remove(Temp.c_str());
+static int Finish(FILE* File, int Ok, const std::string& Temp, const std::string& Path)
+{
+    if (std::fclose(File) != 0)
+        Ok = 0;
+    if (Ok && std::rename(Temp.c_str(), Path.c_str()) != 0)
+        Ok = 0;
+    if (!Ok)
+        std::remove(Temp.c_str());
     return Ok;
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-constexpr int SynthRate = 44100;      // samples per second, per channel
-constexpr int StepsPerBeat = 4;       // the note grid is the sixteenth note
+constexpr int SynthRate = 44100; // samples per second, per channel
+constexpr int StepsPerBeat = 4;  // the note grid is the sixteenth note
 
 // ---------------------------------------------------------------------------
 // score.cpp: the score text and what it turns into
@@ -20,27 +20,27 @@ enum VoiceKind { VoicePad, VoiceFm, VoicePluck, VoiceBass, VoicePulse, VoiceKick
 struct Instrument {
     std::string Name;
     int Kind = VoiceFm;
-    double Gain = 0.2;        // linear, before normalising
-    double Pan = 0.0;         // -1 left .. +1 right
-    double Attack = 0.005;    // seconds
-    double Decay = 0.3;       // seconds from peak to the sustain level
-    double Sustain = 0.6;     // 0..1 of peak
-    double Release = 0.3;     // seconds after the note's gate ends
-    double Cutoff = 4000.0;   // Hz, low-pass of the voices that filter
-    double Resonance = 0.2;   // 0..0.9
-    double Detune = 7.0;      // cents between the pad's oscillators
-    double Ratio = 2.0;       // FM modulator / carrier frequency
-    double Index = 1.5;       // FM modulation index at the note start
-    double IndexDecay = 0.6;  // seconds for the index to fall to a third
-    double Brightness = 0.5;  // pluck: 0 dull .. 1 bright
-    double Width = 0.5;       // pulse duty 0.05..0.95
-    double Vibrato = 0.0;     // semitones of vibrato depth (5.5 Hz, fades in)
-    double Glide = 0.0;       // semitones the pitch starts above the note
-    double GlideTime = 0.03;  // seconds for the glide to settle to a third
-    double ReverbSend = 0.0;  // 0..1
-    double DelaySend = 0.0;   // 0..1
-    double Swing = 0.0;       // 0..0.5 of a step: off-beat sixteenths come late
-    double Humanise = 0.0;    // 0..1: random velocity spread
+    double Gain = 0.2;       // linear, before normalising
+    double Pan = 0.0;        // -1 left .. +1 right
+    double Attack = 0.005;   // seconds
+    double Decay = 0.3;      // seconds from peak to the sustain level
+    double Sustain = 0.6;    // 0..1 of peak
+    double Release = 0.3;    // seconds after the note's gate ends
+    double Cutoff = 4000.0;  // Hz, low-pass of the voices that filter
+    double Resonance = 0.2;  // 0..0.9
+    double Detune = 7.0;     // cents between the pad's oscillators
+    double Ratio = 2.0;      // FM modulator / carrier frequency
+    double Index = 1.5;      // FM modulation index at the note start
+    double IndexDecay = 0.6; // seconds for the index to fall to a third
+    double Brightness = 0.5; // pluck: 0 dull .. 1 bright
+    double Width = 0.5;      // pulse duty 0.05..0.95
+    double Vibrato = 0.0;    // semitones of vibrato depth (5.5 Hz, fades in)
+    double Glide = 0.0;      // semitones the pitch starts above the note
+    double GlideTime = 0.03; // seconds for the glide to settle to a third
+    double ReverbSend = 0.0; // 0..1
+    double DelaySend = 0.0;  // 0..1
+    double Swing = 0.0;      // 0..0.5 of a step: off-beat sixteenths come late
+    double Humanise = 0.0;   // 0..1: random velocity spread
 };
 
 struct NoteEvent {
@@ -53,17 +53,17 @@ struct NoteEvent {
 
 struct Score {
     std::string Path;
-    int IsEffect = 0;          // 1: one-shot effect (WAV), 0: looping music (Ogg)
-    double Tempo = 100.0;      // beats per minute
-    int Meter = 4;             // beats per bar
-    int Bars = 8;              // length of the loop in bars
-    double EffectSeconds = 0.1;// length of an effect
-    double PeakDb = -3.0;      // normalise the loudest sample to this level
-    double Quality = 0.45;     // Vorbis quality
-    double ReverbSize = 0.75;  // 0..1 feedback of the reverb combs
-    double ReverbDamp = 0.4;   // 0..1 high-frequency damping in the tail
-    double ReverbMix = 0.3;    // gain of the reverb return
-    int DelaySteps = 3;        // echo time in sixteenth steps
+    int IsEffect = 0;           // 1: one-shot effect (WAV), 0: looping music (Ogg)
+    double Tempo = 100.0;       // beats per minute
+    int Meter = 4;              // beats per bar
+    int Bars = 8;               // length of the loop in bars
+    double EffectSeconds = 0.1; // length of an effect
+    double PeakDb = -3.0;       // normalise the loudest sample to this level
+    double Quality = 0.45;      // Vorbis quality
+    double ReverbSize = 0.75;   // 0..1 feedback of the reverb combs
+    double ReverbDamp = 0.4;    // 0..1 high-frequency damping in the tail
+    double ReverbMix = 0.3;     // gain of the reverb return
+    int DelaySteps = 3;         // echo time in sixteenth steps
     double DelayFeedback = 0.3;
     double DelayMix = 0.25;
     uint32_t Seed = 1;
@@ -103,7 +103,7 @@ double RenderScore(const Score& S, int WrapTails, std::vector<float>& Stereo);
 // ---------------------------------------------------------------------------
 
 int WriteOggVorbis(const std::string& Path, const std::vector<float>& Stereo, double Quality); // 1 or 0
-int WriteWav16(const std::string& Path, const std::vector<float>& Stereo);                       // 1 or 0
+int WriteWav16(const std::string& Path, const std::vector<float>& Stereo);                     // 1 or 0
 
 // ---------------------------------------------------------------------------
 // check.cpp: --check FILE

@@ -1,10 +1,10 @@
 // One note of one instrument, rendered into a mono buffer. Every voice ends at
 // exactly zero (the release reaches 0 on its last sample), so notes can be
 // summed anywhere without steps in the waveform.
-#include "synth.h"
-
 #include <algorithm>
 #include <cmath>
+
+#include "synth.h"
 
 namespace {
 
@@ -15,7 +15,8 @@ constexpr double Dt = 1.0 / SynthRate;
 struct Svf {
     double Ic1 = 0, Ic2 = 0;
     double G = 0, K = 0, A1 = 0, A2 = 0, A3 = 0;
-    void Set(double Cutoff, double Resonance) {
+    void Set(double Cutoff, double Resonance)
+    {
         Cutoff = std::clamp(Cutoff, 20.0, SynthRate * 0.45);
         G = std::tan(3.141592653589793 * Cutoff / SynthRate);
         K = 2.0 - 2.0 * std::clamp(Resonance, 0.0, 0.95);
@@ -24,7 +25,8 @@ struct Svf {
         A3 = G * A2;
     }
     // Returns the low-pass output; Band and High get the other two.
-    double Run(double In, double& Band, double& High) {
+    double Run(double In, double& Band, double& High)
+    {
         double V3 = In - Ic2;
         double V1 = A1 * Ic1 + A2 * V3;
         double V2 = Ic2 + A2 * Ic1 + A3 * V3;
@@ -38,7 +40,8 @@ struct Svf {
 
 struct Noise {
     uint32_t State;
-    double Next() {
+    double Next()
+    {
         State ^= State << 13;
         State ^= State >> 17;
         State ^= State << 5;
@@ -46,14 +49,15 @@ struct Noise {
     }
 };
 
-}  // namespace
+} // namespace
 
 static double SinCycles(double Cycles);
 static double PolyBlep(double Phase, double Step);
 static double Envelope(const Instrument& Inst, double T, double GateSeconds);
 static double PitchFactor(const Instrument& Inst, double T);
 
-int64_t NoteLength(const Instrument& Inst, int64_t Gate) {
+int64_t NoteLength(const Instrument& Inst, int64_t Gate)
+{
     double Tail = 0;
     switch (Inst.Kind) {
     case VoiceKick: return int64_t(SynthRate * (Inst.Decay * 4.0 + 0.02));
@@ -65,14 +69,16 @@ int64_t NoteLength(const Instrument& Inst, int64_t Gate) {
     return Gate + int64_t(SynthRate * Tail) + 1;
 }
 
-void RenderNote(const Instrument& Inst, const NoteEvent& Note, uint32_t Seed, std::vector<float>& Out) {
+void RenderNote(const Instrument& Inst, const NoteEvent& Note, uint32_t Seed, std::vector<float>& Out)
+{
     int64_t Length = NoteLength(Inst, Note.Gate);
     Out.assign(size_t(Length), 0.0f);
     double Gate = double(Note.Gate) / SynthRate;
     double F = Note.Frequency;
     double Amp = Inst.Gain * Note.Velocity;
     Noise Rng{Seed * 747796405u + 2891336453u};
-    if (Rng.State == 0) Rng.State = 1;
+    if (Rng.State == 0)
+        Rng.State = 1;
     Svf Filter;
     Filter.Set(Inst.Cutoff, Inst.Resonance);
     double Band = 0, High = 0;
@@ -84,7 +90,8 @@ void RenderNote(const Instrument& Inst, const NoteEvent& Note, uint32_t Seed, st
         double Phase[3] = {0.0, 0.31, 0.67};
         double Cents[3] = {-Inst.Detune, 0.0, Inst.Detune};
         double Steps[3];
-        for (int V = 0; V < 3; V++) Steps[V] = F * std::pow(2.0, Cents[V] / 1200.0) * Dt;
+        for (int V = 0; V < 3; V++)
+            Steps[V] = F * std::pow(2.0, Cents[V] / 1200.0) * Dt;
         double SubPhase = 0;
         for (int64_t I = 0; I < Length; I++) {
             double T = I * Dt;
@@ -94,12 +101,15 @@ void RenderNote(const Instrument& Inst, const NoteEvent& Note, uint32_t Seed, st
                 double S = 2.0 * Phase[V] - 1.0 - PolyBlep(Phase[V], Step);
                 Sum += S;
                 Phase[V] += Step;
-                if (Phase[V] >= 1.0) Phase[V] -= 1.0;
+                if (Phase[V] >= 1.0)
+                    Phase[V] -= 1.0;
             }
             Sum = Sum / 3.0 + 0.35 * SinCycles(SubPhase);
             SubPhase += 0.5 * F * Dt;
-            if (SubPhase >= 1.0) SubPhase -= 1.0;
-            if ((I & 31) == 0) Filter.Set(Inst.Cutoff * (0.7 + 0.3 * std::min(1.0, T / (Inst.Attack + 0.05))), Inst.Resonance);
+            if (SubPhase >= 1.0)
+                SubPhase -= 1.0;
+            if ((I & 31) == 0)
+                Filter.Set(Inst.Cutoff * (0.7 + 0.3 * std::min(1.0, T / (Inst.Attack + 0.05))), Inst.Resonance);
             Out[size_t(I)] = float(Filter.Run(Sum, Band, High) * Envelope(Inst, T, Gate) * Amp);
         }
         break;
@@ -135,7 +145,7 @@ void RenderNote(const Instrument& Inst, const NoteEvent& Note, uint32_t Seed, st
         }
         // Loss per period so the string falls by 60 dB in Decay seconds.
         double Loss = std::pow(0.001, Period / (Inst.Decay * SynthRate));
-        double Mix = 0.5 + 0.45 * Inst.Brightness;  // share of the newest sample in the loop filter
+        double Mix = 0.5 + 0.45 * Inst.Brightness; // share of the newest sample in the loop filter
         // The loop filter itself delays by (1 - Mix) samples; the line makes up the rest.
         double LineDelay = std::max(2.0, Period - (1.0 - Mix));
         double Frac = LineDelay - std::floor(LineDelay);
@@ -241,11 +251,13 @@ void RenderNote(const Instrument& Inst, const NoteEvent& Note, uint32_t Seed, st
 constexpr int SinTableSize = 8192;
 static double SinTable[SinTableSize + 1];
 static const int SinTableReady = [] {
-    for (int I = 0; I <= SinTableSize; I++) SinTable[I] = std::sin(TwoPi * I / SinTableSize);
+    for (int I = 0; I <= SinTableSize; I++)
+        SinTable[I] = std::sin(TwoPi * I / SinTableSize);
     return 1;
-}();  // filled before main runs
+}(); // filled before main runs
 
-static double SinCycles(double Cycles) {
+static double SinCycles(double Cycles)
+{
     double X = Cycles * SinTableSize;
     double Whole = std::floor(X);
     int I = int(int64_t(Whole) & (SinTableSize - 1));
@@ -254,7 +266,8 @@ static double SinCycles(double Cycles) {
 }
 
 // Band-limiting correction for the step of a saw at phase 0 (Step = phase increment).
-static double PolyBlep(double Phase, double Step) {
+static double PolyBlep(double Phase, double Step)
+{
     if (Phase < Step) {
         double X = Phase / Step;
         return X + X - X * X - 1.0;
@@ -267,24 +280,32 @@ static double PolyBlep(double Phase, double Step) {
 }
 
 // Attack (rising sine quarter), decay to sustain, release to exactly zero.
-static double Envelope(const Instrument& Inst, double T, double GateSeconds) {
+static double Envelope(const Instrument& Inst, double T, double GateSeconds)
+{
     auto Held = [&Inst](double U) {
-        if (U < Inst.Attack) return std::sin(1.5707963267948966 * U / Inst.Attack);
+        if (U < Inst.Attack)
+            return std::sin(1.5707963267948966 * U / Inst.Attack);
         double D = (U - Inst.Attack) / Inst.Decay;
         return Inst.Sustain + (1.0 - Inst.Sustain) * std::exp(-3.0 * D);
     };
-    if (T < GateSeconds) return Held(T);
+    if (T < GateSeconds)
+        return Held(T);
     double R = (T - GateSeconds) / Inst.Release;
-    if (R >= 1.0) return 0.0;
+    if (R >= 1.0)
+        return 0.0;
     double Fall = (1.0 - R);
     return Held(GateSeconds) * Fall * Fall * Fall;
 }
 
 // Pitch multiplier: the glide from above and the vibrato that fades in.
-static double PitchFactor(const Instrument& Inst, double T) {
-    if (Inst.Glide == 0 && Inst.Vibrato == 0) return 1.0;
+static double PitchFactor(const Instrument& Inst, double T)
+{
+    if (Inst.Glide == 0 && Inst.Vibrato == 0)
+        return 1.0;
     double Semis = 0;
-    if (Inst.Glide != 0) Semis += Inst.Glide * std::exp(-T / Inst.GlideTime);
-    if (Inst.Vibrato > 0) Semis += Inst.Vibrato * std::sin(TwoPi * 5.5 * T) * std::min(1.0, T / 0.5);
+    if (Inst.Glide != 0)
+        Semis += Inst.Glide * std::exp(-T / Inst.GlideTime);
+    if (Inst.Vibrato > 0)
+        Semis += Inst.Vibrato * std::sin(TwoPi * 5.5 * T) * std::min(1.0, T / 0.5);
     return std::pow(2.0, Semis / 12.0);
 }
