@@ -99,6 +99,13 @@ int QueueImageDecode(const uint8_t* Data, size_t Size, int Width, int Height);
 int TakeDecodedImage(int Job);
 // The width and height a PNG file's header claims, without decoding it. 1 or 0.
 int PngPictureSize(const uint8_t* Data, size_t Size, int* Width, int* Height);
+// The one PNG codec of the game and its tools (png.cpp). Decodes PNG bytes
+// (any bit depth, palette, grey, with or without alpha or tRNS) into
+// 0xRRGGBBAA pixels; HasAlpha = 1 when the file carries alpha (an alpha
+// channel or tRNS). 1 or 0; on 0 the outputs are empty/zero.
+int DecodePng(const uint8_t* Data, size_t Size, std::vector<uint32_t>& Pixels, int* Width, int* Height, int* HasAlpha);
+// Encodes 0xRRGGBBAA pixels as an 8-bit RGB (WithAlpha = 0) or RGBA PNG. 1 or 0.
+int EncodePng(const uint32_t* Pixels, int Width, int Height, int WithAlpha, std::vector<uint8_t>& Bytes);
 void FreeImage(int Image);
 int ImageWidth(int Image);
 int ImageHeight(int Image);

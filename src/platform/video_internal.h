@@ -183,17 +183,6 @@ void TurnPixelsOnOneCore(const uint32_t* Source, int SourceWidth, int SourceHeig
                          int Width, int Height, int Filtered);
 
 // ---------------------------------------------------------------------------
-// png.cpp
-// ---------------------------------------------------------------------------
-
-// Decodes PNG bytes (any bit depth, palette, grey, with or without alpha or
-// tRNS) into 0xRRGGBBAA pixels. HasAlpha = 1 when the file carries alpha
-// (an alpha channel or tRNS). 1 or 0; on 0 the outputs are empty/zero.
-int DecodePng(const uint8_t* Data, size_t Size, std::vector<uint32_t>& Pixels, int* Width, int* Height, int* HasAlpha);
-// Encodes 0xRRGGBBAA pixels as an 8-bit RGB (WithAlpha = 0) or RGBA PNG. 1 or 0.
-int EncodePng(const uint32_t* Pixels, int Width, int Height, int WithAlpha, std::vector<uint8_t>& Bytes);
-
-// ---------------------------------------------------------------------------
 // text.cpp
 // ---------------------------------------------------------------------------
 

@@ -1,54 +1,50 @@
-// RGBA pictures: libpng's simplified interface for files and memory, plus the
+// RGBA pictures: files and memory through the game's own PNG codec, plus the
 // few drawing operations the thumbnails need.
 #include "picture.h"
+
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <png.h>
 
 static void BlendPixel(uint8_t* Out, const uint8_t* In, double Alpha);
 
 int ReadPngFile(const std::string& Path, Picture& Image)
 {
     Image = Picture();
-    png_image Png;
-    std::memset(&Png, 0, sizeof Png);
-    Png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&Png, Path.c_str()))
+    std::vector<uint8_t> Bytes;
+    std::vector<uint32_t> Words;
+    int Width = 0, Height = 0, HasAlpha = 0;
+    if (!ReadWholeFile(Path, Bytes) || !DecodePng(Bytes.data(), Bytes.size(), Words, &Width, &Height, &HasAlpha))
         return 0;
-    Png.format = PNG_FORMAT_RGBA;
-    std::vector<uint8_t> Pixels(PNG_IMAGE_SIZE(Png));
-    if (!png_image_finish_read(&Png, nullptr, Pixels.data(), 0, nullptr)) {
-        png_image_free(&Png);
-        return 0;
+    Image.Width = Width;
+    Image.Height = Height;
+    Image.Pixels.resize(Words.size() * 4);
+    uint8_t* Out = Image.Pixels.data();
+    for (uint32_t Word : Words) {
+        *Out++ = uint8_t(Word >> 24);
+        *Out++ = uint8_t(Word >> 16);
+        *Out++ = uint8_t(Word >> 8);
+        *Out++ = uint8_t(Word);
     }
-    Image.Width = (int)Png.width;
-    Image.Height = (int)Png.height;
-    Image.Pixels.swap(Pixels);
     return 1;
 }
 
 int EncodePng(const Picture& Image, std::vector<uint8_t>& Bytes)
 {
-    Bytes.clear();
-    png_image Png;
-    std::memset(&Png, 0, sizeof Png);
-    Png.version = PNG_IMAGE_VERSION;
-    Png.width = (png_uint_32)Image.Width;
-    Png.height = (png_uint_32)Image.Height;
-    Png.format = PNG_FORMAT_RGBA;
-    png_alloc_size_t Size = 0;
-    if (!png_image_write_get_memory_size(Png, Size, 0, Image.Pixels.data(), 0, nullptr))
-        return 0;
-    Bytes.resize(Size);
-    if (!png_image_write_to_memory(&Png, Bytes.data(), &Size, 0, Image.Pixels.data(), 0, nullptr)) {
+    std::vector<uint32_t> Words(size_t(Image.Width) * size_t(Image.Height));
+    if (Image.Pixels.size() < Words.size() * 4) {
         Bytes.clear();
         return 0;
     }
-    Bytes.resize(Size);
-    return 1;
+    const uint8_t* In = Image.Pixels.data();
+    for (uint32_t& Word : Words) {
+        Word = Rgba(In[0], In[1], In[2], In[3]);
+        In += 4;
+    }
+    return EncodePng(Words.data(), Image.Width, Image.Height, 1, Bytes);
 }
 
 int WritePngFile(const std::string& Path, const Picture& Image)

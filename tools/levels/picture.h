@@ -1,5 +1,5 @@
 // Pictures for the level compiler: RGBA images, PNG reading and writing with
-// libpng, compositing and box-filtered scaling. Tools may use libpng directly.
+// the game's PNG codec (platform), compositing and box-filtered scaling.
 #pragma once
 
 #include <cstdint>
