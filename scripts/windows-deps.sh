@@ -183,7 +183,8 @@ cmake_build() {
   local name=$1 source=$2
   shift 2
   local build="$WORK/build/$name" log="$WORK/logs/$name.log"
-  say "building $name"
+  local start
+  start=$(date +%s)
   mkdir -p "$build"
   if ! {
     cmake -S "$source" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
@@ -195,6 +196,7 @@ cmake_build() {
     tail -n 30 "$log" >&2
     die "building $name failed (full log: $log)"
   fi
+  say "built $name in $(($(date +%s) - start)) s"
 }
 
 # A pkg-config file for a static library whose CMake build writes one only when shared.
@@ -313,7 +315,7 @@ int main(int argc, char **argv) {
   struct archive *a = archive_read_new();
   archive_read_support_format_zip(a);
   archive_read_support_filter_none(a);
-  CHECK(archive_read_open_filename(a, argv[1], 16384) == ARCHIVE_OK, "libarchive %s opens the zip",
+  CHECK(archive_read_open_filename(a, argv[1], 16384) == ARCHIVE_OK, "%s opens the zip",
         archive_version_string());
   struct archive_entry *e;
   while (nfiles < 8 && archive_read_next_header(a, &e) == ARCHIVE_OK) {
