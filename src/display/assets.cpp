@@ -60,6 +60,8 @@ struct AspectPictures {
     const char* Splash;
 };
 
+// The log lines are written as they stand: two blanks after the colon and no
+// tabs, unlike every other log line.
 static const AspectPictures PicturesByClass[6] = {
     {"AspectRatio:  3:2", "title_3x2.png", "bgs_3x2.png"},
     {"AspectRatio:  4:3", "title_4x3.png", "bgs_4x3.png"},
