@@ -13,7 +13,8 @@ PLAY_PACKAGES=(
   libpng-dev zlib1g-dev libogg-dev libvorbis-dev libarchive-dev
   librsvg2-bin
 )
-# The tests, the sanitizer and fuzz builds, the package checks.
+# The tests, the sanitizer and fuzz builds, the package checks, Wine for the
+# Windows build's tests (scripts/windows.sh installs what builds it).
 TEST_PACKAGES=(
   git
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -23,6 +24,7 @@ TEST_PACKAGES=(
   libx11-dev libxdamage-dev libgl1 libglx-mesa0 libgl1-mesa-dri
   debhelper dpkg-dev lintian appstream desktop-file-utils
   valgrind
+  wine64
 )
 
 PACKAGES=("${PLAY_PACKAGES[@]}")

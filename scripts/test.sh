@@ -2,7 +2,8 @@
 # One command from a fresh Debian 12 checkout to every test:
 # installs what is missing, builds, runs the unit and scripted tests, builds
 # and checks the Debian package, runs the same tests built with AddressSanitizer
-# and UndefinedBehaviorSanitizer, then each fuzz target for a bounded time.
+# and UndefinedBehaviorSanitizer, builds the Windows game and its packages and
+# tests them under Wine, then runs each fuzz target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # ccache may reuse objects compiled in another checkout of the same sources.
@@ -61,6 +62,16 @@ cmake --build build-asan -j "$jobs"
 phase "sanitizer tests"
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 TMPDIR=$scratch \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+tidy_check
+
+# The Windows build: cross-built with MinGW-w64 (its libraries once into a
+# cache outside the checkout), packed as the zip and the installer, then
+# tested under Wine.
+phase "windows build"
+TMPDIR=$scratch bash scripts/windows.sh
+
+phase "windows tests (wine)"
+TMPDIR=$scratch bash tests/windows/wine.sh
 tidy_check
 
 if [ -f tests/fuzz/CMakeLists.txt ]; then

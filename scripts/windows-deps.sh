@@ -26,6 +26,7 @@ PINS=(
   libvorbis=1.3.7-1
   libpng1.6=1.6.39-2+deb12u5
   freetype=2.12.1+dfsg-5+deb12u4
+  harfbuzz=6.0.0+dfsg-3
   libsdl2=2.26.5+dfsg-1
   libsdl2-mixer=2.6.2+dfsg-2
   libsdl2-ttf=2.20.1+dfsg-2
@@ -234,6 +235,27 @@ build_all() {
   dir=$(unpack freetype)
   cmake_build freetype "$dir" -DFT_REQUIRE_ZLIB=ON -DFT_REQUIRE_PNG=ON -DFT_DISABLE_BZIP2=ON \
     -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
+  # HarfBuzz, which Debian's SDL_ttf shapes with (kerning, ligatures): the same text, the
+  # same pixels as on Linux. On FreeType only: no GLib, ICU, Graphite or subsetter.
+  dir=$(unpack harfbuzz)
+  cmake_build harfbuzz "$dir" -DHB_HAVE_FREETYPE=ON -DHB_HAVE_GLIB=OFF -DHB_HAVE_GOBJECT=OFF \
+    -DHB_HAVE_ICU=OFF -DHB_HAVE_GRAPHITE2=OFF -DHB_HAVE_INTROSPECTION=OFF -DHB_BUILD_SUBSET=OFF \
+    -DHB_BUILD_UTILS=OFF -DHB_BUILD_TESTS=OFF
+  if [ ! -f "$pc/harfbuzz.pc" ]; then
+    cat >"$pc/harfbuzz.pc" <<PC
+prefix=$PREFIX
+libdir=\${prefix}/lib
+includedir=\${prefix}/include
+
+Name: harfbuzz
+Description: HarfBuzz text shaping library
+Version: 6.0.0
+Requires.private: freetype2
+Libs: -L\${libdir} -lharfbuzz
+Libs.private: -lusp10 -lgdi32 -lrpcrt4
+Cflags: -I\${includedir}/harfbuzz
+PC
+  fi
   dir=$(unpack libsdl2)
   cmake_build libsdl2 "$dir" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_TESTS=OFF
   # SDL_mixer: Ogg Vorbis through libvorbisfile (linked, not loaded at run time) and WAV only.
@@ -244,9 +266,9 @@ build_all() {
     -DSDL2MIXER_MP3=OFF -DSDL2MIXER_MIDI=OFF -DSDL2MIXER_OPUS=OFF
   write_sdl_pc "$dir/SDL2_mixer.pc.in" "$pc/SDL2_mixer.pc" 2.6.2 vorbisfile
   dir=$(unpack libsdl2-ttf)
-  cmake_build libsdl2-ttf "$dir" -DSDL2TTF_VENDORED=OFF -DSDL2TTF_HARFBUZZ=OFF \
+  cmake_build libsdl2-ttf "$dir" -DSDL2TTF_VENDORED=OFF -DSDL2TTF_HARFBUZZ=ON \
     -DSDL2TTF_SAMPLES=OFF
-  write_sdl_pc "$dir/SDL2_ttf.pc.in" "$pc/SDL2_ttf.pc" 2.20.1 freetype2
+  write_sdl_pc "$dir/SDL2_ttf.pc.in" "$pc/SDL2_ttf.pc" 2.20.1 "freetype2 harfbuzz"
   # libarchive: the formats need zlib only (zip with deflate); no other compressor, no crypto,
   # no iconv, no XML, no regex, and none of the command-line tools.
   dir=$(unpack libarchive)

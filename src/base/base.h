@@ -13,7 +13,7 @@
 extern const char* const GameVersion; // "1.0"
 extern std::string ProductTitle;      // the window's caption
 
-extern std::string GameDir; // each ends with "/"
+extern std::string GameDir; // each ends with a folder separator (a backslash on Windows)
 extern std::string UserDir;
 extern std::string SaveTo;
 extern int PreferencesFoundInGameDir;
@@ -23,8 +23,9 @@ extern int PreferencesFoundInGameDir;
 // the installed data folder relative to it when the archive lies there, else
 // ExeFolder. Ends with "/".
 std::string FindGameDir(const std::string& ExeFolder);
-// The per-user data folder + "/" + SubPath + "/", or "" when the platform
-// names none; the home folder + SubPath + "/" when its path is unusable.
+// The per-user data folder + "/" + SubPath + "/", every "/" as the system
+// writes it, or "" when the platform names none; the home folder + SubPath +
+// "/" when its path is unusable.
 std::string ResolveUserDir(const std::string& SubPath);
 // Creates every missing folder along Path. 1 when all of them exist after.
 int CreatePath(const std::string& Path);

@@ -4,7 +4,6 @@
 #include "platform/platform.h"
 
 #include <cstdio>
-#include <filesystem>
 
 // Where an installed game keeps its archives, seen from the executable's
 // folder. The build writes its install layout in here ("../share/games/kistora/"
@@ -27,8 +26,8 @@ std::string ResolveUserDir(const std::string& SubPath)
     if (Roaming.empty())
         return "";
     if (Roaming.size() < 4096)
-        return Roaming + "/" + SubPath + "/";
-    return HomeFolder() + SubPath + "/";
+        return NativeFolderPath(Roaming + "/" + SubPath + "/");
+    return NativeFolderPath(HomeFolder() + SubPath + "/");
 }
 
 std::string FindGameDir(const std::string& ExeFolder)
@@ -37,8 +36,8 @@ std::string FindGameDir(const std::string& ExeFolder)
     if (FileExists(ExeFolder + "Kistora.data"))
         return ExeFolder;
     // Installed: the executable in <prefix>/games, the archives in the data folder.
-    std::string Installed = std::filesystem::path(ExeFolder + KISTORA_DATA_FROM_EXE).lexically_normal().string();
-    if (!Installed.empty() && Installed.back() != '/')
+    std::string Installed = NormalPath(ExeFolder + KISTORA_DATA_FROM_EXE);
+    if (!Installed.empty() && !IsFolderSeparator(Installed.back()))
         Installed += '/';
     if (FileExists(Installed + "Kistora.data"))
         return Installed;
@@ -49,7 +48,7 @@ std::string FindGameDir(const std::string& ExeFolder)
 int CreatePath(const std::string& Path)
 {
     std::string Full = Path;
-    if (Full.empty() || Full.back() != '/')
+    if (Full.empty() || !IsFolderSeparator(Full.back()))
         Full += '/';
     if (FileExists(Full))
         return 1;
@@ -57,12 +56,14 @@ int CreatePath(const std::string& Path)
     std::string Accumulator;
     size_t Start = 0;
     while (Start < Full.size()) {
-        size_t Slash = Full.find('/', Start);
+        size_t Slash = Start;
+        while (!IsFolderSeparator(Full[Slash]))
+            Slash++;
         Accumulator += Full.substr(Start, Slash - Start);
-        // The root ("" before the first "/") and folders already there are passed over.
+        // The root ("" before the first separator) and folders already there are passed over.
         if (!Accumulator.empty() && !FileExists(Accumulator) && !CreateFolder(Accumulator))
             Result = 0;
-        Accumulator += '/';
+        Accumulator += Full[Slash];
         Start = Slash + 1;
     }
     return Result;

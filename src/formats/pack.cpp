@@ -1,6 +1,7 @@
 // The pack container reader: "2zlp" (18-byte entry headers) and the older
 // "1zlp" (24-byte entry headers), stored or "1zlb" block-compressed entries.
 #include "formats/formats.h"
+#include "platform/platform.h"
 
 #include <cstdio>
 #include <cstring>
@@ -52,7 +53,7 @@ static uint64_t ReadU64(const uint8_t* Bytes);
 
 int OpenArchive(const std::string& Path)
 {
-    std::FILE* File = std::fopen(Path.c_str(), "rb");
+    std::FILE* File = OpenFileStream(Path, "rb");
     if (File == nullptr)
         return 0;
     uint8_t Magic[4] = {};

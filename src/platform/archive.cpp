@@ -2,6 +2,7 @@
 // call opens the archive, walks its entries in order and closes it again;
 // the language scan touches a handful of small entries only.
 #include "platform/platform.h"
+#include "platform/platform_internal.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -130,7 +131,11 @@ static archive* OpenZip(const std::string& Path)
         return nullptr;
     }
     if (archive_read_support_format_zip(Zip) != ARCHIVE_OK ||
+#ifdef _WIN32
+        archive_read_open_filename_w(Zip, WidePath(Path).c_str(), ZipReadBlock) != ARCHIVE_OK) {
+#else
         archive_read_open_filename(Zip, Path.c_str(), ZipReadBlock) != ARCHIVE_OK) {
+#endif
         archive_read_free(Zip);
         return nullptr;
     }

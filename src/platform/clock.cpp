@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <iterator>
@@ -78,7 +79,10 @@ static std::string Formatted(const std::string& Mask, const std::tm& Time)
     static const struct {
         const char* Mask;
         const char* Format;
-    } Fields[] = {{"%yyyy", "%04Y"}, {"%mm", "%m"}, {"%dd", "%d"}, {"%hh", "%H"}, {"%ii", "%M"}, {"%ss", "%S"}};
+    } Fields[] = {{"%yyyy", nullptr}, {"%mm", "%m"}, {"%dd", "%d"}, {"%hh", "%H"}, {"%ii", "%M"}, {"%ss", "%S"}};
+    // The year padded to four digits by hand: Windows' strftime knows no "%04Y".
+    char Year[16];
+    std::snprintf(Year, sizeof Year, "%04d", Time.tm_year + 1900);
     // An "x" in front keeps strftime's result from being empty.
     std::string Format = "x";
     for (size_t I = 0; I < Mask.size();) {
@@ -86,7 +90,7 @@ static std::string Formatted(const std::string& Mask, const std::tm& Time)
             return Mask.compare(I, std::strlen(F.Mask), F.Mask) == 0;
         });
         if (Field != std::end(Fields)) {
-            Format += Field->Format;
+            Format += Field->Format != nullptr ? Field->Format : Year;
             I += std::strlen(Field->Mask);
         } else {
             Format += Mask[I] == '%' ? "%%" : std::string(1, Mask[I]);

@@ -33,6 +33,9 @@ int PlatformInit()
     // free and keep the memory of every later one.
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
 #endif
+#ifdef _WIN32
+    SDL_SetMainReady(); // the game's main() is a plain one, not SDL's
+#endif
     if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0)
         return 0;
     PlatformStarted = 1;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -250,11 +251,19 @@ std::string FormatDateTime(const std::string& Mask, int Year, int Month, int Day
 // files.cpp, system.cpp, archive.cpp: files, folders, system details, zip
 // ---------------------------------------------------------------------------
 
-std::string ExecutableFolder();          // ends with "/"
-std::string RoamingDataFolder();         // XDG data home, no trailing "/"; "" if unknown
-std::string HomeFolder();                // ends with "/"
-std::string TempFolder();                // ends with "/"
-int FileExists(const std::string& Path); // file or folder
+// Folders end with the system's separator: a slash on Linux, a backslash on
+// Windows (where a slash inside a path is read as one too).
+std::string ExecutableFolder(); // ends with a separator
+// The XDG data home, or Windows' roaming application data; no separator at
+// the end; "" if unknown.
+std::string RoamingDataFolder();
+std::string HomeFolder();                                             // ends with a separator
+std::string TempFolder();                                             // ends with a separator
+int IsFolderSeparator(char C);                                        // a slash, and on Windows a backslash too
+std::string NativeFolderPath(const std::string& Path);                // "/" written as the system writes it
+std::string NormalPath(const std::string& Path);                      // "." and ".." steps resolved in the text
+std::FILE* OpenFileStream(const std::string& Path, const char* Mode); // fopen for UTF-8 paths
+int FileExists(const std::string& Path);                              // file or folder
 int FolderExists(const std::string& Path);
 int64_t FileSize(const std::string& Path); // -1 when missing
 int CreateFolder(const std::string& Path); // 1 or 0
@@ -291,7 +300,11 @@ int CpuCoresAvailable();
 int64_t PhysicalMemoryBytes();
 int64_t FreeMemoryBytes();
 int OperatingSystemCode();
-std::string UserLocaleName(); // "en-US" from LC_ALL / LC_MESSAGES / LANG; "" if none
+// "en-US" from LC_ALL / LC_MESSAGES / LANG, or the user's Windows locale; "" if none.
+std::string UserLocaleName();
+// The program's arguments (the program's name first) in UTF-8; on Windows read
+// from the wide-character command line, whatever the user's code page.
+std::vector<std::string> CommandLineArguments(int Count, char** Arguments);
 
 // Zip archives (the language source).
 int ZipListFiles(const std::string& Archive, std::vector<std::string>& Names); // 1 or 0

@@ -10,7 +10,9 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
+#ifndef _WIN32
 #include <glob.h>
+#endif
 
 // What "examine the desktops" reports when headless and not told otherwise.
 static constexpr int HeadlessDesktopWidth = 1920;
@@ -23,6 +25,7 @@ static std::deque<int> WindowEvents;
 
 static int CreateBackBuffer();
 static int GraphicsCardLikely();
+static int PreferredRenderDriver();
 static void NoteFirstFrame();
 static void HandleWindowEvent(const SDL_WindowEvent& Event);
 static void WaitForFrameTick();
@@ -151,9 +154,13 @@ int OpenScreen(int Mode, int Width, int Height, const std::string& Title)
     // and also where OpenGL itself would only be a software rasteriser (no
     // graphics card, a virtual display): our own drawing is far cheaper there.
     VideoScreen.Software = 0;
-    if (!Overrides.Headless && GraphicsCardLikely())
-        VideoScreen.Renderer = SDL_CreateRenderer(
-            VideoScreen.Window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC | SDL_RENDERER_TARGETTEXTURE);
+    const Uint32 Accelerated = SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC | SDL_RENDERER_TARGETTEXTURE;
+    if (!Overrides.Headless && GraphicsCardLikely()) {
+        int First = PreferredRenderDriver();
+        VideoScreen.Renderer = SDL_CreateRenderer(VideoScreen.Window, First, Accelerated);
+        if (VideoScreen.Renderer == nullptr && First >= 0)
+            VideoScreen.Renderer = SDL_CreateRenderer(VideoScreen.Window, -1, Accelerated);
+    }
     if (VideoScreen.Renderer != nullptr && !SDL_RenderTargetSupported(VideoScreen.Renderer)) {
         SDL_DestroyRenderer(VideoScreen.Renderer);
         VideoScreen.Renderer = nullptr;
@@ -549,6 +556,24 @@ static int CreateBackBuffer()
     return 1;
 }
 
+// The render driver to try first: on Windows Direct3D 11 (SDL's own order
+// puts Direct3D 9 first), unless the player names one (SDL_RENDER_DRIVER);
+// -1, SDL's order, everywhere else.
+static int PreferredRenderDriver()
+{
+#ifdef _WIN32
+    const char* Chosen = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    if (Chosen != nullptr && *Chosen != '\0')
+        return -1;
+    for (int Index = 0; Index < SDL_GetNumRenderDrivers(); Index++) {
+        SDL_RendererInfo Info;
+        if (SDL_GetRenderDriverInfo(Index, &Info) == 0 && SDL_strcmp(Info.name, "direct3d11") == 0)
+            return Index;
+    }
+#endif
+    return -1;
+}
+
 // 0 when OpenGL (or another accelerated API) would run on the processor:
 // no graphics card device, an X server without direct rendering (a virtual
 // display such as Xvfb), or Mesa told to rasterise in software. 1 otherwise,
@@ -563,6 +588,9 @@ static int GraphicsCardLikely()
         return 0;
     if (SDL_strcmp(Driver, "x11") != 0 && SDL_strcmp(Driver, "wayland") != 0 && SDL_strcmp(Driver, "kmsdrm") != 0)
         return 1; // Windows, macOS and the like: their accelerated renderer is the card's
+#ifdef _WIN32
+    return 1;
+#else
     const char* Software = std::getenv("LIBGL_ALWAYS_SOFTWARE");
     if (Software != nullptr && *Software != '\0' && std::strcmp(Software, "0") != 0)
         return 0;
@@ -595,6 +623,7 @@ static int GraphicsCardLikely()
         CloseDisplay(Display);
     SDL_UnloadObject(Xlib);
     return Direct;
+#endif
 }
 
 // For the start-up benchmark: when KISTORA_FIRST_FRAME_FILE names a file, the

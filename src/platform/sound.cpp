@@ -11,10 +11,14 @@
 #include <SDL_mixer.h>
 #include <cstdlib>
 #include <cstring>
+#ifndef _WIN32
 #include <glob.h>
+#endif
 #include <map>
 #include <memory>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 static constexpr int MixRate = 44100;       // frames per second
 static constexpr int DeviceFrames = 1024;   // frames per device buffer (about 23 ms)
@@ -76,6 +80,9 @@ static MixerRecord& Mixer = *new MixerRecord();
 // to end on the silent one.
 static int NoSoundAnywhere()
 {
+#ifdef _WIN32
+    return 0; // Windows always has an audio endpoint service to ask
+#else
     glob_t Found;
     int Cards = glob("/dev/snd/pcm*", 0, nullptr, &Found) == 0 && Found.gl_pathc > 0;
     globfree(&Found);
@@ -93,6 +100,7 @@ static int NoSoundAnywhere()
     if (access("/var/run/pulse/native", F_OK) == 0 || std::getenv("PULSE_SERVER") != nullptr)
         return 0;
     return 1;
+#endif
 }
 
 // Opens the device on the audio driver SDL is set to now; 1 or 0.

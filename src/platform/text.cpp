@@ -4,20 +4,24 @@
 // images. What is the game's own sits on top: the paragraph wrap and centring,
 // upper-casing, and the line height and ink height the layouts measure with.
 #include "platform/platform.h"
+#include "platform/platform_internal.h"
 #include "platform/video_internal.h"
 
 #include <SDL_ttf.h>
+#ifndef _WIN32
 #include <fontconfig/fontconfig.h>
+#endif
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
 #include <algorithm>
 #include <cmath>
-#include <locale.h>
 #include <string_view>
-#include <strings.h>
+#ifndef _WIN32
+#include <locale.h>
 #include <uchar.h>
 #include <wctype.h>
+#endif
 
 // fontconfig 2.14 loses a few bytes while it parses its configuration; the
 // leak checker of sanitizer builds is told to look away during that call.
@@ -50,6 +54,9 @@ struct FontRecord {
     int Tried = 0; // InitFont ran (successfully or not)
     int TtfStarted = 0;
     std::string File; // what fontconfig chose
+#ifdef _WIN32
+    std::vector<uint8_t> Bytes; // the file, for FreeType
+#endif
     int Index = 0;
     // The same file in FreeType for the size metrics SDL_ttf does not report.
     FT_Library Library = nullptr;
@@ -102,7 +109,7 @@ int InitFont()
     std::string ArialFile, ArialFamily, LiberationFile, LiberationFamily;
     int ArialIndex = 0, LiberationIndex = 0;
     int HaveArial = FindFontFile("Arial:bold", &ArialFile, &ArialIndex, &ArialFamily);
-    if (HaveArial && strcasecmp(ArialFamily.c_str(), "Arial") == 0 && OpenFace(ArialFile, ArialIndex))
+    if (HaveArial && SDL_strcasecmp(ArialFamily.c_str(), "Arial") == 0 && OpenFace(ArialFile, ArialIndex))
         return 1;
     if (FindFontFile("Liberation Sans:bold", &LiberationFile, &LiberationIndex, &LiberationFamily) &&
         OpenFace(LiberationFile, LiberationIndex))
@@ -146,38 +153,92 @@ void MeasureText(const std::string& Utf8, double SizePx, double* Width, double* 
     *Height = Sized->LineHeight;
 }
 
-// Calls Visit(code point) for each UTF-8 sequence of Text as the C library's
-// UTF-8 locale reads it; a byte that starts no valid sequence is U+FFFD alone
-// (Visit learns that by its second argument, 0).
-template <class VisitFn> static void ForEachCodePoint(std::string_view Text, VisitFn&& Visit)
+#ifndef _WIN32
+// C.UTF-8 carries the whole Unicode table whatever the user's locale.
+static locale_t UnicodeLocale()
 {
-    // C.UTF-8 carries the whole Unicode table whatever the user's locale.
     static locale_t Unicode = [] {
         locale_t Made = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
         if (Made == locale_t(0))
             Made = newlocale(LC_CTYPE_MASK, "C.utf8", locale_t(0));
         return Made;
     }();
+    return Unicode;
+}
+#endif
+
+// The length of the UTF-8 sequence at the start of Text and its code point,
+// as the C library's UTF-8 locale reads it; 0 when no valid sequence starts
+// there (an overlong form, a surrogate, past U+10FFFF, cut short).
+static size_t DecodeSequence(std::string_view Text, char32_t* CodePoint)
+{
+#ifdef _WIN32
+    // MinGW's C library reads only the user's code page: the rule written out.
+    const auto* Bytes = reinterpret_cast<const unsigned char*>(Text.data());
+    unsigned char Lead = Bytes[0];
+    size_t Length = Lead < 0x80                    ? 1
+                    : Lead >= 0xC2 && Lead <= 0xDF ? 2
+                    : Lead >= 0xE0 && Lead <= 0xEF ? 3
+                    : Lead >= 0xF0 && Lead <= 0xF4 ? 4
+                                                   : 0;
+    if (Length == 0 || Length > Text.size())
+        return 0;
+    char32_t Point = Length == 1 ? Lead : Lead & (0x7F >> Length);
+    for (size_t At = 1; At < Length; At++) {
+        if ((Bytes[At] & 0xC0) != 0x80)
+            return 0;
+        Point = (Point << 6) | (Bytes[At] & 0x3F);
+    }
+    static const char32_t Least[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (Point < Least[Length] || Point > 0x10FFFF || (Point >= 0xD800 && Point <= 0xDFFF))
+        return 0;
+    *CodePoint = Point;
+    return Length;
+#else
+    locale_t Unicode = UnicodeLocale();
     locale_t Previous = Unicode != locale_t(0) ? uselocale(Unicode) : locale_t(0);
     mbstate_t State{};
+    size_t Used = mbrtoc32(CodePoint, Text.data(), Text.size(), &State);
+    if (Previous != locale_t(0))
+        uselocale(Previous);
+    if (Used == 0)
+        return 1; // a NUL byte
+    return Used > 4 ? 0 : Used;
+#endif
+}
+
+// The capital of a code point where Unicode's simple case mapping has one;
+// without the tables only a-z have capitals.
+static uint32_t UpperOf(uint32_t CodePoint)
+{
+#ifdef _WIN32
+    return WindowsUpperCase(CodePoint);
+#else
+    locale_t Unicode = UnicodeLocale();
+    if (Unicode != locale_t(0))
+        return uint32_t(towupper_l(wint_t(CodePoint), Unicode));
+    return CodePoint >= 'a' && CodePoint <= 'z' ? CodePoint - 32 : CodePoint;
+#endif
+}
+
+// Calls Visit(code point) for each UTF-8 sequence of Text; a byte that starts
+// no valid sequence is U+FFFD alone (Visit learns that by its second
+// argument, 0).
+template <class VisitFn> static void ForEachCodePoint(std::string_view Text, VisitFn&& Visit)
+{
     size_t At = 0;
     while (At < Text.size()) {
         char32_t CodePoint = 0;
-        size_t Used = mbrtoc32(&CodePoint, Text.data() + At, Text.size() - At, &State);
+        size_t Used = DecodeSequence(Text.substr(At), &CodePoint);
         int Valid = 1;
         if (Used == 0) {
-            Used = 1; // a NUL byte
-        } else if (Used > 4) {
             CodePoint = 0xFFFD;
             Used = 1;
             Valid = 0;
-            State = mbstate_t{};
         }
-        Visit(uint32_t(CodePoint), Valid, Text.substr(At, Used), Unicode);
+        Visit(uint32_t(CodePoint), Valid, Text.substr(At, Used));
         At += Used;
     }
-    if (Previous != locale_t(0))
-        uselocale(Previous);
 }
 
 // The glyph boxes of a line in SDL_ttf's terms: the highest top and lowest
@@ -189,7 +250,7 @@ struct LineInk {
 static LineInk InkOf(const SizedFont& Sized, std::string_view Line)
 {
     LineInk Ink;
-    ForEachCodePoint(Line, [&](uint32_t CodePoint, int, std::string_view, locale_t) {
+    ForEachCodePoint(Line, [&](uint32_t CodePoint, int, std::string_view) {
         int MinX = 0, MaxX = 0, MinY = 0, MaxY = 0, Advance = 0;
         if (TTF_GlyphMetrics32(Sized.Font, CodePoint, &MinX, &MaxX, &MinY, &MaxY, &Advance) != 0)
             return;
@@ -282,14 +343,8 @@ std::string UpperCaseText(const std::string& Utf8)
 {
     std::string Out;
     Out.reserve(Utf8.size());
-    ForEachCodePoint(Utf8, [&](uint32_t CodePoint, int Valid, std::string_view Bytes, locale_t Unicode) {
-        uint32_t Upper = CodePoint;
-        if (!Valid) // not UTF-8: the byte as it was
-            Upper = CodePoint;
-        else if (Unicode != locale_t(0))
-            Upper = uint32_t(towupper_l(wint_t(CodePoint), Unicode));
-        else if (CodePoint >= 'a' && CodePoint <= 'z') // without the table only a-z have capitals
-            Upper = CodePoint - 32;
+    ForEachCodePoint(Utf8, [&](uint32_t CodePoint, int Valid, std::string_view Bytes) {
+        uint32_t Upper = Valid ? UpperOf(CodePoint) : CodePoint; // not UTF-8: the byte as it was
         if (Upper == CodePoint || Upper > 0x10FFFF || (Upper >= 0xD800 && Upper <= 0xDFFF))
             Out.append(Bytes);
         else
@@ -317,6 +372,25 @@ void AppendUtf8(std::string& Out, uint32_t CodePoint)
     }
 }
 
+#ifdef _WIN32
+// Windows: "Arial" bold is arialbd.ttf in the system's fonts folder; Liberation
+// Sans Bold, where Arial is missing (Wine has none), ships beside the game.
+static int FindFontFile(const char* Name, std::string* File, int* Index, std::string* Family)
+{
+    *Index = 0;
+    if (SDL_strncasecmp(Name, "Arial", 5) == 0) {
+        std::string Fonts = WindowsFontsFolder();
+        if (Fonts.empty())
+            return 0;
+        *File = Fonts + "arialbd.ttf";
+        *Family = "Arial";
+    } else {
+        *File = ExecutableFolder() + "LiberationSans-Bold.ttf";
+        *Family = "Liberation Sans";
+    }
+    return FileExists(*File);
+}
+#else
 // The file and face index fontconfig picks for Name, and the family it has.
 static int FindFontFile(const char* Name, std::string* File, int* Index, std::string* Family)
 {
@@ -356,13 +430,22 @@ static int FindFontFile(const char* Name, std::string* File, int* Index, std::st
     FcPatternDestroy(Match);
     return Found;
 }
+#endif
 
 // Keeps File when it is a scalable face with a Unicode character map.
 static int OpenFace(const std::string& File, int Index)
 {
     FT_Face Face = nullptr;
+#ifdef _WIN32
+    // FreeType opens files by their name in the user's code page: a game
+    // folder such as C:\Users\Zoë\... is read here and handed over in memory.
+    if (!ReadWholeFile(File, Font.Bytes) ||
+        FT_New_Memory_Face(Font.Library, Font.Bytes.data(), FT_Long(Font.Bytes.size()), Index, &Face) != 0)
+        return 0;
+#else
     if (FT_New_Face(Font.Library, File.c_str(), Index, &Face) != 0)
         return 0;
+#endif
     if (!FT_IS_SCALABLE(Face) || FT_Select_Charmap(Face, FT_ENCODING_UNICODE) != 0) {
         FT_Done_Face(Face);
         return 0;

@@ -55,7 +55,9 @@ static WorkQueueRecord& Worker = *new WorkQueueRecord();
 
 static void* WorkerMain(void*);
 static void StartWorker();
+#ifndef _WIN32
 static void ForgetWorkerAfterFork();
+#endif
 
 int PostWork(WorkFunction Function, void* Argument, int Helped)
 {
@@ -151,11 +153,13 @@ static void StartWorker()
         Worker.Unavailable = 1;
         return;
     }
+#ifndef _WIN32
     static int ForkHandled = 0;
     if (!ForkHandled) {
         pthread_atfork(nullptr, nullptr, ForgetWorkerAfterFork);
         ForkHandled = 1;
     }
+#endif
     if (pthread_create(&Worker.Thread, nullptr, WorkerMain, nullptr) != 0) {
         Worker.Unavailable = 1;
         return;
@@ -163,12 +167,14 @@ static void StartWorker()
     Worker.Started = 1;
 }
 
+#ifndef _WIN32
 // A forked child has no worker thread (only the thread that forked goes on):
 // it starts with a worker record of its own, as if none had been started.
 static void ForgetWorkerAfterFork()
 {
     new (&Worker) WorkQueueRecord();
 }
+#endif
 
 static void* WorkerMain(void*)
 {

@@ -16,7 +16,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -79,9 +78,10 @@ static int ToInt(const std::string& Text, int Line)
 
 static std::vector<ScriptCommand> ReadScript(const std::string& Path)
 {
-    std::ifstream File(Path);
-    if (!File)
+    std::vector<uint8_t> Bytes;
+    if (!ReadWholeFile(Path, Bytes))
         ScriptError("cannot read " + Path);
+    std::istringstream File(std::string(Bytes.begin(), Bytes.end()));
     std::vector<ScriptCommand> Commands;
     std::string Text;
     int Line = 0;
@@ -358,8 +358,14 @@ static void Run(const ScriptCommand& Command)
     }
 }
 
-int main(int argc, char** argv)
+int main(int Count, char** Arguments)
 {
+    std::vector<std::string> Utf8 = CommandLineArguments(Count, Arguments);
+    std::vector<char*> Pointers;
+    for (std::string& Argument : Utf8)
+        Pointers.push_back(Argument.data());
+    int argc = int(Pointers.size());
+    char** argv = Pointers.data();
     std::string ScriptPath;
     std::vector<char*> GameArgs;
     Overrides.Headless = 1;
@@ -402,8 +408,6 @@ int main(int argc, char** argv)
                     "[-- GAME-ARGS...]");
     std::vector<ScriptCommand> Commands = ReadScript(ScriptPath);
 
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
     GameRunning = 1;
     GameStartUp(int(GameArgs.size()), GameArgs.data());
     BeforeFirstFrame();

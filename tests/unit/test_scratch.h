@@ -69,20 +69,26 @@ class EnvironmentValue {
     {
         if (const char* Old = std::getenv(Name))
             Old_ = Old;
+        Set(Name, Value);
+    }
+    ~EnvironmentValue()
+    {
+        Set(Name_.c_str(), Old_ ? Old_->c_str() : nullptr);
+    }
+
+  private:
+    static void Set(const char* Name, const char* Value)
+    {
+#ifdef _WIN32
+        _putenv_s(Name, Value != nullptr ? Value : ""); // "" removes it
+#else
         if (Value)
             setenv(Name, Value, 1);
         else
             unsetenv(Name);
-    }
-    ~EnvironmentValue()
-    {
-        if (Old_)
-            setenv(Name_.c_str(), Old_->c_str(), 1);
-        else
-            unsetenv(Name_.c_str());
+#endif
     }
 
-  private:
     std::string Name_;
     std::optional<std::string> Old_;
 };

@@ -28,9 +28,17 @@
 # three pictures of the state (reference, other, differences) are kept under
 # build/Testing/renderers/ and the test fails.
 #
+# KISTORA_KEEP_WORK=1 keeps the runs' folder (its path is printed by bash -x).
 # Needs Xvfb, xdotool and Mesa's OpenGL (scripts/install-deps.sh); run by
 # ctest with KISTORA_GAME, KISTORA_SCREENS, KISTORA_RENDERER_PROBE and
 # KISTORA_BUILD_DIR set.
+#
+# The Windows build is compared the same way (tests/windows/wine.sh): with
+# KISTORA_RUNS="software windows", KISTORA_WINDOWS_GAME (the portable game's
+# folder) and WINEPREFIX (a prefix made ready), the second run is that game
+# under wine64, played from a copy of the folder with its preferences beside
+# it (the portable mode), drawn by Wine's Direct3D 11 on Mesa: the renderer a
+# Windows player gets. Which renderer it made is read from the DLLs Wine loads.
 set -u
 fail() { echo "FAIL: $*" >&2; exit 1; }
 game=${KISTORA_GAME:?} screens=${KISTORA_SCREENS:?} probe=${KISTORA_RENDERER_PROBE:?}
@@ -55,7 +63,7 @@ cleanup() {
   local job
   for job in $(jobs -p); do kill "$job" 2> /dev/null; done
   wait
-  rm -rf "$work"
+  [ -n "${KISTORA_KEEP_WORK:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
 
@@ -66,7 +74,9 @@ run() { # name render-driver (empty: the game's and SDL's own choice)
   local name=$1 driver=$2
   local out=$work/$name
   local user=$out/home/data/brindlewood\ game\ studio/Kistora
+  [ "$name" = windows ] && user=$out/game
   mkdir -p "$user"
+  [ "$name" = windows ] && cp -r "${KISTORA_WINDOWS_GAME:?}"/. "$user"/
   local xvfb="" pid=""
   trap '[ -n "$pid" ] && kill "$pid" 2> /dev/null; [ -n "$xvfb" ] && kill "$xvfb" 2> /dev/null; wait' EXIT
   trap 'exit 1' TERM
@@ -92,6 +102,10 @@ run() { # name render-driver (empty: the game's and SDL's own choice)
     unset SDL_VIDEODRIVER SDL_RENDER_DRIVER KISTORA_PLAIN_DRAWING
     [ -n "$driver" ] && export SDL_RENDER_DRIVER=$driver
     export HOME=$out/home XDG_DATA_HOME=$out/home/data SDL_AUDIODRIVER=dummy
+    if [ "$name" = windows ]; then
+      export WINEDEBUG=err-all,fixme-all,+loaddll
+      cd "$user" && exec wine64 kistora.exe /LOG
+    fi
     export KISTORA_RENDERER_REPORT=$out/renderer.txt LD_PRELOAD=$probe
     exec "$game" /LOG
   ) > "$out/game.out" 2>&1 &
@@ -203,7 +217,10 @@ run() { # name render-driver (empty: the game's and SDL's own choice)
 }
 
 renderer_of() { # run name: what SDL made, as the probe saw it, and the run's length
-  if [ -s "$work/$1/renderer.txt" ]; then tail -n 1 "$work/$1/renderer.txt"; else echo "not reported"; fi
+  if [ "$1" = windows ]; then
+    if grep -qi 'Loaded .*d3d11\.dll' "$work/$1/game.out"; then echo "Direct3D 11 (Wine loaded d3d11.dll)"
+    else echo "not Direct3D 11 (Wine loaded no d3d11.dll)"; fi
+  elif [ -s "$work/$1/renderer.txt" ]; then tail -n 1 "$work/$1/renderer.txt"; else echo "not reported"; fi
   [ -s "$work/$1/seconds" ] && echo "  (the game ran for $(cat "$work/$1/seconds") s)"
 }
 
@@ -219,23 +236,33 @@ areas() {
   esac
 }
 
-run software software &
-run opengl opengl &
-run default "" &
+read -r -a runs <<< "${KISTORA_RUNS:-software opengl default}"
+for name in "${runs[@]}"; do
+  case $name in
+    software | opengl) run "$name" "$name" & ;;
+    default | windows) run "$name" "" & ;;
+    *) fail "unknown run $name" ;;
+  esac
+done
 wait
 [ -f "$work/software/error" ] && { cat "$work/software/game.out" >&2; fail "software run: $(cat "$work/software/error")"; }
 echo "software (SDL_RENDER_DRIVER=software, the reference): $(renderer_of software)"
 grep -q 'SDL made software ' <<< "$(renderer_of software)" || fail "the software run did not draw with SDL's software renderer"
 
 failed=0
-for name in opengl default; do
+for name in "${runs[@]:1}"; do
   driver=$name
-  [ "$name" = default ] && driver=""
+  [ "$name" = default ] || [ "$name" = windows ] && driver=""
   made=$(renderer_of "$name")
   if [ -n "$driver" ]; then echo "$name (SDL_RENDER_DRIVER=$driver): $made"; else echo "$name (no SDL_RENDER_DRIVER): $made"; fi
   if [ -f "$work/$name/error" ]; then
     cat "$work/$name/game.out" >&2
     echo "FAIL: $name run: $(cat "$work/$name/error")" >&2
+    failed=1
+    continue
+  fi
+  if [ "$name" = windows ] && ! grep -q '^Direct3D 11' <<< "$made"; then
+    echo "FAIL: the Windows game did not draw with Direct3D 11" >&2
     failed=1
     continue
   fi
@@ -262,4 +289,4 @@ for name in opengl default; do
 done
 echo "took $(($(date +%s) - started)) s"
 [ $failed -eq 0 ] || exit 1
-echo "renderers: opengl and SDL's own choice draw every state as the software renderer does"
+echo "renderers: ${runs[*]:1} draw every state as the software renderer does"

@@ -2,6 +2,8 @@
 // "1zlb" stream, whichever is smaller.
 #include "packwriter.h"
 
+#include "platform/platform.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -50,17 +52,7 @@ std::vector<uint8_t> BuildPack(const std::vector<PackInput>& Entries, const Pack
 
 int WritePackFile(const std::string& Path, const std::vector<PackInput>& Entries, const PackOptions& Options)
 {
+    // Replaced in one step, as the game replaces its own files.
     std::vector<uint8_t> Bytes = BuildPack(Entries, Options);
-    std::string Temporary = Path + ".tmp";
-    std::FILE* File = std::fopen(Temporary.c_str(), "wb");
-    if (File == nullptr)
-        return 0;
-    int Written = std::fwrite(Bytes.data(), 1, Bytes.size(), File) == Bytes.size();
-    if (std::fclose(File) != 0)
-        Written = 0;
-    if (!Written || std::rename(Temporary.c_str(), Path.c_str()) != 0) {
-        std::remove(Temporary.c_str());
-        return 0;
-    }
-    return 1;
+    return WriteFileAtomic(Path, Bytes.data(), Bytes.size());
 }

@@ -1,5 +1,5 @@
 // System details for the log (processor, memory, operating system) and the
-// user's locale name.
+// user's locale name, on Linux and the other POSIX systems.
 #include "platform/platform.h"
 
 #include <cstdio>
@@ -141,4 +141,9 @@ static std::string ProcValue(const char* Path, const std::string& Label)
         }
     }
     return "";
+}
+
+std::vector<std::string> CommandLineArguments(int Count, char** Arguments)
+{
+    return std::vector<std::string>(Arguments, Arguments + Count);
 }
