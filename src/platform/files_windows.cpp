@@ -5,13 +5,11 @@
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
 
-#include <windows.h>
-
+#include <cstdio>
 #include <knownfolders.h>
 #include <shlobj.h>
 #include <shlwapi.h>
-
-#include <cstdio>
+#include <windows.h>
 
 static DWORD LastError = 0;
 
@@ -298,14 +296,13 @@ int NativeMatchName(const std::string& Name, const std::string& Pattern)
 std::string NativeErrorText()
 {
     wchar_t* Text = nullptr;
-    DWORD Length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, LastError, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                  reinterpret_cast<wchar_t*>(&Text), 0, nullptr);
+    DWORD Length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, LastError,
+        MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), reinterpret_cast<wchar_t*>(&Text), 0, nullptr);
     if (Length == 0) // no English messages on this system: the user's language
-        Length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                    FORMAT_MESSAGE_IGNORE_INSERTS,
-                                nullptr, LastError, 0, reinterpret_cast<wchar_t*>(&Text), 0, nullptr);
+        Length =
+            FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, LastError, 0, reinterpret_cast<wchar_t*>(&Text), 0, nullptr);
     std::string Reason = Text != nullptr ? Utf8FromWide(Text, Length) : std::string();
     LocalFree(Text);
     while (!Reason.empty() && (Reason.back() == '\n' || Reason.back() == '\r' || Reason.back() == '.'))

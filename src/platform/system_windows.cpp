@@ -3,18 +3,16 @@
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
 
-#include <windows.h>
-
 #include <shellapi.h>
-
 #include <vector>
+#include <windows.h>
 
 std::string CpuName()
 {
     wchar_t Name[256] = {};
     DWORD Size = sizeof Name - sizeof(wchar_t);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
-                     L"ProcessorNameString", RRF_RT_REG_SZ, nullptr, Name, &Size) == ERROR_SUCCESS) {
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0", L"ProcessorNameString",
+                     RRF_RT_REG_SZ, nullptr, Name, &Size) == ERROR_SUCCESS) {
         std::string Text = Utf8FromWide(Name, wcslen(Name));
         size_t First = Text.find_first_not_of(' ');
         size_t Last = Text.find_last_not_of(' ');
@@ -72,9 +70,9 @@ int OperatingSystemCode()
     using GetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
     HMODULE Ntdll = GetModuleHandleW(L"ntdll.dll");
     auto GetVersion =
-        Ntdll != nullptr ? reinterpret_cast<GetVersionFunction>(
-                               reinterpret_cast<void*>(GetProcAddress(Ntdll, "RtlGetVersion")))
-                         : nullptr;
+        Ntdll != nullptr
+            ? reinterpret_cast<GetVersionFunction>(reinterpret_cast<void*>(GetProcAddress(Ntdll, "RtlGetVersion")))
+            : nullptr;
     OSVERSIONINFOW Version{};
     Version.dwOSVersionInfoSize = sizeof Version;
     if (GetVersion == nullptr || GetVersion(&Version) != 0)
