@@ -6,10 +6,13 @@
 #include "platform/platform_internal.h"
 
 #include <cstdio>
+// windows.h first, the headers that build on it after.
+// clang-format off
+#include <windows.h>
 #include <knownfolders.h>
 #include <shlobj.h>
 #include <shlwapi.h>
-#include <windows.h>
+// clang-format on
 
 static DWORD LastError = 0;
 

@@ -3,9 +3,12 @@
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
 
-#include <shellapi.h>
 #include <vector>
+// windows.h first, the headers that build on it after.
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 
 std::string CpuName()
 {
