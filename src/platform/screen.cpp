@@ -32,6 +32,56 @@ static void WaitForFrameTick();
 static int KeepSoftwareScreen(void* Unused, SDL_Event* Event);
 static void RestoreSoftwareScreen();
 
+// While the renderer is made, X errors are counted instead of ending the
+// game through Xlib's default error handler: a GL driver that cannot make a
+// context answers BadValue to GLX, and the error may arrive only when the
+// software renderer replaces the window after. Nothing is done off X11.
+namespace {
+class XErrorGuard {
+  public:
+    XErrorGuard()
+    {
+#ifndef _WIN32
+        const char* Driver = SDL_GetCurrentVideoDriver();
+        if (Driver == nullptr || SDL_strcmp(Driver, "x11") != 0)
+            return;
+        Xlib = SDL_LoadObject("libX11.so.6");
+        if (Xlib != nullptr)
+            SetHandler = reinterpret_cast<SetHandlerFunction>(SDL_LoadFunction(Xlib, "XSetErrorHandler"));
+        Errors() = 0;
+        if (SetHandler != nullptr)
+            Previous = SetHandler(Count);
+#endif
+    }
+    ~XErrorGuard()
+    {
+        if (SetHandler != nullptr)
+            SetHandler(Previous);
+        if (Xlib != nullptr)
+            SDL_UnloadObject(Xlib);
+    }
+    XErrorGuard(const XErrorGuard&) = delete;
+    XErrorGuard& operator=(const XErrorGuard&) = delete;
+    static int& Errors()
+    {
+        static int Seen = 0;
+        return Seen;
+    }
+
+  private:
+    using HandlerFunction = int (*)(void*, void*);
+    using SetHandlerFunction = HandlerFunction (*)(HandlerFunction);
+    static int Count(void*, void*)
+    {
+        Errors()++;
+        return 0;
+    }
+    void* Xlib = nullptr;
+    SetHandlerFunction SetHandler = nullptr;
+    HandlerFunction Previous = nullptr;
+};
+} // namespace
+
 int VideoStart()
 {
     if (VideoScreen.VideoStarted)
@@ -155,11 +205,16 @@ int OpenScreen(int Mode, int Width, int Height, const std::string& Title)
     // graphics card, a virtual display): our own drawing is far cheaper there.
     VideoScreen.Software = 0;
     const Uint32 Accelerated = SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC | SDL_RENDERER_TARGETTEXTURE;
+    XErrorGuard Guard;
     if (!Overrides.Headless && GraphicsCardLikely()) {
         int First = PreferredRenderDriver();
         VideoScreen.Renderer = SDL_CreateRenderer(VideoScreen.Window, First, Accelerated);
         if (VideoScreen.Renderer == nullptr && First >= 0)
             VideoScreen.Renderer = SDL_CreateRenderer(VideoScreen.Window, -1, Accelerated);
+    }
+    if (VideoScreen.Renderer != nullptr && XErrorGuard::Errors() > 0) {
+        SDL_DestroyRenderer(VideoScreen.Renderer);
+        VideoScreen.Renderer = nullptr;
     }
     if (VideoScreen.Renderer != nullptr && !SDL_RenderTargetSupported(VideoScreen.Renderer)) {
         SDL_DestroyRenderer(VideoScreen.Renderer);

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # What a player sees is the same whichever renderer SDL draws with. The real
-# game runs three times at once, each in a 1024 x 576 window on a virtual X
+# game runs four times at once, each in a 1024 x 576 window on a virtual X
 # display of its own, played with the same keys: by SDL's software renderer
 # (the reference, SDL_RENDER_DRIVER=software), by OpenGL
 # (SDL_RENDER_DRIVER=opengl, Mesa's llvmpipe here; a player with a graphics
-# card gets SDL's OpenGL renderer) and by whatever the game and SDL choose
+# card gets SDL's OpenGL renderer), by whatever the game and SDL choose
 # when nothing is asked (here, as for a player whose OpenGL is a software
-# rasteriser). Each run's screens are compared with the reference's:
+# rasteriser), and with OpenGL asked for but broken (Mesa finds no driver:
+# GLX answers the context with an X error), where the game must go on with
+# the software renderer. Each run's screens are compared with the reference's:
 #   main menu, settings (opened from the main menu), level select,
 #   level 1 at its start and after a walk to the wall, pause menu, settings
 #   (opened from the pause menu), level complete.
@@ -101,6 +103,7 @@ run() { # name render-driver (empty: the game's and SDL's own choice)
   (
     unset SDL_VIDEODRIVER SDL_RENDER_DRIVER KISTORA_PLAIN_DRAWING
     [ -n "$driver" ] && export SDL_RENDER_DRIVER=$driver
+    [ "$name" = nogl ] && export SDL_RENDER_DRIVER=opengl LIBGL_DRIVERS_PATH=/nonexistent
     export HOME=$out/home XDG_DATA_HOME=$out/home/data SDL_AUDIODRIVER=dummy
     if [ "$name" = windows ]; then
       export WINEDEBUG=err-all,fixme-all,+loaddll
@@ -236,11 +239,11 @@ areas() {
   esac
 }
 
-read -r -a runs <<< "${KISTORA_RUNS:-software opengl default}"
+read -r -a runs <<< "${KISTORA_RUNS:-software opengl default nogl}"
 for name in "${runs[@]}"; do
   case $name in
     software | opengl) run "$name" "$name" & ;;
-    default | windows) run "$name" "" & ;;
+    default | windows | nogl) run "$name" "" & ;;
     *) fail "unknown run $name" ;;
   esac
 done
@@ -253,6 +256,7 @@ failed=0
 for name in "${runs[@]:1}"; do
   driver=$name
   [ "$name" = default ] || [ "$name" = windows ] && driver=""
+  [ "$name" = nogl ] && driver="opengl, no GL driver"
   made=$(renderer_of "$name")
   if [ -n "$driver" ]; then echo "$name (SDL_RENDER_DRIVER=$driver): $made"; else echo "$name (no SDL_RENDER_DRIVER): $made"; fi
   if [ -f "$work/$name/error" ]; then
@@ -263,6 +267,11 @@ for name in "${runs[@]:1}"; do
   fi
   if [ "$name" = windows ] && ! grep -q '^Direct3D 11' <<< "$made"; then
     echo "FAIL: the Windows game did not draw with Direct3D 11" >&2
+    failed=1
+    continue
+  fi
+  if [ "$name" = nogl ] && ! grep -q 'SDL made software ' <<< "$made"; then
+    echo "FAIL: with OpenGL broken the game did not go on with the software renderer" >&2
     failed=1
     continue
   fi
