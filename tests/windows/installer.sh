@@ -40,7 +40,13 @@ for Tool in "$WINE" "$WINESERVER" Xvfb xdotool; do
   }
 done
 
+# The game draws in a real window here, whatever the calling tests asked of SDL.
+unset SDL_VIDEODRIVER SDL_RENDER_DRIVER
+export SDL_AUDIODRIVER=dummy
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/kistora-installer.XXXXXX")
+# Wine keeps its server's socket in a folder of the temporary folder: ours.
+mkdir -p "$WORK/tmp"
+export TMPDIR=$WORK/tmp
 export WINEPREFIX=$WORK/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 XVFB_PID=""
 GAME_PID=""

@@ -28,6 +28,9 @@ for file in "$win/kistora.exe" "$win/kistora-script.exe" "$win/kistora_tests.exe
   [ -f "$file" ] || fail "$file is missing (scripts/build.sh, scripts/windows.sh)"
 done
 work=$(mktemp -d)
+# Wine keeps its server's socket in a folder of the temporary folder: ours.
+mkdir -p "$work/tmp"
+export TMPDIR=$work/tmp
 export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
   wineserver -k 2> /dev/null
