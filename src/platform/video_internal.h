@@ -78,6 +78,9 @@ struct ScreenTarget {
 int SoftwareScreenTarget(ScreenTarget* View);
 // icon.cpp: gives the window the icon set by SetWindowIcon, if any.
 void ApplyWindowIcon();
+// screen_renderer.cpp: the renderer for a new window; *Software 1 when it is
+// SDL's software renderer. nullptr when none can be made.
+SDL_Renderer* CreateScreenRenderer(SDL_Window* Window, int* Software);
 
 // Where PresentScreen puts the Buffer-sized back buffer in a Drawable-sized
 // window: Area, the same rectangle in both, is the part of the buffer that
