@@ -240,7 +240,7 @@ int WriteTemporaryFile(const std::string& Path, const void* Data, size_t Size)
     if (Path.empty() || (Data == nullptr && Size > 0)) {
         return 0;
     }
-    NativeFile File = NativeOpenWrite(Path, 1);
+    NativeFile File = NativeOpenWrite(Path);
     if (File == NoNativeFile) {
         return 0;
     }

@@ -134,9 +134,9 @@ NativeFile NativeCreateBeside(const std::string& Path, std::string& Name)
     return Descriptor;
 }
 
-NativeFile NativeOpenWrite(const std::string& Path, int Truncate)
+NativeFile NativeOpenWrite(const std::string& Path)
 {
-    int Descriptor = open(Path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (Truncate ? O_TRUNC : 0), 0600);
+    int Descriptor = open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     return Descriptor < 0 ? NoNativeFile : Descriptor;
 }
 
@@ -217,11 +217,7 @@ int NativeSyncFolder(const std::string& Folder)
 
 int NativeDelete(const std::string& Path)
 {
-    int Error = errno; // a failed save reports its own step's reason
-    int Ok = unlink(Path.c_str()) == 0;
-    if (!Ok)
-        errno = Error;
-    return Ok;
+    return unlink(Path.c_str()) == 0;
 }
 
 int NativeKind(const std::string& Path)

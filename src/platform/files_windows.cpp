@@ -175,9 +175,9 @@ NativeFile NativeCreateBeside(const std::string& Path, std::string& Name)
     return NoNativeFile;
 }
 
-NativeFile NativeOpenWrite(const std::string& Path, int Truncate)
+NativeFile NativeOpenWrite(const std::string& Path)
 {
-    return Open(Path, GENERIC_WRITE, 0, Truncate ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+    return Open(Path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
 }
 
 NativeFile NativeOpenExclusive(const std::string& Path)

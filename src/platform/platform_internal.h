@@ -34,8 +34,8 @@ int64_t NativeFileLength(NativeFile File);          // -1 on failure
 // New, empty, private to this process while written: a name beside Path that
 // no file has yet, given back in Name.
 NativeFile NativeCreateBeside(const std::string& Path, std::string& Name);
-// Opened for writing, created when missing; Truncate 1 empties it.
-NativeFile NativeOpenWrite(const std::string& Path, int Truncate);
+// Opened for writing, created when missing, emptied when there.
+NativeFile NativeOpenWrite(const std::string& Path);
 // Opened for writing without truncating, then taken for this process alone
 // (another live run that holds it makes this fail, and its content stays)
 // and only then emptied.

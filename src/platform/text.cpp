@@ -168,8 +168,9 @@ static locale_t UnicodeLocale()
 #endif
 
 // The length of the UTF-8 sequence at the start of Text and its code point,
-// as the C library's UTF-8 locale reads it; 0 when no valid sequence starts
-// there (an overlong form, a surrogate, past U+10FFFF, cut short).
+// as the C library's UTF-8 locale reads it (ForEachCodePoint makes it the
+// thread's); 0 when no valid sequence starts there (an overlong form, a
+// surrogate, past U+10FFFF, cut short).
 static size_t DecodeSequence(std::string_view Text, char32_t* CodePoint)
 {
 #ifdef _WIN32
@@ -195,12 +196,8 @@ static size_t DecodeSequence(std::string_view Text, char32_t* CodePoint)
     *CodePoint = Point;
     return Length;
 #else
-    locale_t Unicode = UnicodeLocale();
-    locale_t Previous = Unicode != locale_t(0) ? uselocale(Unicode) : locale_t(0);
     mbstate_t State{};
     size_t Used = mbrtoc32(CodePoint, Text.data(), Text.size(), &State);
-    if (Previous != locale_t(0))
-        uselocale(Previous);
     if (Used == 0)
         return 1; // a NUL byte
     return Used > 4 ? 0 : Used;
@@ -226,6 +223,10 @@ static uint32_t UpperOf(uint32_t CodePoint)
 // argument, 0).
 template <class VisitFn> static void ForEachCodePoint(std::string_view Text, VisitFn&& Visit)
 {
+#ifndef _WIN32
+    locale_t Unicode = UnicodeLocale();
+    locale_t Previous = Unicode != locale_t(0) ? uselocale(Unicode) : locale_t(0);
+#endif
     size_t At = 0;
     while (At < Text.size()) {
         char32_t CodePoint = 0;
@@ -239,6 +240,10 @@ template <class VisitFn> static void ForEachCodePoint(std::string_view Text, Vis
         Visit(uint32_t(CodePoint), Valid, Text.substr(At, Used));
         At += Used;
     }
+#ifndef _WIN32
+    if (Previous != locale_t(0))
+        uselocale(Previous);
+#endif
 }
 
 // The glyph boxes of a line in SDL_ttf's terms: the highest top and lowest

@@ -358,14 +358,15 @@ static void Run(const ScriptCommand& Command)
     }
 }
 
-int main(int Count, char** Arguments)
+int main(int argc, char** argv)
 {
-    std::vector<std::string> Utf8 = CommandLineArguments(Count, Arguments);
+    // From here on the arguments in UTF-8, on every system.
+    std::vector<std::string> Utf8 = CommandLineArguments(argc, argv);
     std::vector<char*> Pointers;
     for (std::string& Argument : Utf8)
         Pointers.push_back(Argument.data());
-    int argc = int(Pointers.size());
-    char** argv = Pointers.data();
+    argc = int(Pointers.size());
+    argv = Pointers.data();
     std::string ScriptPath;
     std::vector<char*> GameArgs;
     Overrides.Headless = 1;

@@ -103,7 +103,7 @@ run() { # name render-driver (empty: the game's and SDL's own choice)
   (
     unset SDL_VIDEODRIVER SDL_RENDER_DRIVER KISTORA_PLAIN_DRAWING
     [ -n "$driver" ] && export SDL_RENDER_DRIVER=$driver
-    [ "$name" = nogl ] && export SDL_RENDER_DRIVER=opengl LIBGL_DRIVERS_PATH=/nonexistent
+    [ "$name" = nogl ] && export LIBGL_DRIVERS_PATH=/nonexistent
     export HOME=$out/home XDG_DATA_HOME=$out/home/data SDL_AUDIODRIVER=dummy
     if [ "$name" = windows ]; then
       export WINEDEBUG=err-all,fixme-all,+loaddll
@@ -243,7 +243,8 @@ read -r -a runs <<< "${KISTORA_RUNS:-software opengl default nogl}"
 for name in "${runs[@]}"; do
   case $name in
     software | opengl) run "$name" "$name" & ;;
-    default | windows | nogl) run "$name" "" & ;;
+    nogl) run "$name" opengl & ;;
+    default | windows) run "$name" "" & ;;
     *) fail "unknown run $name" ;;
   esac
 done
@@ -254,29 +255,25 @@ grep -q 'SDL made software ' <<< "$(renderer_of software)" || fail "the software
 
 failed=0
 for name in "${runs[@]:1}"; do
-  driver=$name
-  [ "$name" = default ] || [ "$name" = windows ] && driver=""
-  [ "$name" = nogl ] && driver="opengl, no GL driver"
+  # What the run asks of SDL, the renderer it must get and what it means when it does not.
+  case $name in
+    opengl) asked="SDL_RENDER_DRIVER=opengl" want='SDL made opengl '
+      missing="SDL_RENDER_DRIVER=opengl did not give SDL's OpenGL renderer (is Mesa's libgl1-mesa-dri installed?)" ;;
+    nogl) asked="SDL_RENDER_DRIVER=opengl, no GL driver" want='SDL made software '
+      missing="with OpenGL broken the game did not go on with the software renderer" ;;
+    windows) asked="no SDL_RENDER_DRIVER" want='^Direct3D 11' missing="the Windows game did not draw with Direct3D 11" ;;
+    *) asked="no SDL_RENDER_DRIVER" want="" missing="" ;;
+  esac
   made=$(renderer_of "$name")
-  if [ -n "$driver" ]; then echo "$name (SDL_RENDER_DRIVER=$driver): $made"; else echo "$name (no SDL_RENDER_DRIVER): $made"; fi
+  echo "$name ($asked): $made"
   if [ -f "$work/$name/error" ]; then
     cat "$work/$name/game.out" >&2
     echo "FAIL: $name run: $(cat "$work/$name/error")" >&2
     failed=1
     continue
   fi
-  if [ "$name" = windows ] && ! grep -q '^Direct3D 11' <<< "$made"; then
-    echo "FAIL: the Windows game did not draw with Direct3D 11" >&2
-    failed=1
-    continue
-  fi
-  if [ "$name" = nogl ] && ! grep -q 'SDL made software ' <<< "$made"; then
-    echo "FAIL: with OpenGL broken the game did not go on with the software renderer" >&2
-    failed=1
-    continue
-  fi
-  if [ "$name" = opengl ] && ! grep -q 'SDL made opengl ' <<< "$made"; then
-    echo "FAIL: SDL_RENDER_DRIVER=opengl did not give SDL's OpenGL renderer (is Mesa's libgl1-mesa-dri installed?)" >&2
+  if [ -n "$want" ] && ! grep -q "$want" <<< "$made"; then
+    echo "FAIL: $missing" >&2
     failed=1
     continue
   fi
